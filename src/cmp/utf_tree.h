@@ -1,0 +1,60 @@
+#pragma once
+// The UTF tree container: a flat list of node records in node-table order,
+// with child, sibling and parent links resolved to list indices.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "mesh/mesh_lists.h"
+
+namespace bw {
+
+struct TRun;
+
+struct TUtfNode {
+  std::string Name;
+  int32_t ChildIdx = 0;
+  int32_t SiblingIdx = 0;
+  int32_t ParentIdx = 0;
+  bool IsLeaf = false;
+  uint32_t DataSize = 0;
+  uint32_t UsedSize = 0;
+  // The node has a data block (DataSize > 0 and no child). Data holds the
+  // bytes actually copied from the file: the first min(UsedSize, DataSize)
+  // bytes of the block. It points into the image the tree was read from.
+  bool HasData = false;
+  std::span<const uint8_t> Data;
+  uint32_t Reserved = 0, Extra1 = 0, Extra2 = 0, Extra3 = 0;
+};
+
+class TNodesList : public TRecList<TUtfNode> {
+ public:
+  // First node of the child chain of parentIdx named `name` (ASCII case
+  // folded); -1 when none, or when parentIdx is -1.
+  int32_t FindChild(int32_t parentIdx, std::string_view name) const;
+  // The node reached by a backslash path from the root, or for a path
+  // without backslash the first node anywhere with that name; -1 if none.
+  int32_t FindPath(std::string_view path) const;
+  void FreeAll();
+
+ private:
+  // Lookup indexes, built on first use; they return the same first match as
+  // a walk of the list or chain would.
+  mutable std::unordered_map<std::string, int32_t> FByName;
+  mutable bool FByNameBuilt = false;
+  mutable std::unordered_map<int32_t, std::unordered_map<std::string, int32_t>> FChainIndex;
+};
+
+// Reads a whole UTF image into `nodes` (which must start empty). False when
+// the signature or version does not match; range failure on damage.
+bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes);
+
+// Reads run.InpData into run.NodesList and writes the node listings; true
+// when the tree holds at least one "vmeshdata" node.
+bool ReadUtfTree(TRun& run);
+
+}  // namespace bw

@@ -1,0 +1,163 @@
+#pragma once
+// The in-memory model shared by the conversion: record lists held by value,
+// the find-or-add operations and the 4x4 matrix helpers.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "support/errors.h"
+
+namespace bw {
+
+struct TRun;
+
+// 16 singles, row-major (element [i][j] is number 4i + j), used with row
+// vectors: a point is the row (x, y, z, 1) multiplied from the left.
+using TMatrix = std::array<float, 16>;
+inline constexpr TMatrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// An ordered, zero-based list of records held by value. Access outside the
+// list raises the range failure.
+template <class T>
+class TRecList {
+ public:
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+  T& operator[](int32_t i) {
+    if (i < 0 || i >= Count()) RaiseRange("list index out of bounds");
+    return FItems[static_cast<size_t>(i)];
+  }
+  const T& operator[](int32_t i) const {
+    if (i < 0 || i >= Count()) RaiseRange("list index out of bounds");
+    return FItems[static_cast<size_t>(i)];
+  }
+  T& Add(T rec) {
+    FItems.push_back(std::move(rec));
+    return FItems.back();
+  }
+  void FreeAll() { FItems.clear(); }
+  void Reserve(size_t n) { FItems.reserve(n); }
+  auto begin() { return FItems.begin(); }
+  auto end() { return FItems.end(); }
+  auto begin() const { return FItems.begin(); }
+  auto end() const { return FItems.end(); }
+
+ protected:
+  std::vector<T> FItems;
+};
+
+struct TMeshRec {
+  uint32_t Material = 0;
+  uint16_t StartVertex = 0;
+  uint16_t EndVertex = 0;
+  uint16_t VertexRefCount = 0;
+  uint16_t StartTriangle = 0;
+  uint16_t EndTriangle = 0;
+};
+
+struct TVertRec {
+  float X = 0, Y = 0, Z = 0;
+  float U = 0, V = 0;
+  int32_t Key = 0;
+};
+
+struct TTriRec {
+  uint16_t A = 0, B = 0, C = 0;
+  float UA = 0, VA = 0, UB = 0, VB = 0, UC = 0, VC = 0;
+  int32_t MatIndex = 0;
+  int32_t MeshSeq = 0;
+};
+
+struct TMatrRec {
+  uint32_t ID = 0;
+  std::string Name;
+};
+
+struct TMeshGroup {
+  std::string RootName;
+  std::string PartName;
+  int32_t BegMesh = 0;
+  int32_t MeshCnt = 0;
+  int32_t StartVertex = 0, EndVertex = 0, StartIndex = 0, EndIndex = 0;
+  float X = 0, Y = 0, Z = 0, W = 1;
+  std::array<float, 6> Bounds{};
+  std::array<float, 3> U{};
+  float Radius = 0;
+  TMatrix Mtx = kIdentity;
+};
+
+// Three-way comparison of a listed vertex P with the values sought in Q; only
+// the 0 result (Key, X, Y, Z all equal; -0.0 equals 0.0, NaN never) is used.
+int CompareVert(const TVertRec& p, const TVertRec& q);
+
+class TMeshList : public TRecList<TMeshRec> {};
+class TTriList : public TRecList<TTriRec> {};
+
+class TVertList : public TRecList<TVertRec> {
+ public:
+  // Position of the first record matching Key, X, Y, Z, or -1.
+  int32_t Find(int32_t key, float x, float y, float z) const;
+  // Position of the first matching record, or of a new one appended with all
+  // six fields. Records added here are indexed, so lookups cost O(1).
+  int32_t FindOrAdd(const TVertRec& rec);
+  void FreeAll();
+
+ private:
+  struct KeyHash {
+    size_t operator()(const std::array<uint32_t, 4>& k) const noexcept;
+  };
+  std::unordered_map<std::array<uint32_t, 4>, int32_t, KeyHash> FIndex;
+};
+
+class TMatrList : public TRecList<TMatrRec> {
+ public:
+  // Position of the first record with this ID, or -1.
+  int32_t IndexOf(uint32_t id) const;
+  // Appends a record with this ID (and name) unless one exists; returns the
+  // new record's position, or -1 when nothing was added.
+  int32_t AddUnique(uint32_t id, std::string name = {});
+  void FreeAll();
+
+ private:
+  std::unordered_map<uint32_t, int32_t> FIndex;
+};
+
+class TMeshGroups : public TRecList<TMeshGroup> {
+ public:
+  // The first group whose PartName equals `name` without regard to ASCII case.
+  TMeshGroup* FindPart(std::string_view name);
+  int32_t IndexOfPart(std::string_view name) const;
+  TMeshGroup& AddGroup(TMeshGroup group);
+  void FreeAll();
+
+ private:
+  std::unordered_map<std::string, int32_t> FIndex;  // lower-cased name -> first group
+};
+
+// The add operations on the run's lists.
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
+             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle);
+void AddVert(TRun& run, float x, float y, float z, float u, float v);
+void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
+int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);
+int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);
+TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
+TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
+int32_t AddModelMatr(TRun& run, uint32_t id);
+int32_t AddPartMatr(TRun& run, uint32_t id);
+TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
+                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
+                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
+                         float radius);
+
+// res := m2 x m1 (res[i][j] = sum over k of m2[i][k] * m1[k][j]), each element
+// accumulated in extended precision and rounded once to single.
+void MatMul(const TMatrix& m1, const TMatrix& m2, TMatrix& res);
+// out := p x m for the row vector p, accumulated the same way.
+void MatVec(const TMatrix& m, const std::array<float, 4>& p, std::array<float, 4>& out);
+
+}  // namespace bw

@@ -1,0 +1,53 @@
+#pragma once
+// The program's one file class: a file with a single block buffer. Text
+// written line by line reaches the file a block at a time; whole files are
+// read block by block. Sizes and offsets are signed 32-bit.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "support/platform.h"
+
+namespace bw {
+
+inline constexpr uint16_t ModeCreate = 0xFFFF;
+inline constexpr uint16_t ModeRead = 0;
+inline constexpr int32_t kBufSize = 8192;
+
+class TBufStream {
+ public:
+  // Throws EFCreateError / EFOpenError when the file cannot be created/opened.
+  TBufStream(const std::string& fileName, uint16_t mode, int32_t bufSize);
+  ~TBufStream();
+  TBufStream(const TBufStream&) = delete;
+  TBufStream& operator=(const TBufStream&) = delete;
+
+  int32_t Read(void* buffer, int32_t count);
+  // Raises ERangeError when the file would grow past 2 GB less one byte.
+  int32_t Write(const void* buffer, int32_t count);
+  int32_t Seek(int32_t offset, uint16_t origin);
+  int32_t GetFileSize();
+  void SetSize(int32_t size);
+
+  // Writes out the buffer and closes the file; true when every byte handed to
+  // the system was taken. The destructor does the same, ignoring the result.
+  bool Close();
+  const std::string& FileName() const { return FName; }
+
+ private:
+  void FillBuffer();
+  void FlushBuffer();
+
+  std::string FName;
+  plat::TFileHandle FFile = plat::kNoFile;
+  std::unique_ptr<uint8_t[]> FBuffer;
+  int32_t FBufSize = 0;
+  int32_t FBufCount = 0;
+  int32_t FBufStart = 0;
+  int32_t FBufPos = 0;
+  bool FDirty = false;
+  bool FWriteFailed = false;
+};
+
+}  // namespace bw

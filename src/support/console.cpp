@@ -1,0 +1,19 @@
+#include "support/console.h"
+
+#include <cstdio>
+
+#include "support/platform.h"
+
+namespace bw {
+
+void TConsole::Line(std::string_view text) const {
+  if (Capture) {
+    Capture->append(text);
+    Capture->push_back('\n');
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputs(plat::LineBreak(), stdout);
+}
+
+}  // namespace bw

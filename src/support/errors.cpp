@@ -1,0 +1,7 @@
+#include "support/errors.h"
+
+namespace bw {
+
+void RaiseRange(const char* what) { throw ERangeError(what); }
+
+}  // namespace bw

@@ -1,0 +1,166 @@
+#include "support/number_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "support/errors.h"
+
+namespace bw {
+namespace {
+
+// A finite value as decimal digits: value = d[0].d[1]d[2]... x 10^Exp, with
+// the first 18 significant digits of the exact value (no trailing zeros).
+struct TDecimal {
+  bool Negative = false;
+  char Digits[24] = {};
+  int Count = 0;  // 0 for the value zero
+  int Exp = 0;
+};
+
+TDecimal ToDecimal(double value) {
+  TDecimal dec;
+  dec.Negative = std::signbit(value);
+  const double magnitude = std::fabs(value);
+  if (magnitude == 0) return dec;
+  char buf[40];
+  const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 17);
+  // "d.ddddddddddddddddde[+-]XX"
+  const char* p = buf;
+  dec.Digits[dec.Count++] = *p++;
+  if (*p == '.') {
+    ++p;
+    while (*p != 'e') dec.Digits[dec.Count++] = *p++;
+  }
+  ++p;  // 'e'
+  int exp = 0;
+  std::from_chars(*p == '+' ? p + 1 : p, res.ptr, exp);
+  dec.Exp = exp;
+  while (dec.Count > 1 && dec.Digits[dec.Count - 1] == '0') --dec.Count;
+  return dec;
+}
+
+// Keeps at most `sigDigits` significant digits and at most `decimals` digits
+// after the point, rounding the magnitude up when the first dropped digit is
+// 5 or more. The result may lose every digit (Count 0: the value zero).
+void RoundDecimal(TDecimal& dec, int sigDigits, int decimals) {
+  if (dec.Count == 0) return;
+  const int keep = std::min(sigDigits, dec.Exp + 1 + decimals);
+  if (keep >= dec.Count) return;
+  if (keep < 0) {
+    dec.Count = 0;
+    return;
+  }
+  const bool up = dec.Digits[keep] >= '5';
+  dec.Count = keep;
+  if (up) {
+    int i = keep - 1;
+    while (i >= 0 && dec.Digits[i] == '9') --i;
+    if (i < 0) {
+      // All nines (or nothing kept): the value becomes 1 x 10^(Exp + 1).
+      dec.Digits[0] = '1';
+      dec.Count = 1;
+      dec.Exp += 1;
+      return;
+    }
+    dec.Digits[i] += 1;
+    dec.Count = i + 1;
+  }
+  while (dec.Count > 0 && dec.Digits[dec.Count - 1] == '0') --dec.Count;
+}
+
+// Writes the rounded decimal in fixed form with exactly `decimals` decimals.
+size_t WriteFixed(const TDecimal& dec, int decimals, char* out) {
+  char* p = out;
+  if (dec.Count == 0) {
+    *p++ = '0';
+  } else {
+    if (dec.Negative) *p++ = '-';
+    if (dec.Exp < 0) {
+      *p++ = '0';
+    } else {
+      for (int i = 0; i <= dec.Exp; ++i) *p++ = i < dec.Count ? dec.Digits[i] : '0';
+    }
+  }
+  if (decimals > 0) {
+    *p++ = '.';
+    for (int pos = 1; pos <= decimals; ++pos) {
+      // Digit for 10^-pos sits at index Exp + pos.
+      const int idx = dec.Exp + pos;
+      *p++ = (dec.Count != 0 && idx >= 0 && idx < dec.Count) ? dec.Digits[idx] : '0';
+    }
+  }
+  return static_cast<size_t>(p - out);
+}
+
+size_t NonFiniteText(double value, char* out) {
+  const char* text = std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
+  const size_t len = std::strlen(text);
+  std::memcpy(out, text, len);
+  return len;
+}
+
+}  // namespace
+
+std::string FixedText(double value, int sigDigits) {
+  char buf[512];
+  if (!std::isfinite(value)) return std::string(buf, NonFiniteText(value, buf));
+  constexpr int kDecimals = 3;
+  TDecimal dec = ToDecimal(value);
+  RoundDecimal(dec, sigDigits, kDecimals);
+  if (dec.Count != 0 && dec.Exp + 1 > sigDigits) {
+    // Too many integer digits for the fixed form.
+    char* p = buf;
+    if (dec.Negative) *p++ = '-';
+    *p++ = dec.Digits[0];
+    if (dec.Count > 1) {
+      *p++ = '.';
+      for (int i = 1; i < dec.Count; ++i) *p++ = dec.Digits[i];
+    }
+    *p++ = 'E';
+    char expBuf[8];
+    const auto res = std::to_chars(expBuf, expBuf + sizeof expBuf, dec.Exp);
+    for (auto n = res.ptr - expBuf; n < 3; ++n) *p++ = '0';
+    for (const char* q = expBuf; q != res.ptr; ++q) *p++ = *q;
+    return std::string(buf, static_cast<size_t>(p - buf));
+  }
+  return std::string(buf, WriteFixed(dec, kDecimals, buf));
+}
+
+size_t TexCoordText(float value, char* out) {
+  static constexpr char kZero[] = "0.000000";
+  if (!std::isfinite(value)) {
+    std::memcpy(out, kZero, sizeof kZero - 1);
+    return sizeof kZero - 1;
+  }
+  TDecimal dec = ToDecimal(static_cast<double>(value));
+  RoundDecimal(dec, 8, 6);
+  return WriteFixed(dec, 6, out);
+}
+
+std::string TexCoordText(float value) {
+  char buf[kTexTextMax];
+  return std::string(buf, TexCoordText(value, buf));
+}
+
+int64_t ScaledCoord(float value, float factor) {
+  // The product of two singles is exact in double.
+  const double product = static_cast<double>(value) * static_cast<double>(factor);
+  if (!std::isfinite(product)) throw EInvalidOp("coordinate is not a finite number");
+  const double below = std::floor(product);
+  const double frac = product - below;  // exact
+  double rounded = below;
+  if (frac > 0.5 || (frac == 0.5 && std::fmod(below, 2.0) != 0)) rounded = below + 1;
+  // 2^63 is exactly representable; the range is [-2^63, 2^63).
+  if (rounded < -9223372036854775808.0 || rounded >= 9223372036854775808.0)
+    throw EInvalidOp("scaled coordinate out of range");
+  return static_cast<int64_t>(rounded);
+}
+
+size_t IntChars(int64_t v, char* out) {
+  const auto res = std::to_chars(out, out + 24, v);
+  return static_cast<size_t>(res.ptr - out);
+}
+
+}  // namespace bw

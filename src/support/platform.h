@@ -1,0 +1,54 @@
+#pragma once
+// The operating system beneath the program: files, the program's own path,
+// file identity and the local clock. Everything platform-specific lives
+// behind these calls.
+
+#include <cstdint>
+#include <string>
+
+namespace bw::plat {
+
+using TFileHandle = intptr_t;
+inline constexpr TFileHandle kNoFile = -1;
+
+// The console's own line break.
+const char* LineBreak();
+
+// Open an existing file for reading / create or empty a file for reading and
+// writing. Both deny other openers where the platform allows it. On failure
+// they return kNoFile and set `error` to the system's text.
+TFileHandle OpenForRead(const std::string& path, std::string& error);
+TFileHandle CreateForWrite(const std::string& path, std::string& error);
+void CloseFile(TFileHandle file);
+
+// Unbuffered transfers at the current position; the result is the number of
+// bytes moved, 0 when the system refuses.
+int64_t ReadFile(TFileHandle file, void* buffer, int64_t count);
+int64_t WriteFile(TFileHandle file, const void* buffer, int64_t count);
+// origin: 0 from the start, 1 from the current position, 2 from the end.
+// Returns the new position, or -1.
+int64_t SeekFile(TFileHandle file, int64_t offset, int origin);
+int64_t FileEnd(TFileHandle file);
+bool TruncateFile(TFileHandle file, int64_t size);
+
+// True for an existing file that is not a directory.
+bool FileExists(const std::string& path);
+// True when both names lead to one existing file (same path, or the same
+// file reached another way).
+bool SameFile(const std::string& a, const std::string& b);
+// Moves `from` over `to`, replacing it. False when the system refuses.
+bool RenameReplace(const std::string& from, const std::string& to);
+void RemoveFile(const std::string& path);
+
+// The running program's full path; `argv0` serves only when the system
+// cannot tell.
+std::string OwnPath(const char* argv0);
+
+// The process id, for names of temporary files.
+uint32_t ProcessId();
+
+// "YYYY-MM-DD HH:MM:SS" of the local time now; the time part is left out at
+// exactly midnight.
+std::string LocalDateTimeText();
+
+}  // namespace bw::plat

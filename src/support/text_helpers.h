@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace bw {
+
+std::string PadLeft(std::string_view s, int32_t width, char fill);
+std::string ByteToHex(uint8_t b);
+std::string DWordToHex(uint32_t v);
+
+// The 32-bit name hash that ties names to the IDs stored in CMP data.
+uint32_t NameHash(std::string_view name);
+
+// ASCII-only case folding: A-Z to a-z, every other byte unchanged.
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+std::string LowerCase(std::string_view s);
+std::string UpperCase(std::string_view s);
+bool SameName(std::string_view a, std::string_view b);
+
+// Removes the characters of codes 0 to 32 at both ends.
+std::string_view TrimControl(std::string_view s);
+
+// Decimal text of an integer, locale-free.
+std::string IntText(int64_t v);
+std::string UIntText(uint64_t v);
+
+}  // namespace bw

@@ -1,0 +1,210 @@
+#include "cmp_builder.h"
+
+#include <stdexcept>
+
+namespace bwtest {
+
+TNodeSpec Folder(std::string name, std::vector<TNodeSpec> children) {
+  TNodeSpec n;
+  n.Name = std::move(name);
+  n.Folder = true;
+  n.Children = std::move(children);
+  return n;
+}
+
+TNodeSpec Leaf(std::string name, Bytes data) {
+  TNodeSpec n;
+  n.Name = std::move(name);
+  n.Data = std::move(data);
+  return n;
+}
+
+TNodeSpec TextLeaf(std::string name, const std::string& text) {
+  Bytes data(text.begin(), text.end());
+  data.push_back(0);
+  return Leaf(std::move(name), std::move(data));
+}
+
+void PutU16(Bytes& b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void PutU32(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void PutF32(Bytes& b, float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  PutU32(b, bits);
+}
+void SetU32(Bytes& b, size_t offset, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.at(offset + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t GetU32(const Bytes& b, size_t offset) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b.at(offset + i)) << (8 * i);
+  return v;
+}
+
+namespace {
+
+struct TFlat {
+  const TNodeSpec* Spec;
+  int32_t Child = 0;
+  int32_t Sibling = 0;
+};
+
+// Pre-order: a folder, then its children's subtrees in order.
+int32_t Flatten(const TNodeSpec& spec, std::vector<TFlat>& out) {
+  const int32_t self = static_cast<int32_t>(out.size());
+  out.push_back({&spec});
+  int32_t prev = -1;
+  for (const TNodeSpec& child : spec.Children) {
+    const int32_t idx = Flatten(child, out);
+    if (prev < 0)
+      out[self].Child = idx;
+    else
+      out[prev].Sibling = idx;
+    prev = idx;
+  }
+  return self;
+}
+
+}  // namespace
+
+Bytes BuildUtf(const std::vector<TNodeSpec>& rootChildren) {
+  TNodeSpec root = Folder("\\", rootChildren);
+  std::vector<TFlat> flat;
+  Flatten(root, flat);
+
+  Bytes names;
+  Bytes data;
+  std::vector<uint32_t> nameOffsets, dataOffsets;
+  for (const TFlat& f : flat) {
+    nameOffsets.push_back(static_cast<uint32_t>(names.size()));
+    names.insert(names.end(), f.Spec->Name.begin(), f.Spec->Name.end());
+    names.push_back(0);
+    dataOffsets.push_back(static_cast<uint32_t>(data.size()));
+    if (!f.Spec->Folder) {
+      data.insert(data.end(), f.Spec->Data.begin(), f.Spec->Data.end());
+      while (data.size() % 4) data.push_back(0);
+    }
+  }
+  while (names.size() % 4) names.push_back(0);
+
+  const uint32_t nodeOffset = kHeaderSize;
+  const uint32_t nodeSize = static_cast<uint32_t>(flat.size()) * kEntrySize;
+  const uint32_t stringOffset = nodeOffset + nodeSize;
+  const uint32_t dataOffset = stringOffset + static_cast<uint32_t>(names.size());
+
+  Bytes img;
+  PutU32(img, 0x20465455);  // "UTF "
+  PutU32(img, 0x101);
+  PutU32(img, nodeOffset);
+  PutU32(img, nodeSize);
+  PutU32(img, 0);
+  PutU32(img, kEntrySize);
+  PutU32(img, stringOffset);
+  PutU32(img, static_cast<uint32_t>(names.size()));
+  PutU32(img, static_cast<uint32_t>(names.size()));
+  PutU32(img, dataOffset);
+  PutU32(img, 0);
+  PutU32(img, 0);
+  PutU32(img, 0);
+  PutU32(img, 0);
+  if (img.size() != kHeaderSize) throw std::logic_error("header size");
+
+  for (size_t i = 0; i < flat.size(); ++i) {
+    const TNodeSpec& s = *flat[i].Spec;
+    const uint32_t len = static_cast<uint32_t>(s.Data.size());
+    const uint32_t dataSize = s.DataSizeOverride >= 0 ? static_cast<uint32_t>(s.DataSizeOverride) : len;
+    const uint32_t usedSize = s.UsedSizeOverride >= 0 ? static_cast<uint32_t>(s.UsedSizeOverride) : len;
+    PutU32(img, static_cast<uint32_t>(flat[i].Sibling) * kEntrySize);
+    PutU32(img, nameOffsets[i]);
+    PutU32(img, s.Folder ? 0x10 : 0x80);
+    PutU32(img, 0);
+    PutU32(img, s.Folder ? static_cast<uint32_t>(flat[i].Child) * kEntrySize : dataOffsets[i]);
+    PutU32(img, s.Folder ? 0 : dataSize);
+    PutU32(img, s.Folder ? 0 : usedSize);
+    PutU32(img, s.Folder ? 0 : usedSize);
+    PutU32(img, 0);
+    PutU32(img, 0);
+    PutU32(img, 0);
+  }
+  img.insert(img.end(), names.begin(), names.end());
+  img.insert(img.end(), data.begin(), data.end());
+  return img;
+}
+
+Bytes BuildMeshBlock(const TBlockSpec& spec) {
+  Bytes b;
+  const uint32_t vertexSize = spec.VertexSize ? spec.VertexSize : 1;
+  const int32_t meshCount = spec.MeshCount >= 0 ? spec.MeshCount : static_cast<int32_t>(spec.Meshes.size());
+  const int32_t refCount =
+      spec.VertexRefCount >= 0 ? spec.VertexRefCount : static_cast<int32_t>(spec.Triangles.size() * 3);
+  const int32_t vertexCount =
+      spec.VertexCount >= 0 ? spec.VertexCount : static_cast<int32_t>(spec.Vertices.size() / vertexSize);
+  PutU32(b, spec.Kind);
+  PutU32(b, spec.SubKind);
+  PutU16(b, static_cast<uint16_t>(meshCount));
+  PutU16(b, static_cast<uint16_t>(refCount));
+  PutU16(b, spec.Signature);
+  PutU16(b, static_cast<uint16_t>(vertexCount));
+  for (const TMeshSpec& m : spec.Meshes) {
+    PutU32(b, m.Material);
+    PutU16(b, m.StartVertex);
+    PutU16(b, m.EndVertex);
+    PutU16(b, m.VertexRefCount);
+    PutU16(b, 0xCCCC);  // reserved
+  }
+  for (const TTriSpec& t : spec.Triangles) {
+    PutU16(b, t.A);
+    PutU16(b, t.B);
+    PutU16(b, t.C);
+  }
+  b.insert(b.end(), spec.Vertices.begin(), spec.Vertices.end());
+  return b;
+}
+
+Bytes VertexRecord(uint32_t size, float x, float y, float z, float u, float v) {
+  Bytes b;
+  PutF32(b, x);
+  PutF32(b, y);
+  PutF32(b, z);
+  auto normal = [&] {
+    PutF32(b, 0);
+    PutF32(b, 0);
+    PutF32(b, 1);
+  };
+  switch (size) {
+    case 32: normal(); PutF32(b, u); PutF32(b, v); break;
+    case 40: normal(); PutF32(b, u); PutF32(b, v); PutF32(b, 7); PutF32(b, 8); break;
+    case 24: PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); break;
+    case 36: normal(); PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); break;
+    case 44: normal(); PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); PutF32(b, 7); PutF32(b, 8); break;
+    case 20: PutF32(b, u); PutF32(b, v); break;
+    case 12: break;
+    default: throw std::logic_error("no such vertex layout");
+  }
+  return b;
+}
+
+uint32_t TestNameHash(const std::string& name) {
+  uint32_t table[256];
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t x = i;
+    for (int k = 0; k < 8; ++k) {
+      const uint32_t shifted = (x >> 1) | (x & 0x80000000u);  // arithmetic shift
+      x = (x & 1) ? shifted ^ 0xEDB88320u : shifted;
+    }
+    table[i] = x;
+  }
+  uint32_t h = 0xFFFFFFFFu;
+  for (char ch : name) {
+    const uint8_t c = static_cast<uint8_t>((ch >= 'A' && ch <= 'Z') ? ch + 32 : ch);
+    h = table[(c ^ h) & 0xFF] ^ (h >> 8);
+  }
+  return h ^ 0xFFFFFFFFu;
+}
+
+}  // namespace bwtest

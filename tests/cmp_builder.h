@@ -1,0 +1,82 @@
+#pragma once
+// Builds CMP (UTF tree) images in code for the tests: a tree of folders and
+// leaves becomes a file laid out as real files are (header, node table in
+// pre-order with folders before their children, name table, data area), and
+// helpers lay out mesh data blocks.
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace bwtest {
+
+using Bytes = std::vector<uint8_t>;
+
+struct TNodeSpec {
+  std::string Name;
+  bool Folder = false;
+  Bytes Data;
+  std::vector<TNodeSpec> Children;
+  // When set, written as the entry's DataSize / UsedSize instead of the
+  // data's length (for damaged files).
+  int64_t DataSizeOverride = -1;
+  int64_t UsedSizeOverride = -1;
+};
+
+TNodeSpec Folder(std::string name, std::vector<TNodeSpec> children = {});
+TNodeSpec Leaf(std::string name, Bytes data);
+TNodeSpec TextLeaf(std::string name, const std::string& text);  // text + NUL
+
+// The root folder is written as node 0 with the name "\".
+Bytes BuildUtf(const std::vector<TNodeSpec>& rootChildren);
+
+// Offsets of the image BuildUtf lays out, for tests that damage it.
+inline constexpr uint32_t kHeaderSize = 0x38;
+inline constexpr uint32_t kEntrySize = 44;
+
+// Little-endian appenders.
+void PutU16(Bytes& b, uint16_t v);
+void PutU32(Bytes& b, uint32_t v);
+void PutF32(Bytes& b, float v);
+void SetU32(Bytes& b, size_t offset, uint32_t v);
+uint32_t GetU32(const Bytes& b, size_t offset);
+
+// A mesh data block.
+struct TMeshSpec {
+  uint32_t Material = 0;
+  uint16_t StartVertex = 0;
+  uint16_t EndVertex = 0;
+  uint16_t VertexRefCount = 0;
+};
+struct TTriSpec {
+  uint16_t A = 0, B = 0, C = 0;
+};
+struct TBlockSpec {
+  uint32_t Kind = 1;
+  uint32_t SubKind = 4;
+  uint16_t Signature = 0x112;
+  std::vector<TMeshSpec> Meshes;
+  std::vector<TTriSpec> Triangles;
+  // Header counts; when negative they are derived from the lists above
+  // (MeshCount from Meshes, VertexRefCount = 3 x triangles, VertexCount from
+  // VertexCountOf).
+  int32_t MeshCount = -1;
+  int32_t VertexRefCount = -1;
+  int32_t VertexCount = -1;
+  // The vertex records, already laid out.
+  Bytes Vertices;
+  uint32_t VertexSize = 32;
+};
+Bytes BuildMeshBlock(const TBlockSpec& spec);
+
+// One vertex record of the given layout size (32, 40, 24, 36, 44, 20 or 12)
+// with position and texture coordinate; the other fields get recognisable
+// values (normal 0,0,1; colour 0xFF102030; second U, V 7, 8).
+Bytes VertexRecord(uint32_t size, float x, float y, float z, float u, float v);
+
+// The hash the program uses for names (CRC-32 with an arithmetic shift),
+// written here independently for the tests.
+uint32_t TestNameHash(const std::string& name);
+
+}  // namespace bwtest

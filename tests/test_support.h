@@ -1,0 +1,55 @@
+#pragma once
+// Shared test helpers: scratch folders, whole-file reads and writes, and
+// running the program as a process or in-process.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bwtest {
+
+namespace fs = std::filesystem;
+
+// A fresh, empty folder, removed with everything in it on destruction.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const fs::path& Path() const { return FPath; }
+  std::string File(const std::string& name) const { return (FPath / name).string(); }
+
+ private:
+  fs::path FPath;
+};
+
+std::string ReadFileText(const std::string& path);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+void WriteFileText(const std::string& path, const std::string& text);
+
+struct TProcessResult {
+  int Status = -1;
+  std::string Out;  // standard output
+};
+// Runs `program` with `args` (no shell), capturing standard output.
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args);
+// The built program.
+inline std::string ProgramPath() { return BODWRIGHT_EXE; }
+
+// A copy of the program in `dir` (so that a settings file can sit beside
+// it), returned as its path.
+std::string CopyProgramTo(const fs::path& dir);
+
+// Runs the whole program in-process with the given settings text (written
+// beside a pretend program path in `dir`) and arguments; the console lines
+// are returned in `console`. Returns the exit status.
+int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vector<std::string>& args,
+                 std::string& console);
+
+// The settings text that switches every output on with the usual extensions.
+extern const char* const kAllOnIni;
+
+}  // namespace bwtest
