@@ -1,39 +1,96 @@
 #include "support/text_helpers.h"
 
-#include <stdexcept>
-
-// STUB: not built yet.
+#include <array>
+#include <charconv>
 
 namespace bw {
+namespace {
 
-std::string PadLeft(std::string_view, int32_t, char) {  throw std::logic_error("not built yet");
+// The name hash's table: the reflected CRC-32 table of $EDB88320 built with
+// an arithmetic right shift (bit 31 kept), so most entries differ from the
+// common CRC-32 table in their top byte.
+constexpr std::array<uint32_t, 256> MakeHashTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t x = i;
+    for (int step = 0; step < 8; ++step) {
+      const uint32_t shifted = (x >> 1) | (x & 0x80000000u);
+      x = (x & 1u) ? (shifted ^ 0xEDB88320u) : shifted;
+    }
+    table[i] = x;
+  }
+  return table;
 }
 
-std::string ByteToHex(uint8_t) {  throw std::logic_error("not built yet");
+constexpr std::array<uint32_t, 256> kHashTable = MakeHashTable();
+static_assert(kHashTable[1] == 0x09073096u && kHashTable[2] == 0x120E612Cu && kHashTable[3] == 0x1B0951BAu);
+static_assert(kHashTable[64] == 0xF6DC4190u && kHashTable[128] == 0xEDB88320u && kHashTable[255] == 0x0702EF8Du);
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+std::string PadLeft(std::string_view s, int32_t width, char fill) {
+  std::string out;
+  if (width > 0 && s.size() < static_cast<size_t>(width)) out.assign(static_cast<size_t>(width) - s.size(), fill);
+  out.append(s);
+  return out;
 }
 
-std::string DWordToHex(uint32_t) {  throw std::logic_error("not built yet");
+std::string ByteToHex(uint8_t b) { return {kHexDigits[b >> 4], kHexDigits[b & 15]}; }
+
+std::string DWordToHex(uint32_t v) {
+  std::string out(8, '0');
+  for (int i = 7; i >= 0; --i, v >>= 4) out[static_cast<size_t>(i)] = kHexDigits[v & 15];
+  return out;
 }
 
-uint32_t NameHash(std::string_view) {  throw std::logic_error("not built yet");
+uint32_t NameHash(std::string_view name) {
+  uint32_t h = 0xFFFFFFFFu;
+  for (char ch : name) {
+    const auto k = static_cast<uint8_t>(LowerAscii(ch));
+    h = kHashTable[(k ^ h) & 0xFFu] ^ (h >> 8);
+  }
+  return h ^ 0xFFFFFFFFu;
 }
 
-std::string LowerCase(std::string_view) {  throw std::logic_error("not built yet");
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
 }
 
-std::string UpperCase(std::string_view) {  throw std::logic_error("not built yet");
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return out;
 }
 
-bool SameName(std::string_view, std::string_view) {  throw std::logic_error("not built yet");
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
 }
 
-std::string_view TrimControl(std::string_view) {  throw std::logic_error("not built yet");
+std::string_view TrimControl(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+  return s.substr(b, e - b);
 }
 
-std::string IntText(int64_t) {  throw std::logic_error("not built yet");
+std::string IntText(int64_t v) {
+  char buf[24];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
 }
 
-std::string UIntText(uint64_t) {  throw std::logic_error("not built yet");
+std::string UIntText(uint64_t v) {
+  char buf[24];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
 }
 
-}
+}  // namespace bw

@@ -1,0 +1,1 @@
+#include "parts_builder.h"
