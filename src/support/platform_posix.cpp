@@ -1,51 +1,188 @@
 #include "support/platform.h"
 
-#include <stdexcept>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// STUB: not built yet.
+#include <cerrno>
+#include <ctime>
+#include <system_error>
+#include <vector>
 
 namespace bw::plat {
+namespace {
+
+std::string SystemText(int err) { return std::error_code(err, std::system_category()).message() + "."; }
+
+// flock reports a lock held elsewhere as EWOULDBLOCK, whose system text
+// ("Resource temporarily unavailable") says nothing useful to a user.
+std::string LockText(int err) {
+  if (err == EWOULDBLOCK) return "The file is in use by another program.";
+  return SystemText(err);
+}
+
+int Fd(TFileHandle file) { return static_cast<int>(file); }
+
+void Put2(std::string& out, int v) {
+  out.push_back(static_cast<char>('0' + (v / 10) % 10));
+  out.push_back(static_cast<char>('0' + v % 10));
+}
+
+}  // namespace
 
 const char* LineBreak() { return "\n"; }
 
-TFileHandle OpenForRead(const std::string&, std::string&) {  throw std::logic_error("not built yet");
+TFileHandle OpenForRead(const std::string& path, std::string& error) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    error = SystemText(errno);
+    return kNoFile;
+  }
+  // A folder opens for reading on POSIX but has no bytes to give.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    error = SystemText(err);
+    return kNoFile;
+  }
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    error = LockText(err);
+    return kNoFile;
+  }
+  return fd;
 }
 
-TFileHandle CreateForWrite(const std::string&, std::string&) {  throw std::logic_error("not built yet");
+TFileHandle CreateForWrite(const std::string& path, std::string& error) {
+  // Without O_TRUNC: a file that someone else holds must not be emptied
+  // before we know we own it.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    error = SystemText(errno);
+    return kNoFile;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    error = LockText(err);
+    return kNoFile;
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    ::close(fd);
+    error = SystemText(err);
+    return kNoFile;
+  }
+  return fd;
 }
 
-void CloseFile(TFileHandle) {}
-
-int64_t ReadFile(TFileHandle, void*, int64_t) {  throw std::logic_error("not built yet");
+void CloseFile(TFileHandle file) {
+  if (file != kNoFile) ::close(Fd(file));
 }
 
-int64_t WriteFile(TFileHandle, const void*, int64_t) {  throw std::logic_error("not built yet");
+int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::read(Fd(file), out + done, static_cast<size_t>(count - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
 }
 
-int64_t SeekFile(TFileHandle, int64_t, int) {  throw std::logic_error("not built yet");
+int64_t WriteFile(TFileHandle file, const void* buffer, int64_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t put = ::write(Fd(file), in + done, static_cast<size_t>(count - done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += put;
+  }
+  return done;
 }
 
-int64_t FileEnd(TFileHandle) {  throw std::logic_error("not built yet");
+int64_t SeekFile(TFileHandle file, int64_t offset, int origin) {
+  const int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  const off_t pos = ::lseek(Fd(file), static_cast<off_t>(offset), whence);
+  return pos < 0 ? -1 : static_cast<int64_t>(pos);
 }
 
-bool TruncateFile(TFileHandle, int64_t) {  throw std::logic_error("not built yet");
+int64_t FileEnd(TFileHandle file) {
+  struct stat st {};
+  if (::fstat(Fd(file), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
 }
 
-bool FileExists(const std::string&) {  throw std::logic_error("not built yet");
+bool TruncateFile(TFileHandle file, int64_t size) {
+  return size >= 0 && ::ftruncate(Fd(file), static_cast<off_t>(size)) == 0;
 }
 
-bool SameFile(const std::string&, const std::string&) {  throw std::logic_error("not built yet");
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool RenameReplace(const std::string&, const std::string&) {  throw std::logic_error("not built yet");
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-void RemoveFile(const std::string&) {}
-
-std::string OwnPath(const char* argv0) { return argv0; }
-
-uint32_t ProcessId() { return 0; }
-
-std::string LocalDateTimeText() { return {}; }
-
+bool RenameReplace(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
+
+std::string OwnPath(const char* argv0) {
+  std::vector<char> buf(4096);
+  for (;;) {
+    const ssize_t len = ::readlink("/proc/self/exe", buf.data(), buf.size());
+    if (len < 0) break;
+    if (static_cast<size_t>(len) < buf.size()) return std::string(buf.data(), static_cast<size_t>(len));
+    // Cut off: the path is longer than the buffer.
+    if (buf.size() >= (size_t{1} << 20)) break;
+    buf.resize(buf.size() * 2);
+  }
+  return argv0 ? std::string(argv0) : std::string();
+}
+
+uint32_t ProcessId() { return static_cast<uint32_t>(::getpid()); }
+
+std::string LocalDateTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tmNow{};
+  if (::localtime_r(&now, &tmNow) == nullptr) return {};
+  std::string out;
+  const int year = tmNow.tm_year + 1900;
+  if (year < 0 || year > 9999) return {};
+  Put2(out, year / 100);
+  Put2(out, year % 100);
+  out.push_back('-');
+  Put2(out, tmNow.tm_mon + 1);
+  out.push_back('-');
+  Put2(out, tmNow.tm_mday);
+  if (tmNow.tm_hour == 0 && tmNow.tm_min == 0 && tmNow.tm_sec == 0) return out;
+  out.push_back(' ');
+  Put2(out, tmNow.tm_hour);
+  out.push_back(':');
+  Put2(out, tmNow.tm_min);
+  out.push_back(':');
+  Put2(out, tmNow.tm_sec);
+  return out;
+}
+
+}  // namespace bw::plat

@@ -1,21 +1,36 @@
 #include "support/writers.h"
 
-#include <stdexcept>
+#include <limits>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "support/buf_stream.h"
+#include "support/errors.h"
+#include "support/text_helpers.h"
 
 namespace bw {
 
-void WriteText(TBufStream&, std::string_view) {  throw std::logic_error("not built yet");
+void WriteText(TBufStream& stream, std::string_view s) {
+  if (s.empty()) return;
+  if (s.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) RaiseRange("text larger than 2 GB");
+  stream.Write(s.data(), static_cast<int32_t>(s.size()));
 }
 
-void WriteDbg(TRun&, std::string_view) {  throw std::logic_error("not built yet");
+// The stream pointers are null while their output is switched off; a write
+// then goes nowhere instead of crashing on a caller's slip.
+void WriteDbg(TRun& run, std::string_view s) {
+  if (run.DbgStream) WriteText(*run.DbgStream, s);
 }
 
-void WriteLog(TRun&, std::string_view) {  throw std::logic_error("not built yet");
+void WriteLog(TRun& run, std::string_view s) {
+  if (run.LogStream) WriteText(*run.LogStream, s);
 }
 
-int32_t CheckIndex(TRun&, int32_t, int32_t, int32_t) {  throw std::logic_error("not built yet");
+int32_t CheckIndex(TRun& run, int32_t idx, int32_t min, int32_t max) {
+  if (min <= idx && idx <= max) return idx;
+  if (run.Settings.DebugOn)
+    WriteDbg(run, "Error: bad index!  idx = " + IntText(idx) + ";  min = " + IntText(min) + ";  max = " +
+                      IntText(max) + "\r\n");
+  throw EIdxError();
 }
 
-}
+}  // namespace bw
