@@ -1,0 +1,176 @@
+// The program as a user meets it: its command line, messages, exit statuses
+// and the names it derives from the input path.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "cmp_builder.h"
+#include "driver/driver.h"
+#include "driver/run_state.h"
+#include "test_support.h"
+#include "version.h"
+
+using namespace bwtest;
+
+namespace {
+
+const std::string kBannerLine = std::string(bw::kBanner) + "\n";
+const std::string kUsage = kBannerLine + "  use : bodwright file.cmp\n\n";
+
+}  // namespace
+
+TEST(CommandLine, WrongArgumentCountShowsUsage) {
+  TTempDir dir;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"a", "b", "c"}}) {
+    const auto r = RunProcess(ProgramPath(), args);
+    EXPECT_EQ(r.Out, kUsage);
+    EXPECT_EQ(r.Status, 2);
+  }
+}
+
+TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {
+  TTempDir dir;
+  const std::string input = dir.File("ship.cmp");
+  const std::string mat = dir.File("ship.mat");
+
+  auto r = RunProcess(ProgramPath(), {input, mat});
+  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + mat + " not found.\n");
+  EXPECT_EQ(r.Status, 1);
+
+  r = RunProcess(ProgramPath(), {input});
+  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + input + " not found.\n");
+  EXPECT_EQ(r.Status, 1);
+
+  // A folder is not a file.
+  r = RunProcess(ProgramPath(), {dir.Path().string()});
+  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + dir.Path().string() + " not found.\n");
+  EXPECT_EQ(r.Status, 1);
+}
+
+TEST(CommandLine, InputThatIsNoModel) {
+  TTempDir dir;
+  const std::string input = dir.File("notes.cmp");
+  WriteFileText(input, "just some text, not a model");
+  auto r = RunProcess(ProgramPath(), {input});
+  EXPECT_EQ(r.Out, kBannerLine + "  Error: this file havnt VMeshLibrary!\n");
+  EXPECT_EQ(r.Status, 1);
+
+  const std::string empty = dir.File("empty.cmp");
+  WriteFileText(empty, "");
+  r = RunProcess(ProgramPath(), {empty});
+  EXPECT_EQ(r.Out, kBannerLine + "Cannot read file \"" + empty + "\". The file is empty.\n");
+  EXPECT_EQ(r.Status, 1);
+}
+
+TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
+  TTempDir dir;
+  const std::string program = CopyProgramTo(dir.Path());
+  const std::string input = dir.File("box.cmp");
+  TBlockSpec block;
+  block.Meshes = {{0x1234, 0, 2, 3}};
+  block.Triangles = {{0, 1, 2}};
+  for (int i = 0; i < 3; ++i) {
+    const auto v = VertexRecord(32, float(i), 0, 0, 0, 0);
+    block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
+  }
+  WriteFileBytes(input, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", BuildMeshBlock(block))})}));
+
+  const auto r = RunProcess(program, {input});
+  const std::string size = std::to_string(BuildMeshBlock(block).size());
+  EXPECT_EQ(r.Out, kBannerLine + "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size +
+                       ";   Meshes = 1\n");
+  EXPECT_EQ(r.Status, 0);
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 2u);  // the program and the model, nothing written
+}
+
+TEST(FileNames, ExtensionReplacement) {
+  EXPECT_EQ(bw::ReplaceExtension("C:\\a.b\\ship.cmp", ".dbg"), "C:\\a.b\\ship.dbg");
+  EXPECT_EQ(bw::ReplaceExtension("C:\\a.b\\ship", ".dbg"), "C:\\a.b\\ship.dbg");
+  EXPECT_EQ(bw::ReplaceExtension("ship.lod.cmp", ""), "ship.lod");
+  EXPECT_EQ(bw::ReplaceExtension("/home/u/my.models/ship", ".bod"), "/home/u/my.models/ship.bod");
+  EXPECT_EQ(bw::ReplaceExtension("C:ship.cmp", ".log"), "C:ship.log");
+  EXPECT_EQ(bw::ReplaceExtension("/usr/local/bin/bodwright", ".ini"), "/usr/local/bin/bodwright.ini");
+  EXPECT_EQ(bw::FileNamePart("C:\\tools\\bodwright.exe"), "bodwright.exe");
+  EXPECT_EQ(bw::FileNamePart("/usr/bin/bodwright"), "bodwright");
+}
+
+TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {
+  TTempDir dir;
+  // A path longer than 200 characters must not be cut: the outputs would
+  // land under another name.
+  const std::string longName(230, 'm');
+  const std::string input = dir.File(longName);
+  WriteFileText(input, "x");
+  std::string console;
+  bw::TRun run;
+  run.Console.Capture = &console;
+  WriteFileText(dir.File("bodwright.ini"), "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
+  ASSERT_EQ(bw::StartUp(run, dir.File("bodwright"), {input}), -1) << console;
+  EXPECT_EQ(run.Names.InpFileName, input);
+  EXPECT_EQ(run.Names.BodBaseName, input);
+  EXPECT_EQ(run.Names.DbgFileName, input + ".dbg");
+  EXPECT_EQ(run.Names.LogFileName, input + ".lg");
+  EXPECT_EQ(run.Names.IniFileName, dir.File("bodwright.ini"));
+  bw::ShutDown(run);
+  EXPECT_TRUE(fs::exists(input + ".dbg"));
+  EXPECT_TRUE(fs::exists(input + ".lg"));
+}
+
+TEST(OverwriteGuard, DiagnosticsNamedLikeTheInputIsRefused) {
+  TTempDir dir;
+  const std::string input = dir.File("ship.dbg");
+  const std::string bytes = "precious model bytes";
+  WriteFileText(input, bytes);
+  std::string console;
+  const int status = RunInProcess(dir.Path(), "[system]\nDebug=.dbg, ON\n", {input}, console);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(console, kBannerLine + "  Error : output file " + input + " would overwrite an input file.\n");
+  EXPECT_EQ(ReadFileText(input), bytes);
+}
+
+TEST(OverwriteGuard, LogThatIsAHardLinkToTheMaterialFileIsRefused) {
+  TTempDir dir;
+  const std::string input = dir.File("ship.cmp");
+  const std::string mat = dir.File("textures.mat");
+  WriteFileText(input, "model");
+  WriteFileText(mat, "materials");
+  fs::create_hard_link(mat, dir.File("ship.log"));
+  std::string console;
+  const int status =
+      RunInProcess(dir.Path(), "[system]\nGenMesh=.txt, ON\nGenLog=.log, ON\n", {input, mat}, console);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(console, kBannerLine + "  Error : output file " + dir.File("ship.log") + " would overwrite an input file.\n");
+  EXPECT_EQ(ReadFileText(mat), "materials");
+}
+
+TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+  TTempDir dir;
+  const std::string input = dir.File("box.cmp");
+  TBlockSpec block;
+  block.Meshes = {{0x1234, 0, 2, 3}};
+  block.Triangles = {{0, 1, 2}};
+  for (int i = 0; i < 3; ++i) {
+    const auto v = VertexRecord(32, 0.25f * float(i), 0, 0, 0.5f, 0.125f);
+    block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
+  }
+  WriteFileBytes(input, BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", BuildMeshBlock(block))})}));
+  std::string console;
+  const int status = RunInProcess(dir.Path(), kAllOnIni, {input}, console);
+  std::setlocale(LC_ALL, saved.c_str());
+  ASSERT_EQ(status, 0) << console;
+  const std::string bod = ReadFileText(dir.File("box_00.bod"));
+  EXPECT_NE(bod.find("0.500000;0.125000"), std::string::npos) << bod;
+  const std::string dbg = ReadFileText(dir.File("box.dbg"));
+  EXPECT_NE(dbg.find("0.250"), std::string::npos);
+  EXPECT_EQ(dbg.find("0,250"), std::string::npos);
+}
