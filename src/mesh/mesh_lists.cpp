@@ -1,77 +1,283 @@
 #include "mesh/mesh_lists.h"
 
-#include <stdexcept>
+#include <cmath>
+#include <cstring>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "support/text_helpers.h"
 
 namespace bw {
+namespace {
 
-int CompareVert(const TVertRec&, const TVertRec&) {  throw std::logic_error("not built yet");
+uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
 }
 
-size_t TVertList::KeyHash::operator()(const std::array<uint32_t, 4>&) const noexcept { return 0; }
-
-int32_t TVertList::Find(int32_t, float, float, float) const {  throw std::logic_error("not built yet");
+// The vertex index key. -0.0 and +0.0 compare equal, so both map to the bits
+// of +0.0; every other non-NaN value compares equal exactly when its bits do.
+std::array<uint32_t, 4> VertKey(int32_t key, float x, float y, float z) {
+  auto norm = [](float f) { return f == 0.0f ? 0u : FloatBits(f); };
+  return {static_cast<uint32_t>(key), norm(x), norm(y), norm(z)};
 }
 
-int32_t TVertList::FindOrAdd(const TVertRec&) {  throw std::logic_error("not built yet");
+bool HasNaN(float x, float y, float z) { return std::isnan(x) || std::isnan(y) || std::isnan(z); }
+
+// -1 / 0 / 1 for one coordinate; a NaN on either side counts as "smaller",
+// so it never yields 0.
+int CompareCoord(float p, float q) {
+  if (p > q) return 1;
+  if (!(p >= q)) return -1;
+  return 0;
 }
 
-void TVertList::FreeAll() { TRecList::FreeAll(); }
+}  // namespace
 
-int32_t TMatrList::IndexOf(uint32_t) const {  throw std::logic_error("not built yet");
+int CompareVert(const TVertRec& p, const TVertRec& q) {
+  if (p.Key > q.Key) return 1;
+  if (p.Key < q.Key) return -1;
+  if (int c = CompareCoord(p.X, q.X)) return c;
+  if (int c = CompareCoord(p.Y, q.Y)) return c;
+  return CompareCoord(p.Z, q.Z);
 }
 
-int32_t TMatrList::AddUnique(uint32_t, std::string) {  throw std::logic_error("not built yet");
+// ---- TVertList ------------------------------------------------------------
+
+size_t TVertList::KeyHash::operator()(const std::array<uint32_t, 4>& k) const noexcept {
+  uint64_t h = 0x9E3779B97F4A7C15ull;
+  for (uint32_t part : k) {
+    h ^= part;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 31;
+  }
+  return static_cast<size_t>(h);
 }
 
-void TMatrList::FreeAll() { TRecList::FreeAll(); }
-
-TMeshGroup* TMeshGroups::FindPart(std::string_view) {  throw std::logic_error("not built yet");
+void TVertList::CatchUp() const {
+  if (FIndexed > Count()) {
+    FIndex.clear();
+    FIndexed = 0;
+  }
+  for (; FIndexed < Count(); ++FIndexed) {
+    const TVertRec& r = FItems[static_cast<size_t>(FIndexed)];
+    // A record with a NaN coordinate never matches anything: not indexed.
+    if (HasNaN(r.X, r.Y, r.Z)) continue;
+    FIndex.emplace(VertKey(r.Key, r.X, r.Y, r.Z), FIndexed);  // keeps the first
+  }
 }
 
-int32_t TMeshGroups::IndexOfPart(std::string_view) const {  throw std::logic_error("not built yet");
+int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
+  if (HasNaN(x, y, z)) return -1;
+  CatchUp();
+  const auto it = FIndex.find(VertKey(key, x, y, z));
+  return it == FIndex.end() ? -1 : it->second;
 }
 
-TMeshGroup& TMeshGroups::AddGroup(TMeshGroup) {  throw std::logic_error("not built yet");
+int32_t TVertList::FindOrAdd(const TVertRec& rec) {
+  const int32_t found = Find(rec.Key, rec.X, rec.Y, rec.Z);
+  if (found >= 0) return found;
+  Add(rec);
+  return Count() - 1;
 }
 
-void TMeshGroups::FreeAll() { TRecList::FreeAll(); }
-
-void AddMesh(TRun&, uint32_t, uint16_t, uint16_t, uint16_t, uint16_t, uint16_t) {  throw std::logic_error("not built yet");
+void TVertList::FreeAll() {
+  TRecList::FreeAll();
+  FIndex.clear();
+  FIndexed = 0;
 }
 
-void AddVert(TRun&, float, float, float, float, float) {  throw std::logic_error("not built yet");
+// ---- TMatrList ------------------------------------------------------------
+
+void TMatrList::CatchUp() const {
+  if (FIndexed > Count()) {
+    FIndex.clear();
+    FIndexed = 0;
+  }
+  for (; FIndexed < Count(); ++FIndexed) FIndex.emplace(FItems[static_cast<size_t>(FIndexed)].ID, FIndexed);
 }
 
-void AddTri(TRun&, uint16_t, uint16_t, uint16_t) {  throw std::logic_error("not built yet");
+int32_t TMatrList::IndexOf(uint32_t id) const {
+  CatchUp();
+  const auto it = FIndex.find(id);
+  return it == FIndex.end() ? -1 : it->second;
 }
 
-int32_t AddModelVert(TRun&, int32_t, float, float, float, float, float) {  throw std::logic_error("not built yet");
+int32_t TMatrList::AddUnique(uint32_t id, std::string name) {
+  if (IndexOf(id) >= 0) return -1;
+  TMatrRec rec;
+  rec.ID = id;
+  rec.Name = std::move(name);
+  Add(std::move(rec));
+  return Count() - 1;
 }
 
-int32_t AddPartVert(TRun&, int32_t, float, float, float, float, float) {  throw std::logic_error("not built yet");
+void TMatrList::FreeAll() {
+  TRecList::FreeAll();
+  FIndex.clear();
+  FIndexed = 0;
 }
 
-TTriRec& AddModelTri(TRun&, uint16_t, uint16_t, uint16_t) {  throw std::logic_error("not built yet");
+// ---- TMeshGroups ----------------------------------------------------------
+
+void TMeshGroups::CatchUp() const {
+  if (FIndexed > Count()) {
+    FIndex.clear();
+    FIndexed = 0;
+  }
+  for (; FIndexed < Count(); ++FIndexed)
+    FIndex.emplace(LowerCase(FItems[static_cast<size_t>(FIndexed)].PartName), FIndexed);
 }
 
-TTriRec& AddPartTri(TRun&, uint16_t, uint16_t, uint16_t) {  throw std::logic_error("not built yet");
+int32_t TMeshGroups::IndexOfPart(std::string_view name) const {
+  CatchUp();
+  const auto it = FIndex.find(LowerCase(name));
+  return it == FIndex.end() ? -1 : it->second;
 }
 
-int32_t AddModelMatr(TRun&, uint32_t) {  throw std::logic_error("not built yet");
+TMeshGroup* TMeshGroups::FindPart(std::string_view name) {
+  const int32_t idx = IndexOfPart(name);
+  return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
 }
 
-int32_t AddPartMatr(TRun&, uint32_t) {  throw std::logic_error("not built yet");
+const TMeshGroup* TMeshGroups::FindPart(std::string_view name) const {
+  const int32_t idx = IndexOfPart(name);
+  return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
 }
 
-TMeshGroup& AddMeshGroup(TRun&, std::string, std::string, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, float, float, float, const std::array<float, 6>&, const std::array<float, 3>&, float) {  throw std::logic_error("not built yet");
+TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) { return Add(std::move(group)); }
+
+void TMeshGroups::FreeAll() {
+  TRecList::FreeAll();
+  FIndex.clear();
+  FIndexed = 0;
 }
 
-void MatMul(const TMatrix&, const TMatrix&, TMatrix&) {  throw std::logic_error("not built yet");
+// ---- Add operations on the run's lists ------------------------------------
+
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
+             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle) {
+  TMeshRec rec;
+  rec.Material = material;
+  rec.StartVertex = startVertex;
+  rec.EndVertex = endVertex;
+  rec.VertexRefCount = vertexRefCount;
+  rec.StartTriangle = startTriangle;
+  rec.EndTriangle = endTriangle;
+  run.MeshList.Add(rec);
 }
 
-void MatVec(const TMatrix&, const std::array<float, 4>&, std::array<float, 4>&) {  throw std::logic_error("not built yet");
+void AddVert(TRun& run, float x, float y, float z, float u, float v) {
+  TVertRec rec;
+  rec.X = x;
+  rec.Y = y;
+  rec.Z = z;
+  rec.U = u;
+  rec.V = v;
+  run.VertList.Add(rec);
 }
 
+void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
+  TTriRec rec;
+  rec.A = a;
+  rec.B = b;
+  rec.C = c;
+  run.TriList.Add(rec);
 }
+
+namespace {
+
+int32_t FindOrAddVert(TVertList& list, int32_t key, float x, float y, float z, float u, float v) {
+  TVertRec rec;
+  rec.Key = key;
+  rec.X = x;
+  rec.Y = y;
+  rec.Z = z;
+  rec.U = u;
+  rec.V = v;
+  return list.FindOrAdd(rec);
+}
+
+TTriRec& AddTriTo(TTriList& list, uint16_t a, uint16_t b, uint16_t c) {
+  TTriRec rec;
+  rec.A = a;
+  rec.B = b;
+  rec.C = c;
+  return list.Add(rec);
+}
+
+}  // namespace
+
+int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
+  return FindOrAddVert(run.ModelVertList, key, x, y, z, u, v);
+}
+
+int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
+  return FindOrAddVert(run.PartVertList, key, x, y, z, u, v);
+}
+
+TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.ModelTriList, a, b, c); }
+
+TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.PartTriList, a, b, c); }
+
+int32_t AddModelMatr(TRun& run, uint32_t id) { return run.ModelMatrList.AddUnique(id); }
+
+int32_t AddPartMatr(TRun& run, uint32_t id) { return run.PartMatrList.AddUnique(id); }
+
+TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
+                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
+                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
+                         float radius) {
+  TMeshGroup g;
+  g.RootName = std::move(rootName);
+  g.PartName = std::move(partName);
+  g.BegMesh = begMesh;
+  g.MeshCnt = meshCnt;
+  g.StartVertex = startVertex;
+  g.EndVertex = endVertex;
+  g.StartIndex = startIndex;
+  g.EndIndex = endIndex;
+  g.X = x;
+  g.Y = y;
+  g.Z = z;
+  g.W = 1.0f;
+  g.Bounds = bounds;
+  g.U = u;
+  g.Radius = radius;
+  g.Mtx = kIdentity;
+  return run.MeshGroups.AddGroup(std::move(g));
+}
+
+// ---- Matrices -------------------------------------------------------------
+
+// NOTE: the products of two singles are exact in long double; the sums are
+// formed left to right there and rounded to single once, so a composed
+// matrix does not drift with the order of intermediate roundings.
+// Both write through a local result, so res or out may be one of the inputs.
+void MatMul(const TMatrix& m1, const TMatrix& m2, TMatrix& res) {
+  TMatrix r;
+  for (size_t i = 0; i < 4; ++i)
+    for (size_t j = 0; j < 4; ++j) {
+      long double sum = static_cast<long double>(m2[4 * i + 0]) * m1[0 * 4 + j];
+      sum += static_cast<long double>(m2[4 * i + 1]) * m1[1 * 4 + j];
+      sum += static_cast<long double>(m2[4 * i + 2]) * m1[2 * 4 + j];
+      sum += static_cast<long double>(m2[4 * i + 3]) * m1[3 * 4 + j];
+      r[4 * i + j] = static_cast<float>(sum);
+    }
+  res = r;
+}
+
+void MatVec(const TMatrix& m, const std::array<float, 4>& p, std::array<float, 4>& out) {
+  std::array<float, 4> r;
+  for (size_t j = 0; j < 4; ++j) {
+    long double sum = static_cast<long double>(p[0]) * m[0 * 4 + j];
+    sum += static_cast<long double>(p[1]) * m[1 * 4 + j];
+    sum += static_cast<long double>(p[2]) * m[2 * 4 + j];
+    sum += static_cast<long double>(p[3]) * m[3 * 4 + j];
+    r[j] = static_cast<float>(sum);
+  }
+  out = r;
+}
+
+}  // namespace bw

@@ -101,7 +101,7 @@ class TVertList : public TRecList<TVertRec> {
   // Position of the first record matching Key, X, Y, Z, or -1.
   int32_t Find(int32_t key, float x, float y, float z) const;
   // Position of the first matching record, or of a new one appended with all
-  // six fields. Records added here are indexed, so lookups cost O(1).
+  // six fields. Lookups go through a hash index, so they cost O(1).
   int32_t FindOrAdd(const TVertRec& rec);
   void FreeAll();
 
@@ -109,7 +109,12 @@ class TVertList : public TRecList<TVertRec> {
   struct KeyHash {
     size_t operator()(const std::array<uint32_t, 4>& k) const noexcept;
   };
-  std::unordered_map<std::array<uint32_t, 4>, int32_t, KeyHash> FIndex;
+  // NOTE: the indexes of these lists catch up lazily with records appended
+  // by any means (Add included), so they assume the looked-up fields of a
+  // record do not change once it is in the list.
+  void CatchUp() const;
+  mutable std::unordered_map<std::array<uint32_t, 4>, int32_t, KeyHash> FIndex;
+  mutable int32_t FIndexed = 0;
 };
 
 class TMatrList : public TRecList<TMatrRec> {
@@ -122,19 +127,24 @@ class TMatrList : public TRecList<TMatrRec> {
   void FreeAll();
 
  private:
-  std::unordered_map<uint32_t, int32_t> FIndex;
+  void CatchUp() const;
+  mutable std::unordered_map<uint32_t, int32_t> FIndex;
+  mutable int32_t FIndexed = 0;
 };
 
 class TMeshGroups : public TRecList<TMeshGroup> {
  public:
   // The first group whose PartName equals `name` without regard to ASCII case.
   TMeshGroup* FindPart(std::string_view name);
+  const TMeshGroup* FindPart(std::string_view name) const;
   int32_t IndexOfPart(std::string_view name) const;
   TMeshGroup& AddGroup(TMeshGroup group);
   void FreeAll();
 
  private:
-  std::unordered_map<std::string, int32_t> FIndex;  // lower-cased name -> first group
+  void CatchUp() const;
+  mutable std::unordered_map<std::string, int32_t> FIndex;  // lower-cased name -> first group
+  mutable int32_t FIndexed = 0;
 };
 
 // The add operations on the run's lists.
