@@ -1,20 +1,66 @@
 #include "support/output_file.h"
 
-#include <stdexcept>
-
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "support/errors.h"
+#include "support/platform.h"
+#include "support/text_helpers.h"
 
 namespace bw {
+namespace {
 
-void GuardOutput(TRun&, const std::string&) {  throw std::logic_error("not built yet");
+bool LeadsTo(const std::string& name, const std::string& input) { return plat::SameFile(name, input); }
+
+std::string CreateFailure(const std::string& name, const std::string& reason) {
+  return "Cannot create file \"" + name + "\". " + reason;
 }
 
-TOutputFile::TOutputFile(TRun&, std::string) {  throw std::logic_error("not built yet");
+}  // namespace
+
+void GuardOutput(TRun& run, const std::string& name) {
+  const bool hitsInput = LeadsTo(name, run.Names.InpFileName);
+  const bool hitsMat = run.Names.MatFileGiven && LeadsTo(name, run.Names.MatFileName);
+  if (!hitsInput && !hitsMat) return;
+  const std::string line = "  Error : output file " + name + " would overwrite an input file.";
+  run.Console.Line(line);
+  throw EOverwriteError(line);
 }
 
-TOutputFile::~TOutputFile() {}
-
-void TOutputFile::Commit() {  throw std::logic_error("not built yet");
+TOutputFile::TOutputFile(TRun& run, std::string finalName) : FFinalName(std::move(finalName)) {
+  GuardOutput(run, FFinalName);
+  FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
+  // The temporary name is emptied on creation too, so it gets the same guard.
+  GuardOutput(run, FTempName);
+  try {
+    FStream = std::make_unique<TBufStream>(FTempName, ModeCreate, kBufSize);
+  } catch (const EFCreateError& e) {
+    // The user knows the final name only; keep the system's reason.
+    const std::string prefix = CreateFailure(FTempName, "");
+    const std::string what = e.what();
+    const std::string reason = what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+    throw EFCreateError(CreateFailure(FFinalName, reason));
+  }
 }
 
+TOutputFile::~TOutputFile() {
+  if (!FStream) return;
+  FStream->Close();
+  FStream.reset();
+  plat::RemoveFile(FTempName);
 }
+
+void TOutputFile::Commit() {
+  if (!FStream) throw EInvalidOp("output file " + FFinalName + " committed twice");
+  const bool written = FStream->Close();
+  FStream.reset();
+  if (!written) {
+    plat::RemoveFile(FTempName);
+    throw EFCreateError(CreateFailure(FFinalName, "Not every byte could be written."));
+  }
+  std::string error;
+  if (!plat::RenameReplace(FTempName, FFinalName, error)) {
+    plat::RemoveFile(FTempName);
+    throw EFCreateError(CreateFailure(FFinalName, error));
+  }
+}
+
+}  // namespace bw

@@ -38,6 +38,8 @@ bool FileExists(const std::string& path);
 bool SameFile(const std::string& a, const std::string& b);
 // Moves `from` over `to`, replacing it. False when the system refuses.
 bool RenameReplace(const std::string& from, const std::string& to);
+// The same, setting `error` to the system's text on failure.
+bool RenameReplace(const std::string& from, const std::string& to, std::string& error);
 void RemoveFile(const std::string& path);
 
 // The running program's full path; `argv0` serves only when the system

@@ -145,6 +145,12 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameReplace(const std::string& from, const std::string& to, std::string& error) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  error = SystemText(errno);
+  return false;
+}
+
 void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
 
 std::string OwnPath(const char* argv0) {
