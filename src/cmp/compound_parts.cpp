@@ -1,15 +1,146 @@
 #include "cmp/compound_parts.h"
 
-#include <stdexcept>
+#include <array>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "support/byte_reader.h"
+#include "support/text_helpers.h"
+#include "support/writers.h"
 
 namespace bw {
+namespace {
 
-int32_t FindCmpnd(TRun&) {  throw std::logic_error("not built yet");
+constexpr uint32_t kVMeshRefSize = 60;
+
+// A part reference as stored under a level's VMeshPart.
+struct TVMeshRef {
+  uint32_t HeaderSize = 0;
+  uint32_t ID = 0;
+  uint16_t StartVertex = 0, EndVertex = 0, StartIndex = 0, EndIndex = 0;
+  uint16_t StartMesh = 0, MeshCount = 0;
+  std::array<float, 6> Bounds{};
+  std::array<float, 3> U{};
+  float Radius = 0;
+};
+
+TVMeshRef ReadVMeshRef(const TByteReader& in) {
+  TVMeshRef r;
+  r.HeaderSize = in.U32(0x00);
+  r.ID = in.U32(0x04);
+  r.StartVertex = in.U16(0x08);
+  r.EndVertex = in.U16(0x0A);
+  r.StartIndex = in.U16(0x0C);
+  r.EndIndex = in.U16(0x0E);
+  r.StartMesh = in.U16(0x10);
+  r.MeshCount = in.U16(0x12);
+  for (size_t i = 0; i < r.Bounds.size(); ++i) r.Bounds[i] = in.F32(0x14 + 4 * i);
+  for (size_t i = 0; i < r.U.size(); ++i) r.U[i] = in.F32(0x2C + 4 * i);
+  r.Radius = in.F32(0x38);
+  return r;
 }
 
-int32_t ReadCompoundParts(TRun&, const std::string&) {  throw std::logic_error("not built yet");
+// The text of a name node: up to its first NUL, or the whole of what was
+// copied when there is none; a folder gives the empty text.
+std::string NodeText(const TUtfNode& node) { return TByteReader(node.Data).CString(0); }
+
+void WriteLevelLine(TRun& run, const std::string& levelPath, int32_t idx) {
+  if (run.Settings.DebugOn)
+    WriteDbg(run, "\r\nParntName = \"" + levelPath + "\"  idx = " + IntText(idx) + "\r\n");
 }
 
+// Walks the chain first child, next sibling, ... of `parent`, calling
+// visit(i) for each node until it returns false. A damaged chain that loops
+// ends after as many steps as there are nodes.
+template <class F>
+void ForEachChild(const TNodesList& nodes, int32_t parent, F visit) {
+  int32_t i = nodes[parent].ChildIdx;
+  for (int32_t steps = 0; i != 0 && steps < nodes.Count(); ++steps) {
+    if (!visit(i)) return;
+    i = nodes[i].SiblingIdx;
+  }
 }
+
+// Adds the record of one part when one of its levels refers into the block
+// whose parent name hashes to `hash`.
+void ReadPart(TRun& run, int32_t part, uint32_t hash) {
+  const TNodesList& nodes = run.NodesList;
+  const int32_t objectName = nodes.FindChild(part, "Object Name");
+  const int32_t fileName = nodes.FindChild(part, "File Name");
+  if (objectName == -1 || fileName == -1) return;
+
+  const std::string file = NodeText(nodes[fileName]);
+  std::string levelPath = "\\" + file + "\\MultiLevel";
+  int32_t level = nodes.FindPath(levelPath);
+  WriteLevelLine(run, levelPath, level);
+  if (level == -1) {
+    levelPath = "\\" + file + "\\VMeshPart";
+    level = nodes.FindPath(levelPath);
+    WriteLevelLine(run, levelPath, level);
+    if (level == -1) return;
+  }
+
+  ForEachChild(nodes, level, [&](int32_t v) {
+    const std::string& vName = nodes[v].Name;
+    const std::string refPath = LowerCase(vName) == "vmeshref"
+                                    ? levelPath + "\\" + vName
+                                    : levelPath + "\\" + vName + "\\VMeshPart\\VMeshRef";
+    const int32_t r = nodes.FindPath(refPath);
+    if (run.Settings.DebugOn) WriteDbg(run, ">Node = \"" + refPath + "\"  idx = " + IntText(r) + "\r\n");
+    if (r == -1) return true;
+    const TUtfNode& refNode = nodes[r];
+    // NOTE: a reference whose bytes were not all copied from the file is
+    // treated like a short one; the reserved rest holds nothing of the file.
+    if (refNode.DataSize < kVMeshRefSize || refNode.Data.size() < kVMeshRefSize) return true;
+
+    const TVMeshRef ref = ReadVMeshRef(TByteReader(refNode.Data));
+    if (run.Settings.DebugOn) {
+      WriteDbg(run, ">>VMeshRef = \"" + refNode.Name + "\"  ID = " + DWordToHex(ref.ID) +
+                        "  crc = " + DWordToHex(hash) + "\r\n");
+      WriteDbg(run, ">>StartMesh = " + IntText(ref.StartMesh) + "  MeshCount = " + IntText(ref.MeshCount) +
+                        "  StartVertex = " + IntText(ref.StartVertex) +
+                        "  EndVertex = " + IntText(ref.EndVertex) + "\r\n");
+    }
+    if (ref.HeaderSize != kVMeshRefSize || ref.ID != hash) return true;
+
+    if (run.Settings.DebugOn) WriteDbg(run, ">>>VMeshRef ADD\r\n");
+    AddMeshGroup(run, levelPath, NodeText(nodes[objectName]), ref.StartMesh, ref.MeshCount, ref.StartVertex,
+                 ref.EndVertex, ref.StartIndex, ref.EndIndex, 0.0f, 0.0f, 0.0f, ref.Bounds, ref.U,
+                 ref.Radius);
+    return false;  // one record per part and block: the first level that matches
+  });
+}
+
+}  // namespace
+
+int32_t FindCmpnd(TRun& run) {
+  const bool debug = run.Settings.DebugOn;
+  if (debug) WriteDbg(run, "Find \"Cmpnd\"\r\n");
+  const TNodesList& nodes = run.NodesList;
+  int32_t found = -1;
+  for (int32_t i = 0; i < nodes.Count(); ++i) {
+    const TUtfNode& node = nodes[i];
+    if (!SameName(node.Name, "cmpnd")) continue;
+    found = i;
+    if (debug)
+      WriteDbg(run, "idx = " + PadLeft(IntText(i), 4, ' ') + "; parent = \"" + nodes[node.ParentIdx].Name +
+                        "\";  node.name = \"" + node.Name + "\";  DataSize = " + UIntText(node.DataSize) +
+                        "\r\n");
+  }
+  return found;
+}
+
+int32_t ReadCompoundParts(TRun& run, const std::string& lodName) {
+  run.MeshGroups.FreeAll();
+  const int32_t cmpnd = FindCmpnd(run);
+  if (cmpnd == -1) return -1;
+
+  const uint32_t hash = NameHash(lodName);
+  if (run.Settings.DebugOn) WriteDbg(run, "======================\r\n");
+  ForEachChild(run.NodesList, cmpnd, [&](int32_t part) {
+    ReadPart(run, part, hash);
+    return true;
+  });
+  return cmpnd;
+}
+
+}  // namespace bw
