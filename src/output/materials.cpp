@@ -1,23 +1,132 @@
 #include "output/materials.h"
 
-#include <stdexcept>
+#include <memory>
+#include <string_view>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "output/mat_template.h"
+#include "support/buf_stream.h"
+#include "support/text_helpers.h"
+#include "support/writers.h"
 
 namespace bw {
+namespace {
 
-void LoadMatFile(TRun&) {  throw std::logic_error("not built yet");
+// The signature and version words that tell a UTF file.
+constexpr size_t kUtfIdSize = 8;
+
+// The node's data as text, up to the first NUL byte or the end of the data.
+std::string DataText(const TUtfNode& node) {
+  std::string_view text(reinterpret_cast<const char*>(node.Data.data()), node.Data.size());
+  const size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  return std::string(text);
 }
 
-bool ParseMatFile(TRun&) {  throw std::logic_error("not built yet");
+// Cuts the extension: from the last "." on, unless a folder separator or a
+// drive colon comes after it.
+std::string WithoutExtension(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos) return fileName;
+  const size_t sep = fileName.find_first_of("\\:", dot);
+  if (sep != std::string::npos) return fileName;
+  return fileName.substr(0, dot);
 }
 
-void AddMatTex(TRun&, uint32_t, std::string) {  throw std::logic_error("not built yet");
+bool IsTextureNode(const TUtfNode& node) { return SameName(node.Name, "dt_name"); }
+
+void WriteNodeListing(TRun& run, const TNodesList& nodes) {
+  WriteDbg(run, "== BEG TEXTURE FILE ==\r\n");
+  for (int32_t i = 0; i < nodes.Count(); ++i) {
+    const TUtfNode& node = nodes[i];
+    std::string line = "idx = " + PadLeft(UIntText(static_cast<uint32_t>(i)), 4, ' ') + " \"" + node.Name +
+                       "\";  DataSize = " + UIntText(node.DataSize) +
+                       ";  ChildIdx = " + UIntText(static_cast<uint32_t>(node.ChildIdx)) +
+                       ";  Parent = " + UIntText(static_cast<uint32_t>(node.ParentIdx));
+    if (IsTextureNode(node) && node.DataSize > 0) line += " " + DataText(node);
+    line += "\r\n";
+    WriteDbg(run, line);
+  }
+  WriteDbg(run, "\r\n\r\n");
 }
 
-std::string FormatMatLine(const TRun&, int32_t, uint32_t) {  throw std::logic_error("not built yet");
+}  // namespace
+
+void LoadMatFile(TRun& run) {
+  if (!run.Names.MatFileGiven) return;
+  TMatFile& mat = run.Mat;
+  mat.MatNodeList.FreeAll();
+  mat.MatTexList.emplace();
+  auto stream = std::make_unique<TBufStream>(run.Names.MatFileName, ModeRead, kBufSize);
+  const int32_t size = stream->GetFileSize();
+  mat.MatData.assign(static_cast<size_t>(size > 0 ? size : 0), 0);
+  if (size > 0) {
+    // Keep only what was actually read, should the file shrink meanwhile.
+    const int32_t got = stream->Read(mat.MatData.data(), size);
+    mat.MatData.resize(static_cast<size_t>(got > 0 ? got : 0));
+  }
 }
 
-void FreeMatFile(TRun&) {}
+bool ParseMatFile(TRun& run) {
+  if (!run.Names.MatFileGiven) return false;
+  TMatFile& mat = run.Mat;
+  if (!mat.MatTexList) mat.MatTexList.emplace();
+  mat.MatNodeList.FreeAll();
+  // NOTE: a file too short to hold the signature and version words (an
+  // empty one too) is taken as one that is not a UTF file: its material
+  // lines then carry the hexadecimal IDs, as for any unknown file.
+  if (mat.MatData.size() < kUtfIdSize) return false;
+  if (!ReadUtfImage(mat.MatData, mat.MatNodeList)) return false;
 
+  const bool debugOn = run.Settings.DebugOn;
+  if (debugOn) WriteNodeListing(run, mat.MatNodeList);
+  for (int32_t i = 0; i < mat.MatNodeList.Count(); ++i) {
+    const TUtfNode& node = mat.MatNodeList[i];
+    if (!IsTextureNode(node)) continue;
+    if (node.DataSize == 0) {
+      if (debugOn) WriteDbg(run, "\r\n");
+      continue;
+    }
+    const std::string materialName = mat.MatNodeList[node.ParentIdx].Name;
+    const uint32_t id = NameHash(materialName);
+    AddMatTex(run, id, WithoutExtension(DataText(node)));
+    if (debugOn) WriteDbg(run, DWordToHex(id) + "  " + materialName + "  " + "\r\n");
+  }
+  if (debugOn) WriteDbg(run, "== END TEXTURE FILE ==\r\n\r\n");
+  return true;
 }
+
+void AddMatTex(TRun& run, uint32_t id, std::string name) {
+  if (!run.Mat.MatTexList) return;
+  run.Mat.MatTexList->AddUnique(id, std::move(name));
+}
+
+std::string FormatMatLine(const TRun& run, int32_t index, uint32_t id) {
+  try {
+    std::string line;
+    bool ok = false;
+    const auto& texList = run.Mat.MatTexList;
+    if (!texList) {
+      ok = FormatTemplate(kBuiltInTemplate, index, nullptr, line);
+    } else {
+      const int32_t k = texList->IndexOf(id);
+      const std::string name = k >= 0 && k < texList->Count() ? (*texList)[k].Name : DWordToHex(id);
+      ok = FormatTemplate(run.Settings.StrMat, index, &name, line);
+    }
+    if (ok) return line;
+  } catch (...) {
+    // Falls through to the error text: a material line never ends a conversion.
+  }
+  return kFormatError;
+}
+
+void FreeMatFile(TRun& run) {
+  TMatFile& mat = run.Mat;
+  // The nodes point into the image: they go first.
+  mat.MatNodeList.FreeAll();
+  mat.MatTexList.reset();
+  mat.MatData.clear();
+  mat.MatData.shrink_to_fit();
+}
+
+}  // namespace bw

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "cmp_builder.h"
+#include "driver/run_state.h"
+#include "output/materials.h"
+#include "support/buf_stream.h"
+#include "support/errors.h"
+#include "support/text_helpers.h"
+#include "test_support.h"
+
+using namespace bw;
+using namespace bwtest;
+
+namespace {
+
+const std::string kBuiltIn0 =
+    "MATERIAL5: 0; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;";
+const std::string kBuiltIn1 =
+    "MATERIAL5: 1; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;";
+
+std::string Hex(const std::string& name) { return DWordToHex(TestNameHash(name)); }
+
+// A material library: Hull twice (the first texture wins), a texture path
+// whose last "." sits in a folder name, a leaf without data, and a texture
+// name that is all extension.
+Bytes SampleMatFile() {
+  return BuildUtf({Folder("material library",
+                          {Folder("Hull", {TextLeaf("Dt_name", "Hull_Tex.tga")}),
+                           Folder("Deck", {TextLeaf("dt_name", "a.b\\c")}),
+                           Folder("Hull", {TextLeaf("dt_name", "Other.tga")}),
+                           Folder("Empty", {Leaf("dt_name", {})}),
+                           Folder("Dot", {TextLeaf("DT_NAME", ".tga")})})});
+}
+
+// Loads `bytes` as the run's material file, with the diagnostics file open.
+struct TMatRun {
+  TTempDir Dir;
+  TRun Run;
+  bool Parsed = false;
+
+  explicit TMatRun(const Bytes& bytes, bool debugOn = true) {
+    WriteFileBytes(Dir.File("lib.mat"), bytes);
+    Run.Names.MatFileName = Dir.File("lib.mat");
+    Run.Names.MatFileGiven = true;
+    Run.Settings.DebugOn = debugOn;
+    Run.Settings.StrMat = "M%d tex=%1:s";
+    if (debugOn) Run.DbgStream = std::make_unique<TBufStream>(Dir.File("out.dbg"), ModeCreate, kBufSize);
+    LoadMatFile(Run);
+    Parsed = ParseMatFile(Run);
+  }
+  std::string Dump() {
+    Run.DbgStream.reset();
+    return ReadFileText(Dir.File("out.dbg"));
+  }
+};
+
+}  // namespace
+
+TEST(FormatMatLine, BuiltInTemplateWithoutMaterialFile) {
+  TRun run;
+  run.Settings.StrMat = "ignored %1:s";  // only a material file brings StrMat into play
+  EXPECT_EQ(FormatMatLine(run, 0, 0x1234), kBuiltIn0);
+  EXPECT_EQ(FormatMatLine(run, 1, 0), kBuiltIn1);
+  EXPECT_FALSE(run.Mat.MatTexList.has_value());
+}
+
+TEST(FormatMatLine, StrMatWithTextureNamesOrHexIds) {
+  TRun run;
+  run.Mat.MatTexList.emplace();
+  AddMatTex(run, 7, "Hull_Tex");
+  AddMatTex(run, 7, "Second");  // the first entry of an ID stays
+  run.Settings.StrMat = kDefaultStrMat;
+  EXPECT_EQ(FormatMatLine(run, 0, 7), kBuiltIn0);
+  EXPECT_EQ(FormatMatLine(run, 1, 99), kBuiltIn1);
+
+  run.Settings.StrMat = "MATERIAL5: %i; 38; %1:s";
+  EXPECT_EQ(FormatMatLine(run, 3, 7), "MATERIAL5: 3; 38; Hull_Tex");
+  EXPECT_EQ(FormatMatLine(run, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
+  ASSERT_EQ(run.Mat.MatTexList->Count(), 1);
+
+  // A template that cannot be applied gives the error line, never a failure.
+  run.Settings.StrMat = "%s; %d";
+  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
+  run.Settings.StrMat = "%d %d";
+  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
+  run.Settings.StrMat = "tail %";
+  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
+}
+
+TEST(MatFile, TextureTableAndDump) {
+  TMatRun m(SampleMatFile());
+  ASSERT_TRUE(m.Parsed);
+  const TRun& run = m.Run;
+  ASSERT_TRUE(run.Mat.MatTexList.has_value());
+  ASSERT_EQ(run.Mat.MatTexList->Count(), 3);
+  EXPECT_EQ(FormatMatLine(run, 0, TestNameHash("Hull")), "M0 tex=Hull_Tex");
+  EXPECT_EQ(FormatMatLine(run, 1, TestNameHash("Deck")), "M1 tex=a.b\\c");
+  EXPECT_EQ(FormatMatLine(run, 2, TestNameHash("Dot")), "M2 tex=");
+  EXPECT_EQ(FormatMatLine(run, 3, TestNameHash("Empty")), "M3 tex=" + Hex("Empty"));
+
+  const std::string expected =
+      "== BEG TEXTURE FILE ==\r\n"
+      "idx =    0 \"\\\";  DataSize = 0;  ChildIdx = 1;  Parent = 0\r\n"
+      "idx =    1 \"material library\";  DataSize = 0;  ChildIdx = 2;  Parent = 0\r\n"
+      "idx =    2 \"Hull\";  DataSize = 0;  ChildIdx = 3;  Parent = 1\r\n"
+      "idx =    3 \"Dt_name\";  DataSize = 13;  ChildIdx = 0;  Parent = 2 Hull_Tex.tga\r\n"
+      "idx =    4 \"Deck\";  DataSize = 0;  ChildIdx = 5;  Parent = 1\r\n"
+      "idx =    5 \"dt_name\";  DataSize = 6;  ChildIdx = 0;  Parent = 4 a.b\\c\r\n"
+      "idx =    6 \"Hull\";  DataSize = 0;  ChildIdx = 7;  Parent = 1\r\n"
+      "idx =    7 \"dt_name\";  DataSize = 10;  ChildIdx = 0;  Parent = 6 Other.tga\r\n"
+      "idx =    8 \"Empty\";  DataSize = 0;  ChildIdx = 9;  Parent = 1\r\n"
+      "idx =    9 \"dt_name\";  DataSize = 0;  ChildIdx = 0;  Parent = 8\r\n"
+      "idx =   10 \"Dot\";  DataSize = 0;  ChildIdx = 11;  Parent = 1\r\n"
+      "idx =   11 \"DT_NAME\";  DataSize = 5;  ChildIdx = 0;  Parent = 10 .tga\r\n"
+      "\r\n\r\n" +
+      Hex("Hull") + "  Hull  \r\n" + Hex("Deck") + "  Deck  \r\n" + Hex("Hull") + "  Hull  \r\n" + "\r\n" +
+      Hex("Dot") + "  Dot  \r\n" + "== END TEXTURE FILE ==\r\n\r\n";
+  EXPECT_EQ(m.Dump(), expected);
+}
+
+TEST(MatFile, FilesThatAreNotUtfGiveHexIds) {
+  const Bytes notUtf(100, 'x');
+  const Bytes tooShort = {'U', 'T', 'F'};
+  for (const Bytes& bytes : {Bytes{}, tooShort, notUtf}) {
+    TMatRun m(bytes);
+    EXPECT_FALSE(m.Parsed);
+    ASSERT_TRUE(m.Run.Mat.MatTexList.has_value());
+    EXPECT_EQ(m.Run.Mat.MatTexList->Count(), 0);
+    EXPECT_EQ(FormatMatLine(m.Run, 2, 11259375), "M2 tex=00ABCDEF");
+    EXPECT_EQ(m.Dump(), "");
+  }
+}
+
+TEST(MatFile, NothingWithoutMaterialFileAndFreedAtShutdown) {
+  TRun run;
+  LoadMatFile(run);
+  EXPECT_FALSE(ParseMatFile(run));
+  EXPECT_FALSE(run.Mat.MatTexList.has_value());
+  AddMatTex(run, 1, "x");
+  EXPECT_FALSE(run.Mat.MatTexList.has_value());
+
+  TMatRun m(SampleMatFile(), false);
+  ASSERT_TRUE(m.Parsed);
+  FreeMatFile(m.Run);
+  EXPECT_FALSE(m.Run.Mat.MatTexList.has_value());
+  EXPECT_EQ(m.Run.Mat.MatNodeList.Count(), 0);
+  EXPECT_EQ(FormatMatLine(m.Run, 0, 0), kBuiltIn0);
+}
+
+TEST(MatFile, DamagedTableRaisesRange) {
+  TNodeSpec leaf = TextLeaf("dt_name", "tex.tga");
+  leaf.DataSizeOverride = 0x7FFFFFF0;
+  leaf.UsedSizeOverride = 0x7FFFFFF0;
+  TTempDir dir;
+  WriteFileBytes(dir.File("bad.mat"), BuildUtf({Folder("Hull", {leaf})}));
+  TRun run;
+  run.Names.MatFileName = dir.File("bad.mat");
+  run.Names.MatFileGiven = true;
+  LoadMatFile(run);
+  EXPECT_THROW(ParseMatFile(run), ERangeError);
+}
