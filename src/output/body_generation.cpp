@@ -1,15 +1,114 @@
 #include "output/body_generation.h"
 
-#include <stdexcept>
+#include <cstdint>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "output/bod_writer.h"
+#include "support/errors.h"
+#include "support/writers.h"
 
 namespace bw {
+namespace {
 
-std::array<float, 4> TransformVertex(const TVertRec&, const std::array<float, 4>&, const TMatrix&) {  throw std::logic_error("not built yet");
+// BOD polygons hold 16-bit vertex positions.
+constexpr int32_t kMaxVertexPos = 65535;
+
+void CountUp(int32_t& counter) {
+  if (counter == INT32_MAX) RaiseRange("mesh ordinal overflows");
+  ++counter;
 }
 
-void GenerateBodies(TRun&, int32_t) {  throw std::logic_error("not built yet");
+uint16_t VertexPos(int32_t pos) {
+  if (pos < 0 || pos > kMaxVertexPos) RaiseRange("more than 65536 vertices in one body");
+  return static_cast<uint16_t>(pos);
 }
 
+void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
+  tri.UA = corner[0]->U;
+  tri.VA = corner[0]->V;
+  tri.UB = corner[1]->U;
+  tri.VB = corner[1]->V;
+  tri.UC = corner[2]->U;
+  tri.VC = corner[2]->V;
 }
+
+}  // namespace
+
+std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 4>& offset,
+                                     const TMatrix& m) {
+  std::array<float, 4> out{};
+  MatVec(m, {p.X, p.Y, p.Z, 1.0f}, out);
+  // The sum in extended precision, rounded once to single.
+  for (size_t j = 0; j < 3; ++j)
+    out[j] = static_cast<float>(static_cast<long double>(out[j]) + static_cast<long double>(offset[j]));
+  return out;
+}
+
+void GenerateBodies(TRun& run, int32_t n) {
+  run.ModelVertList.FreeAll();
+  run.ModelTriList.FreeAll();
+  run.ModelMatrList.FreeAll();
+  for (const TMeshRec& mesh : run.MeshList) AddModelMatr(run, mesh.Material);
+
+  int32_t meshOrd = 0;
+  for (int32_t g = 0; g < run.MeshGroups.Count(); ++g) {
+    const TMeshGroup& group = run.MeshGroups[g];
+    run.PartVertList.FreeAll();
+    run.PartTriList.FreeAll();
+    run.PartMatrList.FreeAll();
+    int32_t partMeshOrd = 0;
+
+    const int64_t firstMesh = group.BegMesh;
+    const int64_t endMesh = firstMesh + (group.MeshCnt > 0 ? group.MeshCnt : 0);
+    for (int64_t i = firstMesh; i < endMesh; ++i) {
+      if (i < 0 || i >= run.MeshList.Count()) {
+        run.Console.Line("  Error index of mesh!!");
+        continue;
+      }
+      const TMeshRec& mesh = run.MeshList[static_cast<int32_t>(i)];
+      const int32_t modelMat = run.ModelMatrList.IndexOf(mesh.Material);
+      AddPartMatr(run, mesh.Material);
+      // The polygons of a group file name its material lines, which hold
+      // each distinct material of the group once.
+      const int32_t partMat = run.PartMatrList.IndexOf(mesh.Material);
+
+      const std::array<float, 4> offset{group.X, group.Y, group.Z, group.W};
+      const std::array<float, 4> partOffset =
+          run.Settings.OriginOn ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
+                                : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
+      const int32_t last = run.VertList.Count() - 1;
+
+      for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
+        const TTriRec& tri = run.TriList[k];
+        const uint16_t cornerIdx[3] = {tri.A, tri.B, tri.C};
+        const TVertRec* corner[3];
+        uint16_t pos[3];
+
+        for (int c = 0; c < 3; ++c) {
+          const int32_t idx = CheckIndex(run, mesh.StartVertex + cornerIdx[c], 0, last);
+          corner[c] = &run.VertList[idx];
+          const auto p = TransformVertex(*corner[c], offset, group.Mtx);
+          pos[c] = VertexPos(AddModelVert(run, modelMat, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
+        }
+        TTriRec& modelTri = AddModelTri(run, pos[0], pos[1], pos[2]);
+        modelTri.MatIndex = modelMat;
+        SetCorners(modelTri, corner);
+        modelTri.MeshSeq = meshOrd;
+
+        for (int c = 0; c < 3; ++c) {
+          const auto p = TransformVertex(*corner[c], partOffset, group.Mtx);
+          pos[c] = VertexPos(AddPartVert(run, partMeshOrd, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
+        }
+        TTriRec& partTri = AddPartTri(run, pos[0], pos[1], pos[2]);
+        partTri.MatIndex = partMat;
+        SetCorners(partTri, corner);
+        partTri.MeshSeq = meshOrd;
+      }
+      CountUp(partMeshOrd);
+      CountUp(meshOrd);
+    }
+    if (run.Settings.GenMeshOn) WriteGroupFile(run, n, g, group);
+  }
+}
+
+}  // namespace bw
