@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/run_state.h"
+#include "output/bod_writer.h"
+#include "output/body_generation.h"
+#include "support/buf_stream.h"
+#include "support/errors.h"
+#include "test_support.h"
+#include "version.h"
+
+using namespace bw;
+using namespace bwtest;
+
+namespace {
+
+const std::string kMat0 =
+    "MATERIAL5: 0; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;\r\n";
+const std::string kMat1 =
+    "MATERIAL5: 1; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;\r\n";
+const std::string kEndCoords = "-1;  -1;   -1; / marks end of coords for body\r\n\r\n";
+const std::string kSeparator = "-99; 00000000000000000001;\r\n";
+const std::string kEndBody = "-99; 00000000000000000001;\r\n-99; 0000000000000000; /Mark end of body\r\n";
+
+// A run whose outputs go to a scratch folder as ship_*.
+struct TWriterRun {
+  TTempDir Dir;
+  TRun Run;
+  TWriterRun() {
+    Run.Names.InpFileName = Dir.File("ship.cmp");
+    Run.Names.BodBaseName = Dir.File("ship");
+    Run.RunDateText = "2024-05-06 07:08:09";
+    Run.Settings.GenBodOn = true;
+    Run.Settings.GenMeshOn = true;
+    WriteFileText(Run.Names.InpFileName, "not read here");
+  }
+  std::string Text(const std::string& name) const { return ReadFileText(Dir.File(name)); }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir.Path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+void AddVertex(TVertList& list, float x, float y, float z) {
+  TVertRec v;
+  v.X = x;
+  v.Y = y;
+  v.Z = z;
+  list.Add(v);
+}
+
+TTriRec Tri(uint16_t a, uint16_t b, uint16_t c, int32_t mat, int32_t seq, std::array<float, 6> uv) {
+  TTriRec t;
+  t.A = a;
+  t.B = b;
+  t.C = c;
+  t.MatIndex = mat;
+  t.MeshSeq = seq;
+  t.UA = uv[0];
+  t.VA = uv[1];
+  t.UB = uv[2];
+  t.VB = uv[3];
+  t.UC = uv[4];
+  t.VC = uv[5];
+  return t;
+}
+
+std::string Polygon(int n, int mat = 0) {
+  return std::to_string(mat) + "; 0; 1; 2; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (" +
+         std::to_string(n) + ") Flags 0x0\r\n";
+}
+
+}  // namespace
+
+TEST(WriteBodFile, WholeModelFile) {
+  TWriterRun w;
+  TRun& run = w.Run;
+  run.ModelMatrList.AddUnique(0x11);
+  run.ModelMatrList.AddUnique(0x22);
+  AddVertex(run.ModelVertList, 0.0625f, 0.1875f, -0.0625f);
+  AddVertex(run.ModelVertList, 1, 2, 3);
+  AddVertex(run.ModelVertList, -0.5f, 0, 0.001f);
+  run.ModelTriList.Add(Tri(0, 1, 2, 0, 0, {0, 1, 0.5f, 0.25f, 1, 0}));
+  run.ModelTriList.Add(Tri(2, 1, 0, 1, 1, {-0.25f, 123.456789f, -0.0000006f, -0.0000004f, 2, 0.1f}));
+  WriteBodFile(run, 0, "level0");
+
+  const std::string expected =
+      std::string("// ") + kBanner + "\r\n" + "// Generated from " + run.Names.InpFileName +
+      ", LOD = level0\r\n"
+      "// 2024-05-06 07:08:09\r\n"
+      "//\r\n"
+      "\r\n" +
+      kMat0 + kMat1 +
+      "\r\n"
+      "10000; / Automatic Object Size\r\n"
+      "\r\n"
+      "62; 188; -62; / 0\r\n"
+      "1000; 2000; 3000; / 1\r\n"
+      "-500; 0; 1; / 2\r\n"
+      "-1;  -1;   -1; / marks end of coords for body\r\n"
+      "\r\n"
+      "0; 0; 1; 2; -25; 1; 0.000000;1.000000; 0.500000;0.250000; 1.000000;0.000000; / (0) Flags 0x0\r\n"
+      "-99; 00000000000000000001;\r\n"
+      "1; 2; 1; 0; -25; 1; -0.250000;123.456790; -0.000001;0.000000; 2.000000;0.100000; / (1) Flags 0x0\r\n"
+      "-99; 00000000000000000001;\r\n"
+      "-99; 0000000000000000; /Mark end of body\r\n";
+  EXPECT_EQ(w.Text("ship_00.bod"), expected);
+  EXPECT_EQ(w.Files(), (std::vector<std::string>{"ship.cmp", "ship_00.bod"}));
+}
+
+TEST(WriteBodFile, SeparatorsNamesAndSwitch) {
+  TWriterRun w;
+  TRun& run = w.Run;
+  run.Settings.BodExt = ".b";
+  run.Settings.ScaleFactor = {1.0f, -1000.0f, 1.0f};
+  AddVertex(run.ModelVertList, 2.5f, 0.5f, 3.5f);
+  for (int32_t seq : {0, 0, 1, 1, 3}) run.ModelTriList.Add(Tri(0, 1, 2, 0, seq, {}));
+  WriteBodFile(run, 5, "lod");
+  const std::string head = std::string("// ") + kBanner + "\r\n// Generated from " + run.Names.InpFileName +
+                           ", LOD = lod\r\n// 2024-05-06 07:08:09\r\n//\r\n\r\n\r\n" +
+                           "10000; / Automatic Object Size\r\n\r\n2; -500; 4; / 0\r\n" + kEndCoords;
+  EXPECT_EQ(w.Text("ship_05.b"), head + Polygon(0) + Polygon(1) + kSeparator + Polygon(2) + Polygon(3) +
+                                     kSeparator + Polygon(4) + kEndBody);
+
+  run.ModelTriList.FreeAll();
+  for (int32_t seq : {2, 2}) run.ModelTriList.Add(Tri(0, 1, 2, 0, seq, {}));
+  WriteBodFile(run, 100, "lod");
+  EXPECT_EQ(w.Text("ship_100.b"), head + kSeparator + Polygon(0) + Polygon(1) + kEndBody);
+
+  run.Settings.GenBodOn = false;
+  WriteBodFile(run, 7, "lod");
+  EXPECT_EQ(w.Files(), (std::vector<std::string>{"ship.cmp", "ship_05.b", "ship_100.b"}));
+}
+
+TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
+  for (const bool originOn : {true, false}) {
+    TWriterRun w;
+    TRun& run = w.Run;
+    run.Settings.OriginOn = originOn;
+    run.Settings.GenLogOn = true;
+    run.Settings.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
+    run.LogStream = std::make_unique<TBufStream>(w.Dir.File("ship.log"), ModeCreate, kBufSize);
+    // Material lines come from the user's template when a material file names textures.
+    run.Mat.MatTexList.emplace();
+    run.Mat.MatTexList->AddUnique(0x22, "Deck_Tex");
+    run.Settings.StrMat = "MATERIAL5: %i; %1:s;";
+    run.PartMatrList.AddUnique(0x22);
+    run.PartMatrList.AddUnique(0xABCDEF);
+    AddVertex(run.PartVertList, 0, 0, 0);
+    AddVertex(run.PartVertList, 0.001f, 0.002f, 0.003f);
+    AddVertex(run.PartVertList, 1, 1, 1);
+    run.PartTriList.Add(Tri(0, 1, 2, 0, 0, {0.5f, 0.5f, 1, 1, 0, 0}));
+    run.PartTriList.Add(Tri(2, 1, 0, 1, 4, {}));  // no separators in a group file
+    TMeshGroup group;
+    group.X = 0.5f;
+    group.Y = -1;
+    group.Z = 0.0625f;
+    WriteGroupFile(run, 3, 12, group);
+    run.LogStream.reset();
+
+    const std::string groupText =
+        "Group:03_12 file:" + run.Names.BodBaseName + "_03_12.txt; pos = (500, -1000, -62);\r\n";
+    const std::string expected = "//" + groupText +
+                                 (originOn ? "//Origin = (500, -1000, -62);\r\n\r\n" : "//Origin = (0, 0, 0);\r\n\r\n") +
+                                 "MATERIAL5: 0; Deck_Tex;\r\n"
+                                 "MATERIAL5: 1; 00ABCDEF;\r\n"
+                                 "\r\n"
+                                 "10000; / Automatic Object Size\r\n"
+                                 "\r\n"
+                                 "0; 0; 0; / 0\r\n"
+                                 "1; 2; -3; / 1\r\n"
+                                 "1000; 1000; -1000; / 2\r\n" +
+                                 kEndCoords +
+                                 "0; 0; 1; 2; -25; 1; 0.500000;0.500000; 1.000000;1.000000; 0.000000;0.000000; / (0) Flags 0x0\r\n"
+                                 "1; 2; 1; 0; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (1) Flags 0x0\r\n" +
+                                 kEndBody;
+    EXPECT_EQ(w.Text("ship_03_12.txt"), expected);
+    EXPECT_EQ(w.Text("ship.log"), groupText);
+  }
+}
+
+TEST(BodOutput, FailureLeavesNoPartialFile) {
+  TWriterRun w;
+  TRun& run = w.Run;
+  run.Settings.GenLogOn = true;
+  run.LogStream = std::make_unique<TBufStream>(w.Dir.File("ship.log"), ModeCreate, kBufSize);
+  WriteFileText(w.Dir.File("ship_00.bod"), "earlier model");
+  WriteFileText(w.Dir.File("ship_00_00.txt"), "earlier group");
+  // Enough lines before the bad vertex to fill the stream's buffer more than once.
+  for (int i = 0; i < 1000; ++i) AddVertex(run.ModelVertList, static_cast<float>(i), 0, 0);
+  AddVertex(run.ModelVertList, std::numeric_limits<float>::quiet_NaN(), 0, 0);
+  EXPECT_THROW(WriteBodFile(run, 0, "lod"), EInvalidOp);
+
+  for (int i = 0; i < 1000; ++i) AddVertex(run.PartVertList, static_cast<float>(i), 0, 0);
+  AddVertex(run.PartVertList, 0, std::numeric_limits<float>::infinity(), 0);
+  EXPECT_THROW(WriteGroupFile(run, 0, 0, TMeshGroup{}), EInvalidOp);
+  run.LogStream.reset();
+
+  EXPECT_EQ(w.Text("ship_00.bod"), "earlier model");
+  EXPECT_EQ(w.Text("ship_00_00.txt"), "earlier group");
+  EXPECT_EQ(w.Text("ship.log"), "");  // no line for a file that was not written
+  EXPECT_EQ(w.Files(), (std::vector<std::string>{"ship.cmp", "ship.log", "ship_00.bod", "ship_00_00.txt"}));
+}
+
+TEST(BodOutput, NanTextureCoordinatesFromVertexRecords) {
+  TWriterRun w;
+  TRun& run = w.Run;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  AddMesh(run, 0x22, 0, 2, 3, 0, 0);
+  AddVert(run, 0, 0, 0, nan, 0.5f);
+  AddVert(run, 1, 0, 0, 1, nan);
+  AddVert(run, 0, 1, 0, 0.25f, 1);
+  AddTri(run, 0, 1, 2);
+  TMeshGroup group;
+  group.BegMesh = 0;
+  group.MeshCnt = 1;
+  run.MeshGroups.AddGroup(group);
+  GenerateBodies(run, 0);
+  WriteBodFile(run, 0, "lod");
+
+  const std::string tail = "10000; / Automatic Object Size\r\n\r\n0; 0; 0; / 0\r\n1000; 0; 0; / 1\r\n0; 1000; 0; / 2\r\n" +
+                           kEndCoords +
+                           "0; 0; 1; 2; -25; 1; 0.000000;0.500000; 1.000000;0.000000; 0.250000;1.000000; / (0) Flags 0x0\r\n" +
+                           kEndBody;
+  EXPECT_EQ(w.Text("ship_00.bod"), std::string("// ") + kBanner + "\r\n// Generated from " + run.Names.InpFileName +
+                                       ", LOD = lod\r\n// 2024-05-06 07:08:09\r\n//\r\n\r\n" + kMat0 + "\r\n" + tail);
+  EXPECT_EQ(w.Text("ship_00_00.txt"), "//Group:00_00 file:" + run.Names.BodBaseName +
+                                          "_00_00.txt; pos = (0, 0, 0);\r\n//Origin = (0, 0, 0);\r\n\r\n" + kMat0 +
+                                          "\r\n" + tail);
+}
