@@ -48,23 +48,23 @@ uint32_t GetU32(const Bytes& b, size_t offset) {
 
 namespace {
 
-struct TFlat {
-  const TNodeSpec* Spec;
-  int32_t Child = 0;
-  int32_t Sibling = 0;
-};
-
 // Pre-order: a folder, then its children's subtrees in order.
-int32_t Flatten(const TNodeSpec& spec, std::vector<TFlat>& out) {
+int32_t Flatten(const TNodeSpec& spec, std::vector<TRawNode>& out) {
   const int32_t self = static_cast<int32_t>(out.size());
-  out.push_back({&spec});
+  TRawNode raw;
+  raw.Name = spec.Name;
+  raw.Folder = spec.Folder;
+  raw.Data = spec.Data;
+  raw.DataSizeOverride = spec.DataSizeOverride;
+  raw.UsedSizeOverride = spec.UsedSizeOverride;
+  out.push_back(std::move(raw));
   int32_t prev = -1;
   for (const TNodeSpec& child : spec.Children) {
     const int32_t idx = Flatten(child, out);
     if (prev < 0)
-      out[self].Child = idx;
+      out[static_cast<size_t>(self)].Child = idx;
     else
-      out[prev].Sibling = idx;
+      out[static_cast<size_t>(prev)].Sibling = idx;
     prev = idx;
   }
   return self;
@@ -73,27 +73,29 @@ int32_t Flatten(const TNodeSpec& spec, std::vector<TFlat>& out) {
 }  // namespace
 
 Bytes BuildUtf(const std::vector<TNodeSpec>& rootChildren) {
-  TNodeSpec root = Folder("\\", rootChildren);
-  std::vector<TFlat> flat;
-  Flatten(root, flat);
+  std::vector<TRawNode> flat;
+  Flatten(Folder("\\", rootChildren), flat);
+  return BuildUtfRaw(flat);
+}
 
+Bytes BuildUtfRaw(const std::vector<TRawNode>& entries) {
   Bytes names;
   Bytes data;
   std::vector<uint32_t> nameOffsets, dataOffsets;
-  for (const TFlat& f : flat) {
+  for (const TRawNode& f : entries) {
     nameOffsets.push_back(static_cast<uint32_t>(names.size()));
-    names.insert(names.end(), f.Spec->Name.begin(), f.Spec->Name.end());
+    names.insert(names.end(), f.Name.begin(), f.Name.end());
     names.push_back(0);
     dataOffsets.push_back(static_cast<uint32_t>(data.size()));
-    if (!f.Spec->Folder) {
-      data.insert(data.end(), f.Spec->Data.begin(), f.Spec->Data.end());
+    if (!f.Folder) {
+      data.insert(data.end(), f.Data.begin(), f.Data.end());
       while (data.size() % 4) data.push_back(0);
     }
   }
   while (names.size() % 4) names.push_back(0);
 
   const uint32_t nodeOffset = kHeaderSize;
-  const uint32_t nodeSize = static_cast<uint32_t>(flat.size()) * kEntrySize;
+  const uint32_t nodeSize = static_cast<uint32_t>(entries.size()) * kEntrySize;
   const uint32_t stringOffset = nodeOffset + nodeSize;
   const uint32_t dataOffset = stringOffset + static_cast<uint32_t>(names.size());
 
@@ -114,16 +116,16 @@ Bytes BuildUtf(const std::vector<TNodeSpec>& rootChildren) {
   PutU32(img, 0);
   if (img.size() != kHeaderSize) throw std::logic_error("header size");
 
-  for (size_t i = 0; i < flat.size(); ++i) {
-    const TNodeSpec& s = *flat[i].Spec;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TRawNode& s = entries[i];
     const uint32_t len = static_cast<uint32_t>(s.Data.size());
     const uint32_t dataSize = s.DataSizeOverride >= 0 ? static_cast<uint32_t>(s.DataSizeOverride) : len;
     const uint32_t usedSize = s.UsedSizeOverride >= 0 ? static_cast<uint32_t>(s.UsedSizeOverride) : len;
-    PutU32(img, static_cast<uint32_t>(flat[i].Sibling) * kEntrySize);
+    PutU32(img, static_cast<uint32_t>(s.Sibling) * kEntrySize);
     PutU32(img, nameOffsets[i]);
     PutU32(img, s.Folder ? 0x10 : 0x80);
     PutU32(img, 0);
-    PutU32(img, s.Folder ? static_cast<uint32_t>(flat[i].Child) * kEntrySize : dataOffsets[i]);
+    PutU32(img, s.Folder ? static_cast<uint32_t>(s.Child) * kEntrySize : dataOffsets[i]);
     PutU32(img, s.Folder ? 0 : dataSize);
     PutU32(img, s.Folder ? 0 : usedSize);
     PutU32(img, s.Folder ? 0 : usedSize);

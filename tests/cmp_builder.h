@@ -31,6 +31,31 @@ TNodeSpec TextLeaf(std::string name, const std::string& text);  // text + NUL
 // The root folder is written as node 0 with the name "\".
 Bytes BuildUtf(const std::vector<TNodeSpec>& rootChildren);
 
+// One node entry written as given, for trees stored in any order: Child and
+// Sibling are entry indices (0 = none), so children may come before their
+// folder and siblings before the node whose chain reaches them.
+struct TRawNode {
+  std::string Name;
+  bool Folder = false;
+  int32_t Child = 0;
+  int32_t Sibling = 0;
+  Bytes Data;
+  int64_t DataSizeOverride = -1;
+  int64_t UsedSizeOverride = -1;
+};
+// Entry 0 is the root; the caller supplies it.
+Bytes BuildUtfRaw(const std::vector<TRawNode>& entries);
+
+// Header field offsets and the offset of entry i in a built image.
+inline constexpr size_t kNodeBlockOffsetAt = 0x08;
+inline constexpr size_t kNodeBlockSizeAt = 0x0C;
+inline constexpr size_t kStringBlockOffsetAt = 0x18;
+inline constexpr size_t kDataBlockOffsetAt = 0x24;
+inline constexpr size_t EntryAt(size_t i) { return 0x38 + 44 * i; }
+// Fields within an entry.
+inline constexpr size_t kSiblingAt = 0x00, kNameAt = 0x04, kFlagsAt = 0x08, kChildOrDataAt = 0x10,
+                        kDataSizeAt = 0x14, kUsedSizeAt = 0x18;
+
 // Offsets of the image BuildUtf lays out, for tests that damage it.
 inline constexpr uint32_t kHeaderSize = 0x38;
 inline constexpr uint32_t kEntrySize = 44;

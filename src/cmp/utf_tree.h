@@ -44,13 +44,24 @@ class TNodesList : public TRecList<TUtfNode> {
  private:
   // Lookup indexes, built on first use; they return the same first match as
   // a walk of the list or chain would.
+  struct TChainIndex {
+    bool Indexed = false;  // false: the chain is walked instead (see FindChild)
+    std::unordered_map<std::string, int32_t> ByName;
+  };
+  void SyncIndexes() const;
+  const TChainIndex& ChainIndex(int32_t head) const;
+  int32_t WalkChain(int32_t head, std::string_view name) const;
+
   mutable std::unordered_map<std::string, int32_t> FByName;
   mutable bool FByNameBuilt = false;
-  mutable std::unordered_map<int32_t, std::unordered_map<std::string, int32_t>> FChainIndex;
+  mutable std::unordered_map<int32_t, TChainIndex> FChainIndex;
+  mutable size_t FChainEntries = 0;
+  mutable int32_t FIndexedCount = 0;
 };
 
-// Reads a whole UTF image into `nodes` (which must start empty). False when
-// the signature or version does not match; range failure on damage.
+// Reads a whole UTF image into `nodes` (emptied first). False when the
+// signature or version does not match; range failure on damage. The nodes'
+// Data spans point into `image`, which must outlive them.
 bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes);
 
 // Reads run.InpData into run.NodesList and writes the node listings; true

@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "cmp/utf_tree.h"
+#include "cmp_builder.h"
+#include "driver/run_state.h"
+#include "support/buf_stream.h"
+#include "support/text_helpers.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace bw;
+using namespace bwtest;
+
+TRawNode RawFolder(std::string name, int32_t child, int32_t sibling = 0) {
+  TRawNode n;
+  n.Name = std::move(name);
+  n.Folder = true;
+  n.Child = child;
+  n.Sibling = sibling;
+  return n;
+}
+
+TRawNode RawLeaf(std::string name, int32_t sibling = 0, Bytes data = {1, 2, 3, 4}) {
+  TRawNode n;
+  n.Name = std::move(name);
+  n.Sibling = sibling;
+  n.Data = std::move(data);
+  return n;
+}
+
+TNodesList Read(const Bytes& img) {
+  TNodesList nodes;
+  EXPECT_TRUE(ReadUtfImage(img, nodes));
+  return nodes;
+}
+
+std::vector<int32_t> Parents(const TNodesList& nodes) {
+  std::vector<int32_t> out;
+  for (const TUtfNode& n : nodes) out.push_back(n.ParentIdx);
+  return out;
+}
+
+// The node table copied to the end of the image, so that cutting bytes off
+// the end cuts into the entries and nothing else.
+Bytes TableAtEnd(Bytes img) {
+  const uint32_t size = GetU32(img, kNodeBlockSizeAt);
+  const Bytes table(img.begin() + EntryAt(0), img.begin() + EntryAt(0) + size);
+  SetU32(img, kNodeBlockOffsetAt, static_cast<uint32_t>(img.size()));
+  img.insert(img.end(), table.begin(), table.end());
+  return img;
+}
+
+TEST(UtfTree, SignatureAndHeaderChecks) {
+  const Bytes good = BuildUtf({Leaf("a", {1})});
+  TNodesList nodes;
+
+  Bytes oldVersion = good;
+  SetU32(oldVersion, 4, 0x100);
+  EXPECT_FALSE(ReadUtfImage(oldVersion, nodes));
+  EXPECT_EQ(nodes.Count(), 0);
+  Bytes badMagic = good;
+  badMagic[3] = 'X';
+  EXPECT_FALSE(ReadUtfImage(badMagic, nodes));
+  EXPECT_EQ(nodes.Count(), 0);
+
+  EXPECT_THROW(ReadUtfImage(Bytes{}, nodes), ERangeError);
+  EXPECT_THROW(ReadUtfImage(Bytes{'U', 'T', 'F'}, nodes), ERangeError);
+  // Signature and version right, the rest of the header cut off.
+  EXPECT_THROW(ReadUtfImage(Bytes(good.begin(), good.begin() + 0x27), nodes), ERangeError);
+
+  // The node count is the table size div 44, the rest ignored.
+  Bytes three = BuildUtfRaw({RawFolder("\\", 1), RawLeaf("a"), RawLeaf("b")});
+  SetU32(three, kNodeBlockSizeAt, 100);
+  EXPECT_TRUE(ReadUtfImage(three, nodes));
+  EXPECT_EQ(nodes.Count(), 2);
+  SetU32(three, kNodeBlockSizeAt, 43);
+  EXPECT_THROW(ReadUtfImage(three, nodes), ERangeError);
+}
+
+TEST(UtfTree, TreeStoredInOrderGetsItsLinksAndData) {
+  const Bytes img = BuildUtf({Folder("Lod0", {Leaf("VMeshData", {9, 8, 7}), Leaf("Empty", {})}),
+                              TextLeaf("Info", "hi")});
+  const TNodesList nodes = Read(img);
+  ASSERT_EQ(nodes.Count(), 5);
+  EXPECT_EQ(nodes[0].Name, "\\");
+  EXPECT_EQ(nodes[0].ChildIdx, 1);
+  EXPECT_EQ(nodes[1].Name, "Lod0");
+  EXPECT_FALSE(nodes[1].IsLeaf);
+  EXPECT_EQ(nodes[1].ChildIdx, 2);
+  EXPECT_EQ(nodes[1].SiblingIdx, 4);
+  EXPECT_FALSE(nodes[1].HasData);
+  EXPECT_EQ(nodes[2].Name, "VMeshData");
+  EXPECT_TRUE(nodes[2].IsLeaf);
+  EXPECT_EQ(nodes[2].ChildIdx, 0);
+  EXPECT_EQ(nodes[2].SiblingIdx, 3);
+  EXPECT_TRUE(nodes[2].HasData);
+  EXPECT_EQ(Bytes(nodes[2].Data.begin(), nodes[2].Data.end()), (Bytes{9, 8, 7}));
+  EXPECT_FALSE(nodes[3].HasData);
+  EXPECT_EQ(Bytes(nodes[4].Data.begin(), nodes[4].Data.end()), (Bytes{'h', 'i', 0}));
+  EXPECT_EQ(Parents(nodes), (std::vector<int32_t>{0, 0, 1, 1, 0}));
+}
+
+TEST(UtfTree, DataBlocksFollowDataSizeAndChildNotTheFlag) {
+  Bytes img = BuildUtfRaw({RawFolder("\\", 1), RawLeaf("zero", 2), RawFolder("flat", 0, 3), RawLeaf("more", 4),
+                           RawLeaf("less")});
+  // A leaf that reserves nothing gets no block whatever it claims to use.
+  SetU32(img, EntryAt(1) + kDataSizeAt, 0);
+  SetU32(img, EntryAt(1) + kUsedSizeAt, 4);
+  // A folder whose child offset is below one entry is taken as data.
+  SetU32(img, EntryAt(2) + kChildOrDataAt, GetU32(img, EntryAt(3) + kChildOrDataAt));
+  SetU32(img, EntryAt(2) + kDataSizeAt, 4);
+  SetU32(img, EntryAt(2) + kUsedSizeAt, 2);
+  // Using more than is reserved keeps only the reserved bytes.
+  SetU32(img, EntryAt(3) + kDataSizeAt, 3);
+  // Reserving more than is used keeps only the used bytes.
+  SetU32(img, EntryAt(4) + kDataSizeAt, 1000000);
+  SetU32(img, EntryAt(4) + kUsedSizeAt, 1);
+  const TNodesList nodes = Read(img);
+  EXPECT_FALSE(nodes[1].HasData);
+  EXPECT_FALSE(nodes[2].IsLeaf);
+  EXPECT_EQ(nodes[2].ChildIdx, 0);
+  EXPECT_TRUE(nodes[2].HasData);
+  EXPECT_EQ(nodes[2].Data.size(), 2u);
+  EXPECT_EQ(nodes[3].Data.size(), 3u);
+  EXPECT_EQ(nodes[4].DataSize, 1000000u);
+  EXPECT_EQ(nodes[4].Data.size(), 1u);
+}
+
+TEST(UtfTree, ParentsAreRepairedForNodesStoredEarly) {
+  // The first child stored before its folder; its sibling is not reached.
+  const TNodesList childFirst =
+      Read(BuildUtfRaw({RawFolder("\\", 3), RawLeaf("x", 2), RawLeaf("y"), RawFolder("F", 1)}));
+  EXPECT_EQ(Parents(childFirst), (std::vector<int32_t>{0, 3, 0, 0}));
+
+  // Siblings stored before the node whose chain reaches them.
+  const TNodesList siblingsFirst = Read(BuildUtfRaw(
+      {RawFolder("\\", 1), RawFolder("A", 4), RawLeaf("c"), RawLeaf("b", 2), RawLeaf("a", 3), RawLeaf("d")}));
+  EXPECT_EQ(Parents(siblingsFirst), (std::vector<int32_t>{0, 0, 1, 1, 1, 0}));
+  EXPECT_EQ(siblingsFirst.FindChild(1, "C"), 2);
+
+  // A sibling stored after the node whose chain reaches it learns its parent
+  // in advance, and so does its own chain.
+  const TNodesList mixed = Read(BuildUtfRaw({RawFolder("\\", 1), RawFolder("A", 3), RawLeaf("b", 4),
+                                             RawLeaf("a", 2), RawLeaf("c", 5), RawLeaf("d")}));
+  EXPECT_EQ(Parents(mixed), (std::vector<int32_t>{0, 0, 1, 1, 1, 1}));
+}
+
+// The reading as it would run with unbounded walks, for comparison.
+std::vector<int32_t> ReferenceParents(const std::vector<TRawNode>& entries) {
+  const size_t n = entries.size();
+  std::vector<int32_t> parentOf(n, 0), parent(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t child = entries[i].Folder ? entries[i].Child : 0;
+    parentOf[static_cast<size_t>(child)] = static_cast<int32_t>(i);
+    const int32_t sib = entries[i].Sibling;
+    parent[i] = parentOf[i];
+    if (parent[i] != 0 && sib != 0) {
+      parentOf[static_cast<size_t>(sib)] = parent[i];
+      for (int32_t k = sib; k != 0 && static_cast<size_t>(k) < i; k = entries[static_cast<size_t>(k)].Sibling) {
+        parent[static_cast<size_t>(k)] = parent[i];
+        parentOf[static_cast<size_t>(entries[static_cast<size_t>(k)].Sibling)] = parent[i];
+      }
+    }
+    if (child != 0 && static_cast<size_t>(child) < i) parent[static_cast<size_t>(child)] = static_cast<int32_t>(i);
+  }
+  return parent;
+}
+
+int32_t ReferenceFindChild(const std::vector<TRawNode>& entries, int32_t parentIdx, const std::string& name) {
+  for (int32_t k = entries[static_cast<size_t>(parentIdx)].Child; k != 0; k = entries[static_cast<size_t>(k)].Sibling)
+    if (LowerCase(entries[static_cast<size_t>(k)].Name) == LowerCase(name)) return k;
+  return -1;
+}
+
+TEST(UtfTree, TreesStoredInAnyOrderMatchTheStraightReading) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 200; ++round) {
+    const int count = 2 + static_cast<int>(rng() % 40);
+    // A random tree: node t > 0 hangs from a random earlier folder.
+    std::vector<int> parentOfTree(static_cast<size_t>(count), -1);
+    std::vector<bool> isFolder(static_cast<size_t>(count), false);
+    isFolder[0] = true;
+    for (int t = 1; t < count; ++t) {
+      std::vector<int> folders;
+      for (int f = 0; f < t; ++f)
+        if (isFolder[static_cast<size_t>(f)]) folders.push_back(f);
+      parentOfTree[static_cast<size_t>(t)] = folders[rng() % folders.size()];
+      isFolder[static_cast<size_t>(t)] = rng() % 3 == 0;
+    }
+    // Stored in a random order, the root first.
+    std::vector<int> slot(static_cast<size_t>(count));
+    for (int t = 0; t < count; ++t) slot[static_cast<size_t>(t)] = t;
+    std::shuffle(slot.begin() + 1, slot.end(), rng);
+    std::vector<TRawNode> entries(static_cast<size_t>(count));
+    std::vector<int> last(static_cast<size_t>(count), -1);
+    for (int t = 0; t < count; ++t) {
+      TRawNode& e = entries[static_cast<size_t>(slot[static_cast<size_t>(t)])];
+      e.Name = "N" + std::to_string(rng() % 6);  // repeated names: the first must win
+      e.Folder = isFolder[static_cast<size_t>(t)];
+      if (!e.Folder) e.Data = {1};
+      if (t == 0) continue;
+      const int p = parentOfTree[static_cast<size_t>(t)];
+      const int prev = last[static_cast<size_t>(p)];
+      if (prev < 0)
+        entries[static_cast<size_t>(slot[static_cast<size_t>(p)])].Child = slot[static_cast<size_t>(t)];
+      else
+        entries[static_cast<size_t>(slot[static_cast<size_t>(prev)])].Sibling = slot[static_cast<size_t>(t)];
+      last[static_cast<size_t>(p)] = t;
+    }
+    entries[0].Name = "\\";
+
+    const TNodesList nodes = Read(BuildUtfRaw(entries));
+    ASSERT_EQ(Parents(nodes), ReferenceParents(entries)) << "round " << round;
+    for (int32_t p = 0; p < count; ++p)
+      for (int name = 0; name < 7; ++name) {
+        const std::string wanted = (name % 2 ? "n" : "N") + std::to_string(name);
+        ASSERT_EQ(nodes.FindChild(p, wanted), ReferenceFindChild(entries, p, wanted)) << "round " << round;
+      }
+  }
+}
+
+TEST(UtfTree, LoopingChainsEndTheirWalks) {
+  // The root's chain loops: lookups end.
+  const TNodesList loop = Read(BuildUtfRaw({RawFolder("\\", 1), RawLeaf("a", 2), RawLeaf("b", 1)}));
+  EXPECT_EQ(loop.FindChild(0, "b"), 2);
+  EXPECT_EQ(loop.FindChild(0, "zz"), -1);
+  EXPECT_EQ(loop.FindPath("\\a\\x"), -1);
+  EXPECT_EQ(loop.FindPath("\\zz"), -1);
+
+  // A loop reached by the parent repairs is damage.
+  TNodesList nodes;
+  EXPECT_THROW(ReadUtfImage(BuildUtfRaw({RawFolder("\\", 1), RawFolder("F", 4), RawLeaf("p", 3), RawLeaf("q", 2),
+                                         RawLeaf("r", 2)}),
+                            nodes),
+               ERangeError);
+
+  // So are chains that merge, which a tree never has.
+  const int32_t folders = 300, chain = 300;
+  std::vector<TRawNode> merged{RawFolder("\\", 1)};
+  for (int32_t f = 0; f < folders; ++f) merged.push_back(RawFolder("F", 1 + folders + chain + f, f + 2 < folders + 1 ? f + 2 : 0));
+  for (int32_t c = 0; c < chain; ++c) merged.push_back(RawLeaf("c", c == 0 ? 0 : folders + c));
+  for (int32_t f = 0; f < folders; ++f) merged.push_back(RawLeaf("x", folders + chain));
+  EXPECT_THROW(ReadUtfImage(BuildUtfRaw(merged), nodes), ERangeError);
+
+  // Merged chains that the repairs never walk are read, and each folder
+  // still finds the first match along its own chain.
+  const TNodesList join = Read(BuildUtfRaw({RawFolder("\\", 1), RawFolder("A", 3, 2), RawFolder("B", 4),
+                                            RawLeaf("a", 4), RawLeaf("b", 5), RawLeaf("c")}));
+  EXPECT_EQ(join.FindChild(1, "c"), 5);
+  EXPECT_EQ(join.FindChild(1, "a"), 3);
+  EXPECT_EQ(join.FindChild(2, "a"), -1);
+  EXPECT_EQ(join.FindChild(2, "C"), 5);
+}
+
+TEST(UtfTree, LookupsByChildAndPath) {
+  const TNodesList nodes = Read(BuildUtf({
+      Folder("Ship.3db", {Folder("MultiLevel", {Folder("Level0", {Leaf("VMeshPart", {1})})})}),
+      Folder("Cmpnd", {Folder("Cons", {Leaf("Fix", {1})}), Folder("Root", {})}),
+      Folder("Cons", {}),
+      Folder("a\\b", {Leaf("x", {1})}),
+      Folder("'q\\r'", {Leaf("y", {1})}),
+      Folder("it's", {Leaf("z", {1})}),
+  }));
+  // 0 \, 1 Ship.3db, 2 MultiLevel, 3 Level0, 4 VMeshPart, 5 Cmpnd, 6 Cons,
+  // 7 Fix, 8 Root, 9 Cons, 10 a\b, 11 x, 12 'q\r', 13 y, 14 it's, 15 z.
+  EXPECT_EQ(nodes.FindChild(0, "CMPND"), 5);
+  EXPECT_EQ(nodes.FindChild(5, "root"), 8);
+  EXPECT_EQ(nodes.FindChild(5, "Fix"), -1);  // not in its own chain
+  EXPECT_EQ(nodes.FindChild(7, "x"), -1);    // a data node
+  EXPECT_EQ(nodes.FindChild(8, "x"), -1);    // a folder without children
+  EXPECT_EQ(nodes.FindChild(-1, "Cmpnd"), -1);
+  EXPECT_EQ(nodes.FindChild(99, "Cmpnd"), -1);
+
+  EXPECT_EQ(nodes.FindPath("\\Ship.3db\\MultiLevel\\Level0\\VMeshPart"), 4);
+  EXPECT_EQ(nodes.FindPath("ship.3db\\multilevel"), 2);
+  EXPECT_EQ(nodes.FindPath("\\Ship.3db\\\\MultiLevel\\"), 2);
+  EXPECT_EQ(nodes.FindPath("\\Ship.3db\r\nMultiLevel\rLevel0\n"), 3);
+  EXPECT_EQ(nodes.FindPath("\\Ship.3db\\Nothing\\Level0"), -1);
+  EXPECT_EQ(nodes.FindPath("\\"), 0);
+  EXPECT_EQ(nodes.FindPath("\\\\"), 0);
+  EXPECT_EQ(nodes.FindPath("\r\n\\"), 0);
+  // Without a backslash: the first node of that name anywhere.
+  EXPECT_EQ(nodes.FindPath("cons"), 6);
+  EXPECT_EQ(nodes.FindPath("FIX"), 7);
+  EXPECT_EQ(nodes.FindPath("nothing"), -1);
+  // A backslash inside matching quotes does not split, the quotes stay.
+  EXPECT_EQ(nodes.FindPath("\\'Q\\R'\\y"), 13);
+  EXPECT_EQ(nodes.FindPath("\\\"q\\r\"\\y"), -1);
+  // Outside quotes a backslash always splits, and a lone quote is an
+  // ordinary character.
+  EXPECT_EQ(nodes.FindPath("\\a\\b\\x"), -1);
+  EXPECT_EQ(nodes.FindPath("\\IT'S\\z"), 15);
+
+  TNodesList empty;
+  EXPECT_EQ(empty.FindPath("x"), -1);
+  EXPECT_EQ(empty.FindPath("\\x"), -1);
+}
+
+TEST(UtfTree, LookupsStayFastForLargeTrees) {
+  // Walking the chain for each lookup would take over 10^9 steps here.
+  constexpr int kCount = 50000;
+  std::vector<TNodeSpec> leaves;
+  leaves.reserve(kCount);
+  for (int i = 0; i < kCount; ++i) leaves.push_back(Leaf("Part_" + std::to_string(i), {1}));
+  const TNodesList nodes = Read(BuildUtf({Folder("Parts", std::move(leaves))}));
+  ASSERT_EQ(nodes.Count(), kCount + 2);
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(nodes.FindChild(1, "part_" + std::to_string(i)), i + 2);
+    ASSERT_EQ(nodes.FindPath("PART_" + std::to_string(i)), i + 2);
+  }
+  EXPECT_EQ(nodes.FindPath("\\parts\\part_49999"), kCount + 1);
+}
+
+TEST(UtfTree, DamagedImagesAreRangeFailures) {
+  TNodesList nodes;
+  const Bytes good = TableAtEnd(BuildUtf({Folder("F", {Leaf("a", {1, 2, 3, 4})}), Leaf("b", {5, 6})}));
+  EXPECT_TRUE(ReadUtfImage(good, nodes));
+
+  // The last entry runs over the end; the entries before it stay.
+  EXPECT_THROW(ReadUtfImage(Bytes(good.begin(), good.end() - 1), nodes), ERangeError);
+  EXPECT_EQ(nodes.Count(), 3);
+
+  auto damaged = [&](size_t offset, uint32_t value) {
+    Bytes img = good;
+    SetU32(img, offset, value);
+    TNodesList list;
+    EXPECT_THROW(ReadUtfImage(img, list), ERangeError) << "offset " << offset << " value " << value;
+  };
+  const size_t table = GetU32(good, kNodeBlockOffsetAt);
+  const auto size = static_cast<uint32_t>(good.size());
+  damaged(kNodeBlockOffsetAt, size);                                     // table beyond the end
+  damaged(kStringBlockOffsetAt, size);                                   // names beyond the end
+  damaged(kStringBlockOffsetAt, 0xFFFFFFFFu);                            // name offset sum overflows
+  damaged(table + 44 * 2 + kNameAt, size);                               // one name beyond the end
+  damaged(kDataBlockOffsetAt, size);                                     // data beyond the end
+  damaged(kDataBlockOffsetAt, 0xFFFFFFF0u);                              // data offset sum overflows
+  damaged(table + 44 * 3 + kChildOrDataAt, size - GetU32(good, kDataBlockOffsetAt) - 1);  // data over the end
+  damaged(table + 44 * 3 + kUsedSizeAt, 0x80000000u);                    // 2 GB or more
+  damaged(table + 44 * 1 + kChildOrDataAt, 44 * 4);                      // child outside the table
+  damaged(table + 44 * 1 + kSiblingAt, 44 * 4);                          // sibling outside the table
+  damaged(kNodeBlockOffsetAt, 0xFFFFFFF0u);                              // entry offset sum overflows
+
+  // A name without NUL stops at the end of the image.
+  Bytes unterminated = good;
+  unterminated.push_back('Z');
+  SetU32(unterminated, table + 44 * 3 + kNameAt,
+         static_cast<uint32_t>(unterminated.size() - 1) - GetU32(good, kStringBlockOffsetAt));
+  EXPECT_TRUE(ReadUtfImage(unterminated, nodes));
+  EXPECT_EQ(nodes[3].Name, "Z");
+
+  // Millions of entries claimed by a tiny file fail at the first entry
+  // outside the image, without memory for the claim.
+  for (const uint32_t claimed : {44u * 5000000u, 0xFFFFFFFFu}) {
+    Bytes huge = good;
+    SetU32(huge, kNodeBlockSizeAt, claimed);
+    EXPECT_THROW(ReadUtfImage(huge, nodes), ERangeError);
+    EXPECT_EQ(nodes.Count(), 4);
+  }
+}
+
+TEST(UtfTree, ReadUtfTreeListsTheNodes) {
+  TTempDir dir;
+  TRun run;
+  run.Settings.DebugOn = true;
+  run.DbgStream = std::make_unique<TBufStream>(dir.File("t.dbg"), ModeCreate, kBufSize);
+  run.InpData = BuildUtf({Folder("Lod0", {Leaf("VMeshData", {1, 2, 3, 4})}), Leaf("Info", {1, 2, 3})});
+  EXPECT_TRUE(ReadUtfTree(run));
+  run.DbgStream.reset();
+  EXPECT_EQ(ReadFileText(dir.File("t.dbg")),
+            "idx =    0 \"\\\";  DataSize = 0;  ChildIdx = 1;  Parent = 0\r\n"
+            "idx =    1 \"Lod0\";  DataSize = 0;  ChildIdx = 2;  Parent = 0\r\n"
+            "idx =    2 \"VMeshData\";  DataSize = 4;  ChildIdx = 0;  Parent = 1\r\n"
+            "idx =    3 \"Info\";  DataSize = 3;  ChildIdx = 0;  Parent = 0\r\n"
+            "\r\n\r\n"
+            "idx =    2; parent = \"Lod0\";  node.name = \"VMeshData\";  DataSize = 4\r\n"
+            "\r\n\r\n");
+
+  // No mesh data node: false, after the listings.
+  TRun noMesh;
+  noMesh.InpData = BuildUtf({Leaf("vmeshdatax", {1})});
+  EXPECT_FALSE(ReadUtfTree(noMesh));
+  EXPECT_EQ(noMesh.NodesList.Count(), 2);
+
+  // Not a UTF file: false, and nothing listed.
+  TRun notUtf;
+  notUtf.Settings.DebugOn = true;
+  notUtf.DbgStream = std::make_unique<TBufStream>(dir.File("n.dbg"), ModeCreate, kBufSize);
+  notUtf.InpData = Bytes(64, 0);
+  EXPECT_FALSE(ReadUtfTree(notUtf));
+  notUtf.DbgStream.reset();
+  EXPECT_EQ(ReadFileText(dir.File("n.dbg")), "");
+}
+
+}  // namespace
