@@ -76,7 +76,7 @@ TEST(ProfileReader, LongValuesGarbageAndMissingFiles) {
   EXPECT_EQ(p.GetString("system", "Absent", longValue), std::string(2047, 'v'));
 
   std::string garbage;
-  for (int i = 0; i < 300000; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+  for (unsigned i = 0; i < 300000; ++i) garbage.push_back(static_cast<char>((i * 7919u) % 256u));
   garbage += std::string("\n[system]\nKey=\0x", 16) + "\n";
   const auto g = TProfile::FromText(garbage);
   EXPECT_EQ(g.GetString("system", "Key", "def"), std::string("\0x", 2));
