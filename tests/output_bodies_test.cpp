@@ -57,25 +57,6 @@ TMeshGroup& AddGroup(TRun& run, int32_t begMesh, int32_t meshCnt) {
 
 }  // namespace
 
-TEST(TransformVertex, MatrixRowsThenOffset) {
-  TVertRec v;
-  v.X = 1;
-  v.Y = 2;
-  v.Z = 3;
-  TMatrix m = kIdentity;
-  m[12] = 10;  // fourth row: a translation
-  auto p = TransformVertex(v, {0.5f, 0, -1, 99}, m);
-  EXPECT_EQ(p[0], 11.5f);
-  EXPECT_EQ(p[1], 2.0f);
-  EXPECT_EQ(p[2], 2.0f);
-  // A quarter turn about z: (x, y) becomes (-y, x) under row vectors.
-  m = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  p = TransformVertex(v, {0, 0, 0, 0}, m);
-  EXPECT_EQ(p[0], -2.0f);
-  EXPECT_EQ(p[1], 1.0f);
-  EXPECT_EQ(p[2], 3.0f);
-}
-
 TEST(GenerateBodies, SharingInModelAndPartLists) {
   TRun run;
   // Two meshes of one material touching at (1, 0, 0); the second mesh's copy

@@ -7,7 +7,6 @@
 #include "driver/run_state.h"
 #include "output/materials.h"
 #include "support/buf_stream.h"
-#include "support/errors.h"
 #include "support/text_helpers.h"
 #include "test_support.h"
 
@@ -59,16 +58,12 @@ struct TMatRun {
 
 }  // namespace
 
-TEST(FormatMatLine, BuiltInTemplateWithoutMaterialFile) {
+TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   TRun run;
   run.Settings.StrMat = "ignored %1:s";  // only a material file brings StrMat into play
   EXPECT_EQ(FormatMatLine(run, 0, 0x1234), kBuiltIn0);
   EXPECT_EQ(FormatMatLine(run, 1, 0), kBuiltIn1);
-  EXPECT_FALSE(run.Mat.MatTexList.has_value());
-}
 
-TEST(FormatMatLine, StrMatWithTextureNamesOrHexIds) {
-  TRun run;
   run.Mat.MatTexList.emplace();
   AddMatTex(run, 7, "Hull_Tex");
   AddMatTex(run, 7, "Second");  // the first entry of an ID stays
@@ -132,33 +127,4 @@ TEST(MatFile, FilesThatAreNotUtfGiveHexIds) {
     EXPECT_EQ(FormatMatLine(m.Run, 2, 11259375), "M2 tex=00ABCDEF");
     EXPECT_EQ(m.Dump(), "");
   }
-}
-
-TEST(MatFile, NothingWithoutMaterialFileAndFreedAtShutdown) {
-  TRun run;
-  LoadMatFile(run);
-  EXPECT_FALSE(ParseMatFile(run));
-  EXPECT_FALSE(run.Mat.MatTexList.has_value());
-  AddMatTex(run, 1, "x");
-  EXPECT_FALSE(run.Mat.MatTexList.has_value());
-
-  TMatRun m(SampleMatFile(), false);
-  ASSERT_TRUE(m.Parsed);
-  FreeMatFile(m.Run);
-  EXPECT_FALSE(m.Run.Mat.MatTexList.has_value());
-  EXPECT_EQ(m.Run.Mat.MatNodeList.Count(), 0);
-  EXPECT_EQ(FormatMatLine(m.Run, 0, 0), kBuiltIn0);
-}
-
-TEST(MatFile, DamagedTableRaisesRange) {
-  TNodeSpec leaf = TextLeaf("dt_name", "tex.tga");
-  leaf.DataSizeOverride = 0x7FFFFFF0;
-  leaf.UsedSizeOverride = 0x7FFFFFF0;
-  TTempDir dir;
-  WriteFileBytes(dir.File("bad.mat"), BuildUtf({Folder("Hull", {leaf})}));
-  TRun run;
-  run.Names.MatFileName = dir.File("bad.mat");
-  run.Names.MatFileGiven = true;
-  LoadMatFile(run);
-  EXPECT_THROW(ParseMatFile(run), ERangeError);
 }
