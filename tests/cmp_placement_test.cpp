@@ -357,3 +357,34 @@ TEST(PartPlacement, AModelWithoutCmpndPlacesNothing) {
   EXPECT_EQ(t.Run().MeshGroups.Count(), 0);
   EXPECT_EQ(t.DbgText(), Lines({"Find \"Cmpnd\"", "======================"}));
 }
+
+TEST(PartPlacement, ThousandsOfPartsInALargeTree) {
+  constexpr int kParts = 2000;
+  std::vector<TPartSpec> parts;
+  std::vector<TConsSpec> cons;
+  for (int i = 0; i < kParts; ++i) {
+    const std::string name = "P" + std::to_string(i);
+    parts.push_back(Part(name, static_cast<uint16_t>(i)));
+    // Chains of four: every fourth part hangs from the model, the others from the one before.
+    cons.push_back(Cons(i % 4 == 0 ? "Root" : "P" + std::to_string(i - 1), name, {1, 0, 0}, kQuarterZ));
+  }
+  TCompoundSpec spec;
+  spec.Parts = parts;
+  spec.ConsTables = {Leaf("Fix", ConsTable(TConsLayout::Fixed, cons))};
+  std::vector<TNodeSpec> tree = CompoundTree(spec);
+  std::vector<TNodeSpec> filler;
+  for (int i = 0; i < 500; ++i) {
+    std::vector<TNodeSpec> leaves;
+    for (int k = 0; k < 200; ++k) leaves.push_back(Leaf("L" + std::to_string(k), Bytes(4, 0)));
+    filler.push_back(Folder("F" + std::to_string(i), std::move(leaves)));
+  }
+  tree.insert(tree.begin(), Folder("Filler", std::move(filler)));
+  TDbgRun t(false);
+  t.Load(BuildUtf(tree));
+  ASSERT_GT(t.Run().NodesList.Count(), 100000);
+  EXPECT_TRUE(bw::ReadPartPlacement(t.Run(), "model.lod0.vms"));
+  ASSERT_EQ(t.Run().MeshGroups.Count(), kParts);
+  // The fourth of a chain: (1,0,0) turned three times about Z, plus the offsets above it.
+  const bw::TMeshGroup& last = t.Run().MeshGroups[kParts - 1];
+  EXPECT_EQ(Position(last), (std::array<float, 3>{0, 0, 0}));
+}
