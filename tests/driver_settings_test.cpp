@@ -13,8 +13,11 @@ using namespace bw;
 
 namespace {
 
-// Loads the settings from `text` into a fresh run; the console lines go to
-// `console`.
+using Floats = std::array<float, 3>;
+const std::string kScaleMsg = "Error : Parameter \"ScaleFactor\" has invalid value.\n";
+const std::string kFloatMsg = "Error : float value\n";
+
+// The settings from `text`; the console lines go to `console`.
 TSettings Load(const std::string& text, std::string& console) {
   TRun run;
   run.Console.Capture = &console;
@@ -29,11 +32,6 @@ TSettings Load(const std::string& text) {
   return st;
 }
 
-using Floats = std::array<float, 3>;
-
-const std::string kScaleMsg = "Error : Parameter \"ScaleFactor\" has invalid value.\n";
-const std::string kFloatMsg = "Error : float value\n";
-
 }  // namespace
 
 TEST(ProfileReader, ValuesSectionsAndKeys) {
@@ -47,21 +45,16 @@ TEST(ProfileReader, ValuesSectionsAndKeys) {
       "key=second of the name\r\n"
       "Quoted=\"  inside quotes  \"\r\n"
       "Half=\"only one\n"
-      "Inner=a \"b\" c\n"
       "Empty=\n"
       "  ;Hidden=comment\n"
-      "NoEquals\n"
       "[system]\n"
       "Later=second section of the name\n");
   EXPECT_EQ(p.GetString("system", "key", "def"), "padded value");
   EXPECT_EQ(p.GetString("SYSTEM", "KEY", "def"), "padded value");
   EXPECT_EQ(p.GetString("system", "quoted", "def"), "  inside quotes  ");
   EXPECT_EQ(p.GetString("system", "Half", "def"), "\"only one");
-  EXPECT_EQ(p.GetString("system", "Inner", "def"), "a \"b\" c");
   EXPECT_EQ(p.GetString("system", "Empty", "def"), "");
   EXPECT_EQ(p.GetString("system", "Hidden", "def"), "def");
-  EXPECT_EQ(p.GetString("system", ";Hidden", "def"), "def");
-  EXPECT_EQ(p.GetString("system", "NoEquals", "def"), "def");
   EXPECT_EQ(p.GetString("system", "Later", "def"), "def");
   EXPECT_EQ(p.GetString("system", "top", "def"), "def");
   EXPECT_EQ(p.GetString("other", "key", "def"), "other section");
@@ -69,51 +62,30 @@ TEST(ProfileReader, ValuesSectionsAndKeys) {
 }
 
 TEST(ProfileReader, LongValuesGarbageAndMissingFiles) {
-  const std::string longValue(5000, 'v');
-  const auto p = TProfile::FromText("[system]\nLong=" + longValue + "\nAfter=1\n");
+  const auto p = TProfile::FromText("[system]\nLong=" + std::string(5000, 'v') + "\n");
   EXPECT_EQ(p.GetString("system", "Long", ""), std::string(2047, 'v'));
-  EXPECT_EQ(p.GetString("system", "After", ""), "1");
-  EXPECT_EQ(p.GetString("system", "Absent", longValue), std::string(2047, 'v'));
 
   std::string garbage;
   for (unsigned i = 0; i < 300000; ++i) garbage.push_back(static_cast<char>((i * 7919u) % 256u));
-  garbage += std::string("\n[system]\nKey=\0x", 16) + "\n";
-  const auto g = TProfile::FromText(garbage);
-  EXPECT_EQ(g.GetString("system", "Key", "def"), std::string("\0x", 2));
-  EXPECT_EQ(g.GetString("system", "Other", "def"), "def");
+  garbage += std::string("\n[system]\nKey=\0x\n", 17);
+  EXPECT_EQ(TProfile::FromText(garbage).GetString("system", "Key", "def"), std::string("\0x", 2));
 
   bwtest::TTempDir dir;
   EXPECT_EQ(TProfile::Load(dir.File("none.ini")).GetString("system", "Key", "def"), "def");
   EXPECT_EQ(TProfile::Load(dir.Path().string()).GetString("system", "Key", "def"), "def");
-  bwtest::WriteFileText(dir.File("a.ini"), "[system]\r\nKey=from file\r\n");
-  EXPECT_EQ(TProfile::Load(dir.File("a.ini")).GetString("system", "Key", "def"), "from file");
 }
 
-TEST(SettingsHelpers, NormalizeStripAndSwitch) {
+TEST(SettingsHelpers, NormalizeAndSwitch) {
   EXPECT_EQ(NormalizeValue(" .bod , on ; comment"), ".BOD,ON");
   EXPECT_EQ(NormalizeValue("\"x\""), "X");
-  EXPECT_EQ(NormalizeValue("\t.b o d,\x01"), ".BOD,");
   EXPECT_EQ(NormalizeValue(std::string(300, 'a') + ";"), std::string(255, 'A'));
-  EXPECT_EQ(NormalizeValue("\xE4x"), "\xE4X");
-  EXPECT_EQ(StripQuotes(" \"a; \"B\" c\"\t"), "a; B c");
-
   TDbgInfo info{false, ".keep"};
   EXPECT_FALSE(ParseSwitch(".BOD,ON,X", info));
-  EXPECT_FALSE(ParseSwitch("ON", info));
-  EXPECT_FALSE(ParseSwitch(".DBG,YES", info));
   EXPECT_FALSE(ParseSwitch(".DBG,on", info));
   EXPECT_EQ(info.Ext, ".keep");
-  EXPECT_FALSE(info.Enabled);
   EXPECT_TRUE(ParseSwitch(" .BOD , ON ", info));
   EXPECT_TRUE(info.Enabled);
   EXPECT_EQ(info.Ext, ".BOD");
-  EXPECT_TRUE(ParseSwitch(",OFF", info));
-  EXPECT_FALSE(info.Enabled);
-  EXPECT_EQ(info.Ext, "");
-
-  EXPECT_EQ(ClampValue(5, -1, 1), 1);
-  EXPECT_EQ(ClampValue(-5, -1, 1), -1);
-  EXPECT_EQ(ClampValue(0.5, -1, 1), 0.5);
 }
 
 TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
@@ -125,16 +97,12 @@ TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
   EXPECT_EQ(v, (Floats{1000, 0.5f, -2}));
   EXPECT_TRUE(ParseFloatList(run, " +1. , 2e-1 ,3E+2,junk", 3, v.data()));
   EXPECT_EQ(v, (Floats{1, 0.2f, 300}));
-  EXPECT_TRUE(ParseFloatList(run, "anything", 0, v.data()));
-  EXPECT_EQ(console, "");
-
   v = {9, 9, 9};
-  EXPECT_FALSE(ParseFloatList(run, "1,2", 3, v.data()));  // too few: no message
+  EXPECT_FALSE(ParseFloatList(run, "1,2", 3, v.data()));  // too few fields: no message
   EXPECT_EQ(v, (Floats{1, 9, 9}));
   EXPECT_EQ(console, "");
 
-  const char* const bad[] = {"", ".", "-", "1e", "1e+", "1.2.3", "0x10", "1.5e", "inf", "nan", "1 2", "1f", "--1", "e5"};
-  for (const char* field : bad) {
+  for (const char* field : {"", ".", "-", "1e", "1.2.3", "0x10", "inf", "nan", "1 2", "1f", "--1", "e5"}) {
     console.clear();
     v = {9, 9, 9};
     EXPECT_FALSE(ParseFloatList(run, std::string("4,") + field + ",6", 3, v.data())) << field;
@@ -142,16 +110,13 @@ TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
     EXPECT_EQ(console, kFloatMsg) << field;
   }
 
-  // The single-precision range: the largest single passes, a number that
-  // rounds past it does not, one that rounds to zero is zero.
+  // The largest single passes, a number rounding past it is no number, one
+  // rounding to nothing is zero.
   console.clear();
   EXPECT_TRUE(ParseFloatList(run, "3.4028234e38,-3.40282356e38,1e-50", 3, v.data()));
   EXPECT_EQ(v, (Floats{FLT_MAX, -FLT_MAX, 0}));
   EXPECT_FALSE(ParseFloatList(run, "1,3.4028236e38,1", 3, v.data()));
   EXPECT_FALSE(ParseFloatList(run, "1,1e999999999999999999,1", 3, v.data()));
-  EXPECT_TRUE(ParseFloatList(run, "0.000000000000000000000000000000000000000000000000000001e-999999999999,1,1", 3,
-                              v.data()));
-  EXPECT_EQ(v[0], 0);
   EXPECT_EQ(console, kFloatMsg + kFloatMsg);
 }
 
@@ -162,6 +127,7 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
   run.Console.Capture = &console;
   run.Names.IniFileName = dir.File("missing.ini");
   LoadSettings(run);
+  EXPECT_EQ(console, "");
   const auto check = [](const TSettings& st) {
     EXPECT_FALSE(st.GenBodOn || st.GenLogOn || st.GenMeshOn || st.DebugOn || st.OriginOn);
     EXPECT_EQ(st.BodExt + st.MeshExt + st.LogExt + st.DbgExt, ".bod.txt.log.dbg");
@@ -169,16 +135,13 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
     EXPECT_EQ(st.StrMat, kDefaultStrMat);
   };
   check(run.Settings);
-  EXPECT_EQ(console, "");
   check(Load("[other]\nGenBod=.bod, ON\nOrigin=ON\nScaleFactor=1,2,3\n"));
-  check(Load(std::string("\0\xff\xfe[system\x01]\n\0GenBod=.x,ON", 26)));
 
   bwtest::WriteFileText(dir.File("set.ini"), bwtest::kAllOnIni);
   run.Names.IniFileName = dir.File("set.ini");
   LoadSettings(run);
-  EXPECT_TRUE(run.Settings.GenBodOn && run.Settings.GenLogOn && run.Settings.GenMeshOn && run.Settings.DebugOn &&
-              run.Settings.OriginOn);
-  EXPECT_EQ(console, "");
+  const TSettings& st = run.Settings;
+  EXPECT_TRUE(st.GenBodOn && st.GenLogOn && st.GenMeshOn && st.DebugOn && st.OriginOn);
 }
 
 TEST(Settings, SwitchesAndOrigin) {
@@ -186,9 +149,7 @@ TEST(Settings, SwitchesAndOrigin) {
   EXPECT_TRUE(st.GenBodOn);
   EXPECT_EQ(st.BodExt, ".bod");
   EXPECT_FALSE(st.GenLogOn);  // no group mesh files, so no log
-  EXPECT_EQ(st.LogExt, ".lg");
   EXPECT_FALSE(st.DebugOn);
-  EXPECT_EQ(st.DbgExt, ".dbg");
   EXPECT_TRUE(st.OriginOn);
 
   st = Load("[system]\nGenBod=ON\nGenMesh=, ON\nGenLog=.log,ON\nDebug=\"x.DBG, ON ; note\"\nOrigin=ON;x\n");
@@ -199,32 +160,23 @@ TEST(Settings, SwitchesAndOrigin) {
   EXPECT_TRUE(st.DebugOn);
   EXPECT_EQ(st.DbgExt, "x.dbg");
   EXPECT_TRUE(st.OriginOn);
-
-  st = Load("[system]\nGenBod=.b,OFF\nOrigin=Off\n");
-  EXPECT_FALSE(st.GenBodOn);
-  EXPECT_EQ(st.BodExt, ".b");
-  EXPECT_FALSE(st.OriginOn);
   EXPECT_FALSE(Load("[system]\nOrigin=ONE\n").OriginOn);
 }
 
 TEST(Settings, ScaleFactorLimitsAndMessages) {
   EXPECT_EQ(Load("[system]\nScaleFactor=1, 2, 3, 4\n").ScaleFactor, (Floats{1, 2, 3}));
   EXPECT_EQ(Load("[system]\nScaleFactor=2000000, -3000000, 0.5\n").ScaleFactor, (Floats{1000000, -1000000, 0.5f}));
-  // Blanks go before the fields are split, and so does everything after ";".
   EXPECT_EQ(Load("[system]\nScaleFactor=1 000.5, 2 ,3e 1;x,y\n").ScaleFactor, (Floats{1000.5f, 2, 30}));
 
-  std::string console;
-  EXPECT_EQ(Load("[system]\nScaleFactor=2, x, 3\n", console).ScaleFactor, (Floats{2, 1000, 1000}));
-  EXPECT_EQ(console, kFloatMsg + kScaleMsg);
-  console.clear();
-  EXPECT_EQ(Load("[system]\nScaleFactor=5000000, 7\n", console).ScaleFactor, (Floats{5000000, 1000, 1000}));
-  EXPECT_EQ(console, kScaleMsg);
-  console.clear();
-  EXPECT_EQ(Load("[system]\nScaleFactor=\n", console).ScaleFactor, (Floats{1000, 1000, 1000}));
-  EXPECT_EQ(console, kScaleMsg);
-  console.clear();
-  EXPECT_EQ(Load("[system]\nScaleFactor=7,1e39,3\n", console).ScaleFactor, (Floats{7, 1000, 1000}));
-  EXPECT_EQ(console, kFloatMsg + kScaleMsg);
+  const auto expect = [](const std::string& value, Floats values, const std::string& lines) {
+    std::string console;
+    EXPECT_EQ(Load("[system]\nScaleFactor=" + value + "\n", console).ScaleFactor, values) << value;
+    EXPECT_EQ(console, lines) << value;
+  };
+  expect("2, x, 3", {2, 1000, 1000}, kFloatMsg + kScaleMsg);
+  expect("5000000, 7", {5000000, 1000, 1000}, kScaleMsg);
+  expect("", {1000, 1000, 1000}, kScaleMsg);
+  expect("7,1e39,3", {7, 1000, 1000}, kFloatMsg + kScaleMsg);
 }
 
 TEST(Settings, StrMatKeepsBlanksSemicolonsAndCase) {
