@@ -69,6 +69,8 @@ void TNodesList::SyncIndexes() const {
   if (FIndexedCount == Count()) return;
   FByName.clear();
   FByNameBuilt = false;
+  FMeshDataByParent.clear();
+  FMeshDataBuilt = false;
   FChainIndex.clear();
   FChainEntries = 0;
   FIndexedCount = Count();
@@ -136,6 +138,21 @@ int32_t TNodesList::FindPath(std::string_view path) const {
     if (k == -1) break;
   }
   return k;
+}
+
+int32_t TNodesList::FindMeshData(std::string_view parentName) const {
+  SyncIndexes();
+  if (!FMeshDataBuilt) {
+    const int32_t count = Count();
+    for (int32_t i = 0; i < count; ++i) {
+      const TUtfNode& node = FItems[static_cast<size_t>(i)];
+      if (!SameName(node.Name, "vmeshdata") || node.ParentIdx < 0 || node.ParentIdx >= count) continue;
+      FMeshDataByParent.emplace(LowerCase(FItems[static_cast<size_t>(node.ParentIdx)].Name), i);
+    }
+    FMeshDataBuilt = true;
+  }
+  const auto it = FMeshDataByParent.find(LowerCase(parentName));
+  return it == FMeshDataByParent.end() ? -1 : it->second;
 }
 
 void TNodesList::FreeAll() {

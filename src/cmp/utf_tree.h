@@ -39,6 +39,9 @@ class TNodesList : public TRecList<TUtfNode> {
   // The node reached by a backslash path from the root, or for a path
   // without backslash the first node anywhere with that name; -1 if none.
   int32_t FindPath(std::string_view path) const;
+  // The first "vmeshdata" node in list order whose parent is named
+  // `parentName` (both ASCII case folded); -1 when none.
+  int32_t FindMeshData(std::string_view parentName) const;
   void FreeAll();
 
  private:
@@ -54,6 +57,8 @@ class TNodesList : public TRecList<TUtfNode> {
 
   mutable std::unordered_map<std::string, int32_t> FByName;
   mutable bool FByNameBuilt = false;
+  mutable std::unordered_map<std::string, int32_t> FMeshDataByParent;
+  mutable bool FMeshDataBuilt = false;
   mutable std::unordered_map<int32_t, TChainIndex> FChainIndex;
   mutable size_t FChainEntries = 0;
   mutable int32_t FIndexedCount = 0;

@@ -1,12 +1,197 @@
 #include "mesh/mesh_decoder.h"
 
-#include <stdexcept>
+#include <array>
+#include <string_view>
 
-// STUB: not built yet.
+#include "driver/run_state.h"
+#include "mesh/mesh_lists.h"
+#include "support/byte_reader.h"
+#include "support/errors.h"
+#include "support/number_text.h"
+#include "support/text_helpers.h"
+#include "support/writers.h"
 
 namespace bw {
+namespace {
 
-void DecodeMeshData(TRun&, const std::string&) {  throw std::logic_error("not built yet");
+constexpr size_t kHeaderSize = 16;
+constexpr size_t kMeshRecSize = 12;
+constexpr size_t kTriangleSize = 6;
+constexpr uint16_t kKnownSignature = 0x112;
+constexpr int64_t kMaxListIndex = 65535;
+
+// A vertex record: its fields are 4 bytes each, in order. 'F' is a single,
+// 'H' a colour shown in hexadecimal, 'D' a colour shown as signed decimal.
+struct TLayout {
+  const char* Label;
+  std::string_view Fields;
+  int UField;  // field numbers of U and V; -1 when the layout has none
+  int VField;
+  uint32_t Size() const { return static_cast<uint32_t>(4 * Fields.size()); }
+};
+
+// Tested in this order; the first whose size matches wins.
+constexpr std::array<TLayout, 7> kLayouts = {{
+    {"REC1:", "FFFFFFFF", 6, 7},
+    {"REC2:", "FFFFFFFFFF", 6, 7},
+    {"REC3:", "FFFHFF", 4, 5},
+    {"REC4:", "FFFFFFDFF", 7, 8},
+    {"REC5:", "FFFFFFDFFFF", 7, 8},
+    {"REC6:", "FFFFF", 3, 4},
+    {"REC7:", "FFF", -1, -1},
+}};
+
+const TLayout* LayoutOfSize(int64_t size) {
+  for (const TLayout& layout : kLayouts)
+    if (layout.Size() == size) return &layout;
+  return nullptr;
 }
 
+struct THeader {
+  uint32_t Kind = 0;
+  uint32_t SubKind = 0;
+  uint16_t MeshCount = 0;
+  uint16_t VertexRefCount = 0;
+  uint16_t Signature = 0;
+  uint16_t VertexCount = 0;
+};
+
+void WriteHeaderDump(TRun& run, const THeader& h) {
+  WriteDbg(run, "\r\n");
+  WriteDbg(run, "H.MeshCount      = " + IntText(h.MeshCount) + "\r\n" + "H.VertexRefCount = " +
+                    IntText(h.VertexRefCount) + "\r\n" + "H.VertexCount    = " + IntText(h.VertexCount) +
+                    "\r\n" + "\r\n");
+  WriteDbg(run, "\r\n");
 }
+
+void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
+  if (h.MeshCount == 0) RaiseRange("mesh data block without meshes");
+  run.MeshList.Reserve(h.MeshCount);
+  int64_t s = 0;  // next vertex
+  int64_t t = 0;  // next triangle
+  for (size_t i = 0; i < h.MeshCount; ++i) {
+    const size_t at = kHeaderSize + kMeshRecSize * i;
+    const uint32_t material = rd.U32(at);
+    const uint16_t startVertex = rd.U16(at + 4);
+    const uint16_t endVertex = rd.U16(at + 6);
+    const uint16_t vertexRefCount = rd.U16(at + 8);
+    const int64_t nv = int64_t{endVertex} - startVertex + 1;
+    const int64_t nt = vertexRefCount / 3;
+    if (run.Settings.DebugOn)
+      WriteDbg(run, IntText(static_cast<int64_t>(i)) + "\r\n" + " M.Material       = " + DWordToHex(material) +
+                        "\r\n" + " M.StartVertex    = " + IntText(s) + "//" + IntText(startVertex) + "\r\n" +
+                        " M.EndVertex      = " + IntText(s + nv - 1) + "//" + IntText(endVertex) + "\r\n" +
+                        " M.VertexRefCount = " + IntText(vertexRefCount) + "\r\n" +
+                        " M.StartTriangle  = " + IntText(t) + "\r\n" + " M.EndTriangle    = " +
+                        IntText(t + nt - 1) + "\r\n" + "\r\n");
+    for (const int64_t value : {s, s + nv - 1, t, t + nt - 1})
+      if (value < 0 || value > kMaxListIndex) RaiseRange("mesh range outside 0..65535");
+    AddMesh(run, material, static_cast<uint16_t>(s), static_cast<uint16_t>(s + nv - 1), vertexRefCount,
+            static_cast<uint16_t>(t), static_cast<uint16_t>(t + nt - 1));
+    t += nt;
+    s += nv;
+  }
+}
+
+void DecodeTriangles(TRun& run, const TByteReader& rd, const THeader& h) {
+  const size_t count = h.VertexRefCount / 3;
+  if (count == 0) RaiseRange("mesh data block without triangles");
+  run.TriList.Reserve(count);
+  const size_t first = kHeaderSize + kMeshRecSize * h.MeshCount;
+  for (size_t j = 0; j < count; ++j) {
+    const size_t at = first + kTriangleSize * j;
+    const uint16_t a = rd.U16(at);
+    const uint16_t b = rd.U16(at + 2);
+    const uint16_t c = rd.U16(at + 4);
+    if (run.Settings.DebugOn)
+      WriteDbg(run, PadLeft(IntText(static_cast<int64_t>(j)), 5, ' ') + ";   " + PadLeft(IntText(a), 4, ' ') +
+                        ";  " + PadLeft(IntText(b), 4, ' ') + ";  " + PadLeft(IntText(c), 4, ' ') + ";" +
+                        "\r\n");
+    AddTri(run, a, b, c);
+  }
+}
+
+std::string VertexLine(const TLayout& layout, size_t k, const TByteReader& rd, size_t at) {
+  std::string line = layout.Label + PadLeft(IntText(static_cast<int64_t>(k)), 5, ' ') + ";   ";
+  for (size_t f = 0; f < layout.Fields.size(); ++f) {
+    const size_t fieldAt = at + 4 * f;
+    switch (layout.Fields[f]) {
+      case 'F': line += FloatText(rd.F32(fieldAt)); break;
+      case 'H': line += DWordToHex(rd.U32(fieldAt)); break;
+      default: line += IntText(rd.I32(fieldAt)); break;
+    }
+    line += "; ";
+  }
+  line += "\r\n";
+  return line;
+}
+
+void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset) {
+  if (h.VertexCount == 0) RaiseRange("mesh data block without vertices");
+  const int64_t vertexSize = (int64_t{dataSize} - static_cast<int64_t>(vertexOffset)) / h.VertexCount;
+  const TLayout* layout = LayoutOfSize(vertexSize);
+  if (!layout) {
+    run.Console.Line("  Error: unknown structure/format tables!");
+    if (run.Settings.DebugOn) WriteDbg(run, "  Error: unknown structure/format tables!\r\n");
+    throw EIdxError();
+  }
+  run.VertList.Reserve(h.VertexCount);
+  const size_t size = layout->Size();
+  for (size_t k = 0; k < h.VertexCount; ++k) {
+    const size_t at = vertexOffset + size * k;
+    rd.Require(at, size);
+    if (run.Settings.DebugOn) WriteDbg(run, VertexLine(*layout, k, rd, at));
+    const float u = layout->UField < 0 ? 0.0f : rd.F32(at + 4 * static_cast<size_t>(layout->UField));
+    const float v = layout->VField < 0 ? 1.0f : rd.F32(at + 4 * static_cast<size_t>(layout->VField));
+    AddVert(run, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);
+  }
+}
+
+}  // namespace
+
+void DecodeMeshData(TRun& run, const std::string& lodName) {
+  run.MeshList.FreeAll();
+  run.VertList.FreeAll();
+  run.TriList.FreeAll();
+
+  const int32_t idx = run.NodesList.FindMeshData(lodName);
+  if (idx < 0) return;
+  const TUtfNode& node = run.NodesList[idx];
+  const uint32_t dataSize = node.DataSize;
+  // NOTE: DataSize is what the file claims and drives the layout; reads go
+  // through the bytes actually present, so a claim beyond them fails there.
+  const TByteReader rd(node.Data);
+
+  if (dataSize < kHeaderSize) RaiseRange("mesh data block shorter than its header");
+  THeader h;
+  h.Kind = rd.U32(0);
+  h.SubKind = rd.U32(4);
+  h.MeshCount = rd.U16(8);
+  h.VertexRefCount = rd.U16(10);
+  h.Signature = rd.U16(12);
+  h.VertexCount = rd.U16(14);
+
+  if (h.Kind == 1 && h.SubKind == 4) {
+    if (run.Settings.DebugOn) WriteHeaderDump(run, h);
+    if (h.Signature != kKnownSignature) {
+      const std::string text = "  Unknown signature [" + DWordToHex(h.Signature) + "] in header!";
+      run.Console.Line(text);
+      if (run.Settings.DebugOn) WriteDbg(run, text + "\r\n");
+    }
+    const size_t vertexOffset =
+        kHeaderSize + kMeshRecSize * h.MeshCount + kTriangleSize * (h.VertexRefCount / 3u);
+    if (vertexOffset > dataSize) RaiseRange("mesh data block shorter than its tables");
+    DecodeMeshes(run, rd, h);
+    DecodeTriangles(run, rd, h);
+    DecodeVertices(run, rd, h, dataSize, vertexOffset);
+  }
+
+  if (run.MeshGroups.Count() == 0 && run.MeshList.Count() > 0)
+    AddMeshGroup(run, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0, 0, 0,
+                 {}, {}, 0);
+
+  run.Console.Line("  Data Size = " + PadLeft(UIntText(dataSize), 6, ' ') +
+                   ";   Meshes = " + IntText(run.MeshList.Count()));
+}
+
+}  // namespace bw
