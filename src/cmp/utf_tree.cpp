@@ -198,7 +198,7 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
   uint64_t walkSteps = 0;
 
   for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t e = AddOffsets(nodeBlockOffset, kEntrySize * i);
+    const size_t e = AddOffsets(nodeBlockOffset, kEntrySize * i);
     rd.Require(e, kEntrySize);
     const uint32_t siblingOffset = rd.U32(e + 0x00);
     const uint32_t nameOffset = rd.U32(e + 0x04);
