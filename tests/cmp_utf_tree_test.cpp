@@ -28,6 +28,7 @@ TRawNode RawLeaf(std::string name, int32_t sibling = 0, Bytes data = {1, 2, 3, 4
   return n;
 }
 
+// The nodes' Data point into img: a test that reads Data keeps img alive.
 TNodesList Read(const Bytes& img) {
   TNodesList nodes;
   EXPECT_TRUE(ReadUtfImage(img, nodes));
@@ -78,8 +79,9 @@ TEST(UtfTree, SignatureAndHeaderChecks) {
 }
 
 TEST(UtfTree, TreeStoredInOrderGetsItsLinksAndData) {
-  const TNodesList nodes = Read(BuildUtf({Folder("Lod0", {Leaf("VMeshData", {9, 8, 7}), Leaf("Empty", {})}),
-                                          TextLeaf("Info", "hi")}));
+  const Bytes img =
+      BuildUtf({Folder("Lod0", {Leaf("VMeshData", {9, 8, 7}), Leaf("Empty", {})}), TextLeaf("Info", "hi")});
+  const TNodesList nodes = Read(img);
   ASSERT_EQ(nodes.Count(), 5);
   EXPECT_EQ(nodes[1].Name, "Lod0");
   EXPECT_EQ(nodes[1].ChildIdx, 2);
