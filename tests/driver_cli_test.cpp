@@ -18,6 +18,19 @@ namespace {
 const std::string kBannerLine = std::string(bw::kBanner) + "\n";
 const std::string kUsage = kBannerLine + "  use : bodwright file.cmp\n\n";
 
+// A block of one triangle whose 32-byte vertices sit at x = 0, step, 2 step,
+// each with the texture coordinate (u, v).
+Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
+  TBlockSpec block;
+  block.Meshes = {{0x1234, 0, 2, 3}};
+  block.Triangles = {{0, 1, 2}};
+  for (int i = 0; i < 3; ++i) {
+    const auto rec = VertexRecord(32, step * float(i), 0, 0, u, v);
+    block.Vertices.insert(block.Vertices.end(), rec.begin(), rec.end());
+  }
+  return BuildMeshBlock(block);
+}
+
 }  // namespace
 
 TEST(CommandLine, WrongArgumentCountShowsUsage) {
@@ -68,17 +81,10 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
   TTempDir dir;
   const std::string program = CopyProgramTo(dir.Path());
   const std::string input = dir.File("box.cmp");
-  TBlockSpec block;
-  block.Meshes = {{0x1234, 0, 2, 3}};
-  block.Triangles = {{0, 1, 2}};
-  for (int i = 0; i < 3; ++i) {
-    const auto v = VertexRecord(32, float(i), 0, 0, 0, 0);
-    block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
-  }
-  WriteFileBytes(input, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", BuildMeshBlock(block))})}));
+  WriteFileBytes(input, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
 
   const auto r = RunProcess(program, {input});
-  const std::string size = std::to_string(BuildMeshBlock(block).size());
+  const std::string size = std::to_string(TriangleBlock().size());
   EXPECT_EQ(r.Out, kBannerLine + "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size +
                        ";   Meshes = 1\n");
   EXPECT_EQ(r.Status, 0);
@@ -156,14 +162,7 @@ TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
   TTempDir dir;
   const std::string input = dir.File("box.cmp");
-  TBlockSpec block;
-  block.Meshes = {{0x1234, 0, 2, 3}};
-  block.Triangles = {{0, 1, 2}};
-  for (int i = 0; i < 3; ++i) {
-    const auto v = VertexRecord(32, 0.25f * float(i), 0, 0, 0.5f, 0.125f);
-    block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
-  }
-  WriteFileBytes(input, BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", BuildMeshBlock(block))})}));
+  WriteFileBytes(input, BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", TriangleBlock(0.25f, 0.5f, 0.125f))})}));
   std::string console;
   const int status = RunInProcess(dir.Path(), kAllOnIni, {input}, console);
   std::setlocale(LC_ALL, saved.c_str());
@@ -173,4 +172,24 @@ TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   const std::string dbg = ReadFileText(dir.File("box.dbg"));
   EXPECT_NE(dbg.find("0.250"), std::string::npos);
   EXPECT_EQ(dbg.find("0,250"), std::string::npos);
+}
+
+TEST(Conversion, BlocksAreNumberedAndAFailureStopsTheLoop) {
+  TTempDir dir;
+  const std::string input = dir.File("ship.cmp");
+  Bytes broken = TriangleBlock();
+  broken.resize(broken.size() - 40);  // vertex records of 18 bytes: no layout
+  WriteFileBytes(input, BuildUtf({Folder("VMeshLibrary", {Folder("Ship.LOD0.vms", {Leaf("VMeshData", TriangleBlock())}),
+                                                          Folder("ship.lod1.vms", {Leaf("VMeshData", broken)}),
+                                                          Folder("ship.lod2.vms", {Leaf("VMeshData", TriangleBlock())})})}));
+  std::string console;
+  const int status = RunInProcess(dir.Path(), "[system]\nGenBod=.bod, ON\n", {input}, console);
+  const std::string size = std::to_string(TriangleBlock().size());
+  EXPECT_EQ(console, kBannerLine + "  0: ship.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size +
+                         ";   Meshes = 1\n  1: ship.lod1.vms\n  Error: unknown structure/format tables!\n"
+                         "  Error! Unknown structure/format tables or file damage!\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(fs::exists(dir.File("ship_00.bod")));
+  EXPECT_FALSE(fs::exists(dir.File("ship_01.bod")));
+  EXPECT_FALSE(fs::exists(dir.File("ship_02.bod")));
 }
