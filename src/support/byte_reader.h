@@ -57,6 +57,8 @@ class TByteReader {
   // Text from offset up to the first NUL, or up to the end of the bytes.
   std::string CString(size_t offset) const {
     if (offset > FBytes.size()) RaiseRange("text outside the data");
+    // No bytes may also mean no storage at all: memchr must not see a null pointer.
+    if (offset == FBytes.size()) return {};
     const auto* start = reinterpret_cast<const char*>(FBytes.data()) + offset;
     const size_t avail = FBytes.size() - offset;
     const void* nul = std::memchr(start, 0, avail);
