@@ -94,6 +94,62 @@ size_t WriteFixed(const TDecimal& dec, int decimals, char* out) {
   return static_cast<size_t>(p - out);
 }
 
+// ---- Fast exact paths ------------------------------------------------------
+//
+// For the values the files mostly hold (texture coordinates below 100,
+// coordinates and placements of singles below 10^5) the cut falls at a fixed
+// number of decimals d, and the text follows from the exact value
+// |v| x 10^d: its integer part, plus one when the rest is one half or more.
+// Starting from the 18 significant digits instead cannot change that there:
+// the rest is a multiple of the single's last bit, at least |v| x 2^-24 after
+// scaling, so it is one half or that far from it, while rounding to 18 digits
+// moves it by at most |v| x 10^-17 and, one half being one of those 18-digit
+// decimals itself, never across it.
+
+constexpr uint64_t kPow5[] = {1, 5, 25, 125, 625, 3125, 15625};
+constexpr uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+// |f| x 10^d (d <= 6) rounded half up, for |f| x 10^d below 2^40.
+uint64_t ScaledHalfUp(float f, int d) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  const uint32_t biased = (bits >> 23) & 0xFF;
+  uint64_t mantissa = bits & 0x7FFFFF;
+  int exp2 = -149;  // subnormal
+  if (biased != 0) {
+    mantissa |= 0x800000;
+    exp2 = static_cast<int>(biased) - 150;
+  }
+  // |f| x 10^d = mantissa x 5^d x 2^(exp2 + d), all exact in 64 bits.
+  const uint64_t product = mantissa * kPow5[d];  // below 2^38
+  const int shift = exp2 + d;
+  if (shift >= 0) return product << shift;
+  const int drop = -shift;
+  if (drop > 40) return 0;  // less than 2^-2: rounds to 0
+  const uint64_t whole = product >> drop;
+  const uint64_t rest = product & ((uint64_t{1} << drop) - 1);
+  return whole + (rest >= (uint64_t{1} << (drop - 1)) ? 1 : 0);
+}
+
+// The text of the rounded integer `scaled` = |v| x 10^d with d decimals; a
+// value that rounded to zero has no sign.
+size_t WriteScaled(bool negative, uint64_t scaled, int d, char* out) {
+  char* p = out;
+  if (negative && scaled != 0) *p++ = '-';
+  const uint64_t unit = kPow10[d];
+  p = std::to_chars(p, p + 24, scaled / unit).ptr;
+  if (d > 0) {
+    *p++ = '.';
+    uint64_t frac = scaled % unit;
+    for (int i = d - 1; i >= 0; --i) {
+      p[i] = static_cast<char>('0' + frac % 10);
+      frac /= 10;
+    }
+    p += d;
+  }
+  return static_cast<size_t>(p - out);
+}
+
 size_t NonFiniteText(double value, char* out) {
   const char* text = std::isnan(value) ? "NAN" : (value < 0 ? "-INF" : "INF");
   const size_t len = std::strlen(text);
@@ -107,6 +163,14 @@ std::string FixedText(double value, int sigDigits) {
   char buf[512];
   if (!std::isfinite(value)) return std::string(buf, NonFiniteText(value, buf));
   constexpr int kDecimals = 3;
+  // Below 10^(sigDigits - 3) the three decimals are the cut (see above).
+  if (sigDigits > kDecimals && sigDigits <= 8) {
+    const auto single = static_cast<float>(value);
+    if (static_cast<double>(single) == value &&
+        std::fabs(value) < static_cast<double>(kPow10[sigDigits - kDecimals]))
+      return std::string(buf,
+                         WriteScaled(std::signbit(value), ScaledHalfUp(single, kDecimals), kDecimals, buf));
+  }
   TDecimal dec = ToDecimal(value);
   RoundDecimal(dec, sigDigits, kDecimals);
   if (dec.Count != 0 && dec.Exp + 1 > sigDigits) {
@@ -134,6 +198,8 @@ size_t TexCoordText(float value, char* out) {
     std::memcpy(out, kZero, sizeof kZero - 1);
     return sizeof kZero - 1;
   }
+  // Below 100 the six decimals are the cut (see above).
+  if (std::fabs(value) < 100.0f) return WriteScaled(std::signbit(value), ScaledHalfUp(value, 6), 6, out);
   TDecimal dec = ToDecimal(static_cast<double>(value));
   RoundDecimal(dec, 8, 6);
   return WriteFixed(dec, 6, out);
