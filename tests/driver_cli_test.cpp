@@ -16,7 +16,8 @@ using namespace bwtest;
 namespace {
 
 const std::string kBannerLine = std::string(bw::kBanner) + "\n";
-const std::string kUsage = kBannerLine + "  use : bodwright file.cmp\n\n";
+// The program's own file name, "bodwright.exe" on Windows.
+const std::string kUsage = kBannerLine + "  use : " + ProgramFileName() + " file.cmp\n\n";
 
 // A block of one triangle whose 32-byte vertices sit at x = 0, step, 2 step,
 // each with the texture coordinate (u, v).
@@ -38,7 +39,7 @@ TEST(CommandLine, WrongArgumentCountShowsUsage) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, std::vector<std::string>{"a", "b", "c"}}) {
     const auto r = RunProcess(ProgramPath(), args);
-    EXPECT_EQ(r.Out, kUsage);
+    EXPECT_EQ(r.Out, Printed(kUsage));
     EXPECT_EQ(r.Status, 2);
   }
 }
@@ -49,16 +50,16 @@ TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {
   const std::string mat = dir.File("ship.mat");
 
   auto r = RunProcess(ProgramPath(), {input, mat});
-  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + mat + " not found.\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : file " + mat + " not found.\n"));
   EXPECT_EQ(r.Status, 1);
 
   r = RunProcess(ProgramPath(), {input});
-  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + input + " not found.\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : file " + input + " not found.\n"));
   EXPECT_EQ(r.Status, 1);
 
   // A folder is not a file.
   r = RunProcess(ProgramPath(), {dir.Path().string()});
-  EXPECT_EQ(r.Out, kBannerLine + "  Error : file " + dir.Path().string() + " not found.\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : file " + dir.Path().string() + " not found.\n"));
   EXPECT_EQ(r.Status, 1);
 }
 
@@ -67,13 +68,13 @@ TEST(CommandLine, InputThatIsNoModel) {
   const std::string input = dir.File("notes.cmp");
   WriteFileText(input, "just some text, not a model");
   auto r = RunProcess(ProgramPath(), {input});
-  EXPECT_EQ(r.Out, kBannerLine + "  Error: this file havnt VMeshLibrary!\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error: this file havnt VMeshLibrary!\n"));
   EXPECT_EQ(r.Status, 1);
 
   const std::string empty = dir.File("empty.cmp");
   WriteFileText(empty, "");
   r = RunProcess(ProgramPath(), {empty});
-  EXPECT_EQ(r.Out, kBannerLine + "Cannot read file \"" + empty + "\". The file is empty.\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "Cannot read file \"" + empty + "\". The file is empty.\n"));
   EXPECT_EQ(r.Status, 1);
 }
 
@@ -85,8 +86,8 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
 
   const auto r = RunProcess(program, {input});
   const std::string size = std::to_string(TriangleBlock().size());
-  EXPECT_EQ(r.Out, kBannerLine + "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size +
-                       ";   Meshes = 1\n");
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  0: box.lod0.vms\n  Data Size = " +
+                           std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n"));
   EXPECT_EQ(r.Status, 0);
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir.Path())) {
@@ -159,7 +160,9 @@ TEST(OverwriteGuard, LogThatIsAHardLinkToTheMaterialFileIsRefused) {
 TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   const char* previous = std::setlocale(LC_ALL, nullptr);
   const std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+  // The POSIX name, then the Windows C runtime's.
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "German_Germany.1252"))
+    GTEST_SKIP() << "no German locale on this machine";
   TTempDir dir;
   const std::string input = dir.File("box.cmp");
   WriteFileBytes(input, BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", TriangleBlock(0.25f, 0.5f, 0.125f))})}));

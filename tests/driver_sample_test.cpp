@@ -77,7 +77,8 @@ TEST(Sample, ConvertsToTheExpectedFiles) {
     EXPECT_EQ(produced, expectedNames);
   }
 
-  const std::string folder = dir.Path().string() + "/";
+  // The folder as the program writes it, with the platform's separator.
+  const std::string folder = (dir.Path() / "").string();
   for (const std::string& name : produced) {
     std::string actual = MaskDate(name, ReadFileText(dir.File(name)));
     // Paths inside the texts name the scratch folder; the expected files say "<dir>/".

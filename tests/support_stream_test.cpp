@@ -103,11 +103,12 @@ TEST(BufStream, ReportsFilesThatCannotBeOpenedOrCreated) {
     }
   };
   const auto missing = dir.File("missing.bin");
-  expectFailure(missing, ModeRead, "Cannot open file \"" + missing + "\". No such file or directory.");
+  expectFailure(missing, ModeRead, "Cannot open file \"" + missing + "\". " + bwtest::SystemReasons().NoFile);
   const auto noFolder = dir.File("nofolder/out.bin");
-  expectFailure(noFolder, ModeCreate, "Cannot create file \"" + noFolder + "\". No such file or directory.");
+  expectFailure(noFolder, ModeCreate,
+                "Cannot create file \"" + noFolder + "\". " + bwtest::SystemReasons().NoFolder);
   const auto folder = dir.Path().string();
-  expectFailure(folder, ModeRead, "Cannot open file \"" + folder + "\". Is a directory.");
+  expectFailure(folder, ModeRead, "Cannot open file \"" + folder + "\". " + bwtest::SystemReasons().IsFolder);
 
   // No sharing: a file being written cannot be opened again, and a refused
   // second creation does not empty it.
@@ -115,8 +116,8 @@ TEST(BufStream, ReportsFilesThatCannotBeOpenedOrCreated) {
   const auto data = Pattern(9000);
   TBufStream writer(busy, ModeCreate, kBufSize);
   writer.Write(data.data(), 9000);
-  expectFailure(busy, ModeCreate, "Cannot create file \"" + busy + "\". The file is in use by another program.");
-  expectFailure(busy, ModeRead, "Cannot open file \"" + busy + "\". The file is in use by another program.");
+  expectFailure(busy, ModeCreate, "Cannot create file \"" + busy + "\". " + bwtest::SystemReasons().InUse);
+  expectFailure(busy, ModeRead, "Cannot open file \"" + busy + "\". " + bwtest::SystemReasons().InUse);
   EXPECT_TRUE(writer.Close());
   EXPECT_EQ(bwtest::ReadFileBytes(busy), data);
   TBufStream reader(busy, ModeRead, kBufSize);

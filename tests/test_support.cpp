@@ -1,16 +1,28 @@
 #include "test_support.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "driver/driver.h"
 #include "driver/run_state.h"
+#include "support/platform.h"
 
 namespace bwtest {
 
@@ -27,9 +39,9 @@ TTempDir::TTempDir() {
   static std::atomic<unsigned> counter{0};
   std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path p = fs::temp_directory_path() /
-                 ("bodwright-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                  std::to_string(rd() % 100000));
+    fs::path p =
+        fs::temp_directory_path() / ("bodwright-test-" + std::to_string(bw::plat::ProcessId()) + "-" +
+                                     std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
     std::error_code ec;
     if (fs::create_directory(p, ec)) {
       FPath = p;
@@ -65,6 +77,73 @@ void WriteFileText(const std::string& path, const std::string& text) {
   WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+#ifdef _WIN32
+
+namespace {
+
+// One argument as the C runtime's command-line parser reads it back:
+// quoted when it holds blanks or quotes, backslashes doubled before a quote.
+void AppendArgument(std::string& line, const std::string& arg) {
+  if (!line.empty()) line.push_back(' ');
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+    line += arg;
+    return;
+  }
+  line.push_back('"');
+  size_t slashes = 0;
+  for (const char c : arg) {
+    if (c == '\\') {
+      ++slashes;
+      continue;
+    }
+    line.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+    slashes = 0;
+    line.push_back(c);
+  }
+  line.append(slashes * 2, '\\');
+  line.push_back('"');
+}
+
+}  // namespace
+
+TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("CreatePipe");
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+  std::string commandLine;
+  AppendArgument(commandLine, program);
+  for (const auto& a : args) AppendArgument(commandLine, a);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  const BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+  ::CloseHandle(writeEnd);
+  if (!started) {
+    ::CloseHandle(readEnd);
+    throw std::runtime_error("cannot start " + program);
+  }
+  TProcessResult result;
+  char buf[4096];
+  DWORD n = 0;
+  while (::ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n > 0) result.Out.append(buf, n);
+  ::CloseHandle(readEnd);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  result.Status = ::GetExitCodeProcess(process.hProcess, &status) ? static_cast<int>(status) : -1;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return result;
+}
+
+#else
+
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe");
@@ -93,15 +172,60 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   return result;
 }
 
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+// The system's message for a code, as one line ending in a full stop.
+std::string Reason(DWORD code) {
+  std::string text = std::system_category().message(static_cast<int>(code));
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text.empty() || text.back() != '.' ? text + "." : text;
+}
+
+}  // namespace
+
+const TSystemReasons& SystemReasons() {
+  static const TSystemReasons reasons{Reason(ERROR_FILE_NOT_FOUND), Reason(ERROR_PATH_NOT_FOUND),
+                                      Reason(ERROR_ACCESS_DENIED), Reason(ERROR_ACCESS_DENIED),
+                                      "The file is in use by another program."};
+  return reasons;
+}
+
+#else
+
+const TSystemReasons& SystemReasons() {
+  static const TSystemReasons reasons{"No such file or directory.", "No such file or directory.",
+                                      "Is a directory.", "Is a directory.",
+                                      "The file is in use by another program."};
+  return reasons;
+}
+
+#endif
+
+std::string Printed(const std::string& lines) {
+  const std::string lineBreak = bw::plat::LineBreak();
+  std::string out;
+  for (const char c : lines) {
+    if (c == '\n')
+      out += lineBreak;
+    else
+      out.push_back(c);
+  }
+  return out;
+}
+
 std::string CopyProgramTo(const fs::path& dir) {
-  const fs::path target = dir / "bodwright";
+  const fs::path target = dir / ProgramFileName();
   fs::copy_file(ProgramPath(), target, fs::copy_options::overwrite_existing);
   return target.string();
 }
 
 int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vector<std::string>& args,
                  std::string& console) {
-  const fs::path program = dir / "bodwright";
+  const fs::path program = dir / ProgramFileName();
   WriteFileText((dir / "bodwright.ini").string(), iniText);
   bw::TRun run;
   run.Console.Capture = &console;

@@ -36,8 +36,25 @@ struct TProcessResult {
 };
 // Runs `program` with `args` (no shell), capturing standard output.
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args);
-// The built program.
+// What the platform layer reports, after the file name, for the failures
+// that the tests provoke; each system words them its own way.
+struct TSystemReasons {
+  std::string NoFile;          // opening a file that is not there
+  std::string NoFolder;        // creating a file in a folder that is not there
+  std::string IsFolder;        // opening a folder as a file
+  std::string FolderInTheWay;  // renaming a file over a folder
+  std::string InUse;           // opening a file that another stream holds
+};
+const TSystemReasons& SystemReasons();
+
+// The built program, and its file name ("bodwright.exe" on Windows).
 inline std::string ProgramPath() { return BODWRIGHT_EXE; }
+inline std::string ProgramFileName() {
+  return fs::path(ProgramPath()).filename().string();
+}
+// Console lines as a separate process prints them: each "\n" of `lines`
+// becomes the platform's line break. (An in-process run captures "\n".)
+std::string Printed(const std::string& lines);
 
 // A copy of the program in `dir` (so that a settings file can sit beside
 // it), returned as its path.

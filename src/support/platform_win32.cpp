@@ -1,0 +1,268 @@
+#include "support/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <system_error>
+
+#include "support/text_helpers.h"
+
+namespace bw::plat {
+namespace {
+
+// The console writes its own "\r\n"; in the C runtime's text mode every LF
+// would gain a second CR. Set once, before main, for the whole process.
+const bool kStdoutBinary = _setmode(_fileno(stdout), _O_BINARY) != -1;
+
+// Names arrive in the ANSI code page (the command line, the settings file);
+// the wide calls take them after one conversion, which also lifts the
+// MAX_PATH limit of the ANSI calls.
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int count = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (count <= 0) return {};
+  std::wstring out(static_cast<size_t>(count), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), count);
+  return out;
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+  if (length == 0) return {};
+  const int size = static_cast<int>(length);
+  const int count = ::WideCharToMultiByte(CP_ACP, 0, text, size, nullptr, 0, nullptr, nullptr);
+  if (count <= 0) return {};
+  std::string out(static_cast<size_t>(count), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text, size, out.data(), count, nullptr, nullptr);
+  return out;
+}
+
+bool StartsWith(const std::wstring& s, const wchar_t* prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+// A long path is made absolute and given the "\\?\" prefix, under which
+// Windows takes it as it is; shorter ones keep the usual rules (relative
+// names, "/" as a separator).
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = Wide(path);
+  if (wide.size() < MAX_PATH - 12 || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\"))
+    return wide;
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return wide;
+  std::wstring full(need, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (got == 0 || got >= need) return wide;
+  full.resize(got);
+  if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::string SystemText(DWORD err) {
+  // Said the same way on every system, and more plainly than Windows says it.
+  if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
+    return "The file is in use by another program.";
+  std::string text = std::system_category().message(static_cast<int>(err));
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  if (text.empty()) text = "System error " + UIntText(err);
+  if (text.back() != '.') text.push_back('.');
+  return text;
+}
+
+HANDLE Handle(TFileHandle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
+TFileHandle FromHandle(HANDLE h) {
+  return reinterpret_cast<TFileHandle>(h);
+}
+
+// A file being written is ours alone; a file being read may have other
+// readers but no writer. This is what the POSIX side gets from its shared
+// and exclusive locks.
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, std::string& error) {
+  const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) error = SystemText(::GetLastError());
+  return h;
+}
+
+// One transfer is at most a DWORD; larger requests go in pieces.
+constexpr int64_t kChunk = int64_t{1} << 30;
+
+void Put2(std::string& out, int v) {
+  out.push_back(static_cast<char>('0' + (v / 10) % 10));
+  out.push_back(static_cast<char>('0' + v % 10));
+}
+
+// Identity of an existing file or folder; false when it cannot be opened.
+bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  // No access rights asked: this open never collides with an unshared one.
+  const HANDLE h =
+      ::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+  ::CloseHandle(h);
+  return ok;
+}
+
+}  // namespace
+
+const char* LineBreak() {
+  (void)kStdoutBinary;
+  return "\r\n";
+}
+
+TFileHandle OpenForRead(const std::string& path, std::string& error) {
+  const HANDLE h = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, error);
+  return h == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(h);
+}
+
+TFileHandle CreateForWrite(const std::string& path, std::string& error) {
+  // Opened first and emptied after: a file that someone else holds fails
+  // the open and keeps its bytes.
+  const HANDLE h = OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, error);
+  if (h == INVALID_HANDLE_VALUE) return kNoFile;
+  if (!::SetEndOfFile(h)) {
+    error = SystemText(::GetLastError());
+    ::CloseHandle(h);
+    return kNoFile;
+  }
+  return FromHandle(h);
+}
+
+void CloseFile(TFileHandle file) {
+  if (file != kNoFile) ::CloseHandle(Handle(file));
+}
+
+int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
+    DWORD got = 0;
+    if (!::ReadFile(Handle(file), out + done, want, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t WriteFile(TFileHandle file, const void* buffer, int64_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
+    DWORD put = 0;
+    if (!::WriteFile(Handle(file), in + done, want, &put, nullptr) || put == 0) break;
+    done += put;
+  }
+  return done;
+}
+
+int64_t SeekFile(TFileHandle file, int64_t offset, int origin) {
+  const DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER pos;
+  if (!::SetFilePointerEx(Handle(file), distance, &pos, method)) return -1;
+  return static_cast<int64_t>(pos.QuadPart);
+}
+
+int64_t FileEnd(TFileHandle file) {
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(Handle(file), &size)) return -1;
+  return static_cast<int64_t>(size.QuadPart);
+}
+
+bool TruncateFile(TFileHandle file, int64_t size) {
+  if (size < 0) return false;
+  // SetEndOfFile cuts at the file pointer; the caller's position is kept,
+  // as the POSIX call keeps it.
+  const int64_t here = SeekFile(file, 0, 1);
+  if (here < 0 || SeekFile(file, size, 0) != size) return false;
+  const bool cut = ::SetEndOfFile(Handle(file)) != 0;
+  return SeekFile(file, here, 0) == here && cut;
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (!Identity(a, ia) || !Identity(b, ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool RenameReplace(const std::string& from, const std::string& to) {
+  std::string error;
+  return RenameReplace(from, to, error);
+}
+
+bool RenameReplace(const std::string& from, const std::string& to, std::string& error) {
+  if (::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  error = SystemText(::GetLastError());
+  return false;
+}
+
+void RemoveFile(const std::string& path) {
+  ::DeleteFileW(SystemPath(path).c_str());
+}
+
+std::string OwnPath(const char* argv0) {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD len = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (len == 0) break;
+    if (len < buf.size()) {
+      std::string own = Narrow(buf.data(), len);
+      // The loader may report a long path in its "\\?\" form.
+      if (own.rfind("\\\\?\\", 0) == 0 && own.rfind("\\\\?\\UNC\\", 0) != 0) own.erase(0, 4);
+      if (!own.empty()) return own;
+      break;
+    }
+    // Cut off: the path is longer than the buffer.
+    if (buf.size() >= 32768) break;
+    buf.resize(buf.size() * 2);
+  }
+  return argv0 ? std::string(argv0) : std::string();
+}
+
+uint32_t ProcessId() {
+  return static_cast<uint32_t>(::GetCurrentProcessId());
+}
+
+std::string LocalDateTimeText() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  std::string out;
+  const int year = now.wYear;
+  if (year > 9999) return {};
+  Put2(out, year / 100);
+  Put2(out, year % 100);
+  out.push_back('-');
+  Put2(out, now.wMonth);
+  out.push_back('-');
+  Put2(out, now.wDay);
+  if (now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0) return out;
+  out.push_back(' ');
+  Put2(out, now.wHour);
+  out.push_back(':');
+  Put2(out, now.wMinute);
+  out.push_back(':');
+  Put2(out, now.wSecond);
+  return out;
+}
+
+}  // namespace bw::plat
