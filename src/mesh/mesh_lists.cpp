@@ -1,5 +1,6 @@
 #include "mesh/mesh_lists.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -22,7 +23,9 @@ std::array<uint32_t, 4> VertKey(int32_t key, float x, float y, float z) {
   return {static_cast<uint32_t>(key), norm(x), norm(y), norm(z)};
 }
 
-bool HasNaN(float x, float y, float z) { return std::isnan(x) || std::isnan(y) || std::isnan(z); }
+bool HasNaN(float x, float y, float z) {
+  return std::isnan(x) || std::isnan(y) || std::isnan(z);
+}
 
 // -1 / 0 / 1 for one coordinate; a NaN on either side counts as "smaller",
 // so it never yields 0.
@@ -44,7 +47,9 @@ int CompareVert(const TVertRec& p, const TVertRec& q) {
 
 // ---- TVertList ------------------------------------------------------------
 
-size_t TVertList::KeyHash::operator()(const std::array<uint32_t, 4>& k) const noexcept {
+namespace {
+
+size_t VertHash(const std::array<uint32_t, 4>& k) {
   uint64_t h = 0x9E3779B97F4A7C15ull;
   for (uint32_t part : k) {
     h ^= part;
@@ -54,24 +59,57 @@ size_t TVertList::KeyHash::operator()(const std::array<uint32_t, 4>& k) const no
   return static_cast<size_t>(h);
 }
 
+constexpr size_t kFirstSlots = 64;
+
+}  // namespace
+
+size_t TVertList::Probe(int32_t key, float x, float y, float z) const {
+  const std::array<uint32_t, 4> sought = VertKey(key, x, y, z);
+  const size_t mask = FSlots.size() - 1;
+  for (size_t i = VertHash(sought) & mask;; i = (i + 1) & mask) {
+    const int32_t pos = FSlots[i];
+    if (pos < 0) return i;
+    const TVertRec& r = FItems[static_cast<size_t>(pos)];
+    if (VertKey(r.Key, r.X, r.Y, r.Z) == sought) return i;
+  }
+}
+
+void TVertList::Grow() const {
+  std::vector<int32_t> old(std::max(kFirstSlots, 2 * FSlots.size()), -1);
+  old.swap(FSlots);
+  const size_t mask = FSlots.size() - 1;
+  for (const int32_t pos : old) {
+    if (pos < 0) continue;
+    const TVertRec& r = FItems[static_cast<size_t>(pos)];
+    size_t i = VertHash(VertKey(r.Key, r.X, r.Y, r.Z)) & mask;
+    while (FSlots[i] >= 0) i = (i + 1) & mask;
+    FSlots[i] = pos;
+  }
+}
+
 void TVertList::CatchUp() const {
   if (FIndexed > Count()) {
-    FIndex.clear();
+    FSlots.clear();
+    FUsedSlots = 0;
     FIndexed = 0;
   }
   for (; FIndexed < Count(); ++FIndexed) {
     const TVertRec& r = FItems[static_cast<size_t>(FIndexed)];
     // A record with a NaN coordinate never matches anything: not indexed.
     if (HasNaN(r.X, r.Y, r.Z)) continue;
-    FIndex.emplace(VertKey(r.Key, r.X, r.Y, r.Z), FIndexed);  // keeps the first
+    if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow();
+    const size_t slot = Probe(r.Key, r.X, r.Y, r.Z);
+    if (FSlots[slot] >= 0) continue;  // an earlier record matches: it stays the first
+    FSlots[slot] = FIndexed;
+    ++FUsedSlots;
   }
 }
 
 int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
   if (HasNaN(x, y, z)) return -1;
   CatchUp();
-  const auto it = FIndex.find(VertKey(key, x, y, z));
-  return it == FIndex.end() ? -1 : it->second;
+  if (FSlots.empty()) return -1;
+  return FSlots[Probe(key, x, y, z)];
 }
 
 int32_t TVertList::FindOrAdd(const TVertRec& rec) {
@@ -83,7 +121,10 @@ int32_t TVertList::FindOrAdd(const TVertRec& rec) {
 
 void TVertList::FreeAll() {
   TRecList::FreeAll();
-  FIndex.clear();
+  // The slots go too: a list refilled with few records (the part lists,
+  // group by group) must not sweep the slots of a large one each time.
+  FSlots = {};
+  FUsedSlots = 0;
   FIndexed = 0;
 }
 
@@ -145,7 +186,9 @@ const TMeshGroup* TMeshGroups::FindPart(std::string_view name) const {
   return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
 }
 
-TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) { return Add(std::move(group)); }
+TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) {
+  return Add(std::move(group));
+}
 
 void TMeshGroups::FreeAll() {
   TRecList::FreeAll();
@@ -155,8 +198,8 @@ void TMeshGroups::FreeAll() {
 
 // ---- Add operations on the run's lists ------------------------------------
 
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
-             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle) {
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
+             uint16_t startTriangle, uint16_t endTriangle) {
   TMeshRec rec;
   rec.Material = material;
   rec.StartVertex = startVertex;
@@ -216,19 +259,26 @@ int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, 
   return FindOrAddVert(run.PartVertList, key, x, y, z, u, v);
 }
 
-TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.ModelTriList, a, b, c); }
+TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
+  return AddTriTo(run.ModelTriList, a, b, c);
+}
 
-TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.PartTriList, a, b, c); }
+TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
+  return AddTriTo(run.PartTriList, a, b, c);
+}
 
-int32_t AddModelMatr(TRun& run, uint32_t id) { return run.ModelMatrList.AddUnique(id); }
+int32_t AddModelMatr(TRun& run, uint32_t id) {
+  return run.ModelMatrList.AddUnique(id);
+}
 
-int32_t AddPartMatr(TRun& run, uint32_t id) { return run.PartMatrList.AddUnique(id); }
+int32_t AddPartMatr(TRun& run, uint32_t id) {
+  return run.PartMatrList.AddUnique(id);
+}
 
 TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
-                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
-                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
-                         float radius) {
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
+                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
+                         const std::array<float, 3>& u, float radius) {
   TMeshGroup g;
   g.RootName = std::move(rootName);
   g.PartName = std::move(partName);

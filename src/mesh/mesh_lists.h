@@ -106,14 +106,19 @@ class TVertList : public TRecList<TVertRec> {
   void FreeAll();
 
  private:
-  struct KeyHash {
-    size_t operator()(const std::array<uint32_t, 4>& k) const noexcept;
-  };
   // NOTE: the indexes of these lists catch up lazily with records appended
   // by any means (Add included), so they assume the looked-up fields of a
   // record do not change once it is in the list.
   void CatchUp() const;
-  mutable std::unordered_map<std::array<uint32_t, 4>, int32_t, KeyHash> FIndex;
+  // The slot of the first indexed record matching Key, X, Y, Z, or the free
+  // slot where it belongs.
+  size_t Probe(int32_t key, float x, float y, float z) const;
+  void Grow() const;
+  // Open addressing over record positions (-1: free slot), at most half
+  // full: one flat array, so filling and emptying a list allocates nothing
+  // per record.
+  mutable std::vector<int32_t> FSlots;
+  mutable int32_t FUsedSlots = 0;
   mutable int32_t FIndexed = 0;
 };
 
