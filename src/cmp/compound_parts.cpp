@@ -137,6 +137,7 @@ int32_t ReadCompoundParts(TRun& run, const std::string& lodName) {
   const uint32_t hash = NameHash(lodName);
   if (run.Settings.DebugOn) WriteDbg(run, "======================\r\n");
   ForEachChild(run.NodesList, cmpnd, [&](int32_t part) {
+    run.Work.Charge(1);
     ReadPart(run, part, hash);
     return true;
   });

@@ -132,6 +132,7 @@ void ApplyConsTable(TRun& run, int32_t node, TConsKind kind) {
   const TByteReader in(table.Data);
   const size_t size = RecordSize(kind);
   const size_t count = table.UsedSize / size;
+  run.Work.Charge(count);
   for (size_t r = 0; r < count; ++r) {
     // Records beyond the bytes that were copied are not there to read; as
     // they lie back to back, none after the first missing one is either.
@@ -174,6 +175,7 @@ void ComposePlacements(TRun& run) {
     // A chain that loops stops after as many steps as there are groups.
     int32_t a = parent[static_cast<size_t>(i)];
     for (int32_t steps = 0; a != -1 && steps < count; ++steps) {
+      run.Work.Charge(1);
       const TMeshGroup& ancestor = groups[a];
       LiftPoint(p, ancestor);
       TMatrix turned;

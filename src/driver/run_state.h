@@ -14,6 +14,7 @@
 #include "output/materials.h"
 #include "support/buf_stream.h"
 #include "support/console.h"
+#include "support/work_budget.h"
 
 namespace bw {
 
@@ -50,6 +51,8 @@ struct TRun {
   TConsole Console;
   // The date line of the model BOD files, fixed once per run.
   std::string RunDateText;
+  // Work charged by every block of the run.
+  TWorkBudget Work;
 
   std::vector<uint8_t> InpData;
   std::unique_ptr<TBufStream> DbgStream;

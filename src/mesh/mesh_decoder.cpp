@@ -181,6 +181,7 @@ void DecodeMeshData(TRun& run, const std::string& lodName) {
     const size_t vertexOffset =
         kHeaderSize + kMeshRecSize * h.MeshCount + kTriangleSize * (h.VertexRefCount / 3u);
     if (vertexOffset > dataSize) RaiseRange("mesh data block shorter than its tables");
+    run.Work.Charge(uint64_t{h.MeshCount} + h.VertexRefCount / 3u + h.VertexCount);
     DecodeMeshes(run, rd, h);
     DecodeTriangles(run, rd, h);
     DecodeVertices(run, rd, h, dataSize, vertexOffset);

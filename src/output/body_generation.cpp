@@ -61,6 +61,7 @@ void GenerateBodies(TRun& run, int32_t n) {
     const int64_t firstMesh = group.BegMesh;
     const int64_t endMesh = firstMesh + (group.MeshCnt > 0 ? group.MeshCnt : 0);
     for (int64_t i = firstMesh; i < endMesh; ++i) {
+      run.Work.Charge(1);
       if (i < 0 || i >= run.MeshList.Count()) {
         run.Console.Line("  Error index of mesh!!");
         continue;
@@ -77,6 +78,8 @@ void GenerateBodies(TRun& run, int32_t n) {
           run.Settings.OriginOn ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
                                 : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
       const int32_t last = run.VertList.Count() - 1;
+      if (mesh.EndTriangle >= mesh.StartTriangle)
+        run.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
 
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
         const TTriRec& tri = run.TriList[k];
