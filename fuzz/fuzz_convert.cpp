@@ -1,0 +1,41 @@
+// Converts one input image as a model, with every output on and the bundled
+// material file.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "fuzz_harness.h"
+
+namespace {
+
+const char* const kAllOnIni =
+    "[system]\r\n"
+    "GenBod=.bod, ON\r\n"
+    "GenLog=.log, ON\r\n"
+    "GenMesh=.txt, ON\r\n"
+    "Debug=.dbg, ON\r\n"
+    "Origin=ON\r\n"
+    "ScaleFactor=1000.0, 1000.0, 1000.0\r\n"
+    "StrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n";
+
+struct TState {
+  bwfuzz::TScratch Scratch;
+  bwfuzz::Bytes Materials = bwfuzz::SampleMaterials();
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::unique_ptr<TState> state = [] {
+    auto s = std::make_unique<TState>();
+    s->Scratch.WriteSettings(kAllOnIni);
+    return s;
+  }();
+  const std::string model = state->Scratch.WorkFile("model.cmp");
+  const std::string mat = state->Scratch.WorkFile("model.mat");
+  bwfuzz::WriteFile(model, data, size);
+  bwfuzz::WriteFile(mat, state->Materials.data(), state->Materials.size());
+  state->Scratch.Run({model, mat});
+  return 0;
+}

@@ -1,0 +1,114 @@
+// Writes the fuzzers' seed corpus: models built in code for the conversion
+// target, settings texts with material files for the inputs target.
+//
+//   make_seeds <convert folder> <inputs folder>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cmp_builder.h"
+#include "fuzz_harness.h"
+#include "parts_builder.h"
+
+using namespace bwtest;
+
+namespace {
+
+bool Write(const std::string& path, const Bytes& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+// A block of one quad per vertex layout record size.
+Bytes QuadBlock(uint32_t vertexSize, size_t meshes) {
+  TBlockSpec spec;
+  spec.VertexSize = vertexSize;
+  for (size_t m = 0; m < meshes; ++m) {
+    const auto base = static_cast<uint16_t>(4 * m);
+    spec.Meshes.push_back({TestNameHash("Mat" + std::to_string(m)), base, static_cast<uint16_t>(base + 3), 6});
+    spec.Triangles.push_back({0, 1, 2});
+    spec.Triangles.push_back({0, 2, 3});
+    const float d = static_cast<float>(m);
+    for (const auto& p : {std::array<float, 2>{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+      const Bytes v = VertexRecord(vertexSize, p[0] + d, p[1], d, p[0], p[1]);
+      spec.Vertices.insert(spec.Vertices.end(), v.begin(), v.end());
+    }
+  }
+  return BuildMeshBlock(spec);
+}
+
+// A compound model of three parts in a chain, placed by one table of the
+// given layout, on a block of the given vertex size.
+Bytes Chain(TConsLayout layout, const std::string& tableName, uint32_t vertexSize) {
+  TCompoundSpec spec;
+  spec.MeshBlock = QuadBlock(vertexSize, 3);
+  const char* names[] = {"Root", "Mid", "Tip"};
+  for (uint16_t i = 0; i < 3; ++i) {
+    TPartSpec part;
+    part.Name = names[i];
+    part.Ref.StartMesh = i;
+    part.Ref.MeshCount = 1;
+    part.Ref.StartVertex = static_cast<uint16_t>(4 * i);
+    part.Ref.EndVertex = static_cast<uint16_t>(4 * i + 3);
+    part.MultiLevel = i != 2;
+    spec.Parts.push_back(part);
+  }
+  TConsSpec mid{"Root", "Mid", {1, 2, 3}, {0, 1, 0, -1, 0, 0, 0, 0, 1}, {}, {}};
+  TConsSpec tip{"Mid", "Tip", {0, 1, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
+  spec.ConsTables.push_back(Leaf(tableName, ConsTable(layout, {mid, tip})));
+  std::vector<TNodeSpec> tree = CompoundTree(spec);
+  // The root part's Cmpnd child is called "Root".
+  return BuildUtf(tree);
+}
+
+const char* const kSettings[] = {
+    "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, ON\r\nGenMesh=.txt, ON\r\nDebug=.dbg, ON\r\nOrigin=ON\r\n"
+    "ScaleFactor=1000.0, 1000.0, 1000.0\r\nStrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n",
+    "[System]\nGENBOD = \".b\" , on ; comment\nGenMesh=.m,ON\nGenLog=.l,ON\nOrigin=off\n"
+    "ScaleFactor=1e3, -2.5, 0.001\nStrMat=%0:-8.3x|%1:20.4s|%%|%u|%d\n",
+    "; nothing on\n[other]\nGenBod=.bod, ON\n[system]\nScaleFactor=abc, 1, 1\nDebug=.d, ON\n",
+    "[system]\r\nGenBod=.bod, ON\r\nScaleFactor=5000000, 1, 1\r\nStrMat=%2:s %s %-*d\r\n",
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fputs("use: make_seeds <convert folder> <inputs folder>\n", stderr);
+    return 2;
+  }
+  const std::string convertDir = argv[1];
+  const std::string inputsDir = argv[2];
+  std::vector<std::pair<std::string, Bytes>> models;
+  models.emplace_back("sample.cmp", bwfuzz::SampleModel());
+  models.emplace_back("fix32.cmp", Chain(TConsLayout::Fixed, "Fix", 32));
+  models.emplace_back("rev40.cmp", Chain(TConsLayout::Revolute, "Rev", 40));
+  models.emplace_back("sphere24.cmp", Chain(TConsLayout::Sphere, "Sphere", 24));
+  models.emplace_back("loose36.cmp", Chain(TConsLayout::Fixed, "Loose", 36));
+  models.emplace_back("pris44.cmp", Chain(TConsLayout::Revolute, "Pris", 44));
+  models.emplace_back("unnamed20.cmp", Chain(TConsLayout::Sphere, "Other", 20));
+  models.emplace_back("plain12.cmp",
+                      BuildUtf({Folder("VMeshLibrary", {Folder("plain.lod0.vms", {Leaf("VMeshData", QuadBlock(12, 2))})})}));
+  bool ok = true;
+  for (const auto& [name, bytes] : models) ok = Write(convertDir + "/" + name, bytes) && ok;
+
+  const Bytes mat = bwfuzz::SampleMaterials();
+  int n = 0;
+  for (const char* settings : kSettings) {
+    Bytes input(settings, settings + std::string(settings).size());
+    ok = Write(inputsDir + "/settings" + std::to_string(n) + ".txt", input) && ok;
+    const std::string marker = "#MAT";
+    input.insert(input.end(), marker.begin(), marker.end());
+    input.insert(input.end(), mat.begin(), mat.end());
+    ok = Write(inputsDir + "/with_mat" + std::to_string(n) + ".bin", input) && ok;
+    ++n;
+  }
+  if (!ok) {
+    std::fputs("make_seeds: cannot write the seed files\n", stderr);
+    return 1;
+  }
+  return 0;
+}
