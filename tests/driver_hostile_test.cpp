@@ -422,3 +422,21 @@ TEST(FuzzFindings, NameNodesWithoutDataAreEmptyNames) {
   EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1));
   EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00.bod", "m_00_00.txt"}));
 }
+
+TEST(HostileCompanions, ExtensionWithANulNamesNoFile) {
+  // The system would cut the name at the NUL, so the temporary file would be
+  // the final one: an earlier run's output must survive, and no file of a
+  // cut name may appear.
+  TTempDir dir;
+  WriteFileBytes(dir.File("m.cmp"), BuildUtf(PlainModel(TriangleBlock(1))));
+  WriteFileText(dir.File("m_00.bod"), "earlier");
+  const char ini[] = "[system]\nGenBod=.bod\0x, ON\n";
+  std::string console;
+  const int status = RunInProcess(dir.Path(), std::string(ini, sizeof ini - 1), {dir.File("m.cmp")}, console);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(console, kBanner + "  0: m.lod0.vms\n" + BlockLine(TriangleBlock(1).size(), 1) + kDamage);
+  EXPECT_EQ(ReadFileText(dir.File("m_00.bod")), "earlier");
+  std::set<std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) files.insert(entry.path().filename().string());
+  EXPECT_EQ(files, (std::set<std::string>{"bodwright.ini", "m.cmp", "m_00.bod"}));
+}

@@ -24,6 +24,12 @@ std::string LockText(int err) {
 
 int Fd(TFileHandle file) { return static_cast<int>(file); }
 
+// The system ends a name at its first NUL; a name with one inside (the
+// settings can put one into an extension) would reach another file than the
+// one the program means, and the temporary name of an output would be its
+// final name. Such a name names no file.
+bool NamesNoFile(const std::string& path) { return path.find('\0') != std::string::npos; }
+
 void Put2(std::string& out, int v) {
   out.push_back(static_cast<char>('0' + (v / 10) % 10));
   out.push_back(static_cast<char>('0' + v % 10));
@@ -34,6 +40,10 @@ void Put2(std::string& out, int v) {
 const char* LineBreak() { return "\n"; }
 
 TFileHandle OpenForRead(const std::string& path, std::string& error) {
+  if (NamesNoFile(path)) {
+    error = SystemText(EINVAL);
+    return kNoFile;
+  }
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -62,6 +72,10 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
 TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   // Without O_TRUNC: a file that someone else holds must not be emptied
   // before we know we own it.
+  if (NamesNoFile(path)) {
+    error = SystemText(EINVAL);
+    return kNoFile;
+  }
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -131,7 +145,7 @@ bool TruncateFile(TFileHandle file, int64_t size) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -142,16 +156,22 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 bool RenameReplace(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+  return !NamesNoFile(from) && !NamesNoFile(to) && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool RenameReplace(const std::string& from, const std::string& to, std::string& error) {
+  if (NamesNoFile(from) || NamesNoFile(to)) {
+    error = SystemText(EINVAL);
+    return false;
+  }
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
   error = SystemText(errno);
   return false;
 }
 
-void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
+void RemoveFile(const std::string& path) {
+  if (!NamesNoFile(path)) ::unlink(path.c_str());
+}
 
 std::string OwnPath(const char* argv0) {
   std::vector<char> buf(4096);
