@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/number_text.h"
 
@@ -169,4 +170,27 @@ TEST(NumberTextsFollowTheirRule, DoublesThatAreNotSingles) {
     EXPECT_EQ(F5(d), Reference(d, 5, 3, true)) << d;
     EXPECT_EQ(F4(d), Reference(d, 4, 3, true)) << d;
   }
+}
+
+TEST(NumberTextsFollowTheirRule, IntegersAsTheLibraryWritesThem) {
+  std::vector<int64_t> values = {0, INT64_MIN, INT64_MAX, INT64_MIN + 1, 4294967295, 4294967296, -4294967296};
+  for (int64_t power = 1; power <= INT64_MAX / 10; power *= 10)
+    for (int64_t v : {power - 1, power, power + 1}) {
+      values.push_back(v);
+      values.push_back(-v);
+    }
+  std::mt19937_64 gen(7);
+  for (int i = 0; i < 20000; ++i) {
+    values.push_back(static_cast<int64_t>(gen()));
+    values.push_back(static_cast<int64_t>(gen() % 200000) - 100000);
+  }
+  int failures = 0;
+  for (int64_t v : values) {
+    char got[24], want[24];
+    const size_t len = IntChars(v, got);
+    const auto res = std::to_chars(want, want + sizeof want, v);
+    if (std::string(got, len) != std::string(want, res.ptr) && ++failures <= 10)
+      ADD_FAILURE() << v << " written as " << std::string(got, len);
+  }
+  EXPECT_EQ(failures, 0);
 }

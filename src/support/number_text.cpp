@@ -1,6 +1,7 @@
 #include "support/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -107,7 +108,16 @@ size_t WriteFixed(const TDecimal& dec, int decimals, char* out) {
 // decimals itself, never across it.
 
 constexpr uint64_t kPow5[] = {1, 5, 25, 125, 625, 3125, 15625};
-constexpr uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+// 10^0 ... 10^19.
+constexpr std::array<uint64_t, 20> kPow10 = [] {
+  std::array<uint64_t, 20> table{};
+  uint64_t power = 1;
+  for (uint64_t& entry : table) {
+    entry = power;
+    power *= 10;  // wraps once, after the last entry
+  }
+  return table;
+}();
 
 // |f| x 10^d (d <= 6) rounded half up, for |f| x 10^d below 2^40.
 uint64_t ScaledHalfUp(float f, int d) {
@@ -131,23 +141,59 @@ uint64_t ScaledHalfUp(float f, int d) {
   return whole + (rest >= (uint64_t{1} << (drop - 1)) ? 1 : 0);
 }
 
-// The text of the rounded integer `scaled` = |v| x 10^d with d decimals; a
-// value that rounded to zero has no sign.
-size_t WriteScaled(bool negative, uint64_t scaled, int d, char* out) {
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+void PutPair(char* p, uint32_t v) {
+  std::memcpy(p, kDigitPairs + 2 * v, 2);
+}
+
+// Decimal digits of v at p; returns the end. Two digits per division, and
+// 32-bit divisions for the values the files hold.
+char* WriteUnsigned(uint64_t v, char* p) {
+  int n = 1;
+  while (n < 20 && v >= kPow10[n]) ++n;
+  char* q = p + n;
+  while (v > 0xFFFFFFFFu) {
+    q -= 2;
+    PutPair(q, static_cast<uint32_t>(v % 100));
+    v /= 100;
+  }
+  auto w = static_cast<uint32_t>(v);
+  while (w >= 100) {
+    q -= 2;
+    PutPair(q, w % 100);
+    w /= 100;
+  }
+  if (w >= 10)
+    PutPair(q - 2, w);
+  else
+    q[-1] = static_cast<char>('0' + w);
+  return p + n;
+}
+
+// The text of the rounded integer `scaled` = |v| x 10^Decimals; a value that
+// rounded to zero has no sign.
+template <int Decimals>
+size_t WriteScaled(bool negative, uint64_t scaled, char* out) {
+  static_assert(Decimals == 3 || Decimals == 6);
+  constexpr uint64_t kUnit = kPow10[Decimals];
   char* p = out;
   if (negative && scaled != 0) *p++ = '-';
-  const uint64_t unit = kPow10[d];
-  p = std::to_chars(p, p + 24, scaled / unit).ptr;
-  if (d > 0) {
-    *p++ = '.';
-    uint64_t frac = scaled % unit;
-    for (int i = d - 1; i >= 0; --i) {
-      p[i] = static_cast<char>('0' + frac % 10);
-      frac /= 10;
-    }
-    p += d;
+  p = WriteUnsigned(scaled / kUnit, p);
+  *p++ = '.';
+  const auto frac = static_cast<uint32_t>(scaled % kUnit);
+  if constexpr (Decimals == 6) {
+    PutPair(p, frac / 10000);
+    PutPair(p + 2, frac / 100 % 100);
+    PutPair(p + 4, frac % 100);
+  } else {
+    p[0] = static_cast<char>('0' + frac / 100);
+    PutPair(p + 1, frac % 100);
   }
-  return static_cast<size_t>(p - out);
+  return static_cast<size_t>(p + Decimals - out);
 }
 
 size_t NonFiniteText(double value, char* out) {
@@ -169,7 +215,7 @@ std::string FixedText(double value, int sigDigits) {
     if (static_cast<double>(single) == value &&
         std::fabs(value) < static_cast<double>(kPow10[sigDigits - kDecimals]))
       return std::string(buf,
-                         WriteScaled(std::signbit(value), ScaledHalfUp(single, kDecimals), kDecimals, buf));
+                         WriteScaled<kDecimals>(std::signbit(value), ScaledHalfUp(single, kDecimals), buf));
   }
   TDecimal dec = ToDecimal(value);
   RoundDecimal(dec, sigDigits, kDecimals);
@@ -199,7 +245,7 @@ size_t TexCoordText(float value, char* out) {
     return sizeof kZero - 1;
   }
   // Below 100 the six decimals are the cut (see above).
-  if (std::fabs(value) < 100.0f) return WriteScaled(std::signbit(value), ScaledHalfUp(value, 6), 6, out);
+  if (std::fabs(value) < 100.0f) return WriteScaled<6>(std::signbit(value), ScaledHalfUp(value, 6), out);
   TDecimal dec = ToDecimal(static_cast<double>(value));
   RoundDecimal(dec, 8, 6);
   return WriteFixed(dec, 6, out);
@@ -225,8 +271,13 @@ int64_t ScaledCoord(float value, float factor) {
 }
 
 size_t IntChars(int64_t v, char* out) {
-  const auto res = std::to_chars(out, out + 24, v);
-  return static_cast<size_t>(res.ptr - out);
+  char* p = out;
+  uint64_t magnitude = static_cast<uint64_t>(v);
+  if (v < 0) {
+    *p++ = '-';
+    magnitude = 0 - magnitude;  // also right for the smallest int64
+  }
+  return static_cast<size_t>(WriteUnsigned(magnitude, p) - out);
 }
 
 }  // namespace bw
