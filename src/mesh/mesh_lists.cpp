@@ -113,9 +113,20 @@ int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
 }
 
 int32_t TVertList::FindOrAdd(const TVertRec& rec) {
-  const int32_t found = Find(rec.Key, rec.X, rec.Y, rec.Z);
-  if (found >= 0) return found;
+  CatchUp();
+  if (HasNaN(rec.X, rec.Y, rec.Z)) {
+    Add(rec);
+    FIndexed = Count();  // never indexed: it matches nothing
+    return Count() - 1;
+  }
+  // One probe finds the record or the free slot the new one takes.
+  if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow();
+  const size_t slot = Probe(rec.Key, rec.X, rec.Y, rec.Z);
+  if (FSlots[slot] >= 0) return FSlots[slot];
   Add(rec);
+  FSlots[slot] = Count() - 1;
+  ++FUsedSlots;
+  FIndexed = Count();
   return Count() - 1;
 }
 
