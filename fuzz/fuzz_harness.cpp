@@ -87,9 +87,12 @@ int TScratch::Run(const std::vector<std::string>& args) {
   if (status != bw::kExitOk && status != bw::kExitFailure) Fail("exit status " + std::to_string(status), console);
   if (status == bw::kExitFailure && !KnownFailure(LastLine(console)))
     Fail("status 1 without a known failure line", console);
-  // Whatever the outcome, no temporary file may be left behind.
+  // Whatever the outcome, no temporary file may be left behind. (The
+  // settings may give an output an extension ending in ".tmp" too: only the
+  // program's own temporary names count.)
+  const std::string tempEnd = ".~" + std::to_string(::getpid()) + ".tmp";
   for (const auto& entry : fs::directory_iterator(FWork)) {
-    if (EndsWith(entry.path().filename().string(), ".tmp")) Fail("left " + entry.path().string(), console);
+    if (EndsWith(entry.path().filename().string(), tempEnd)) Fail("left " + entry.path().string(), console);
   }
   for (const auto& entry : fs::directory_iterator(FWork)) fs::remove_all(entry.path());
   return status;
