@@ -23,9 +23,7 @@ std::array<uint32_t, 4> VertKey(int32_t key, float x, float y, float z) {
   return {static_cast<uint32_t>(key), norm(x), norm(y), norm(z)};
 }
 
-bool HasNaN(float x, float y, float z) {
-  return std::isnan(x) || std::isnan(y) || std::isnan(z);
-}
+bool HasNaN(float x, float y, float z) { return std::isnan(x) || std::isnan(y) || std::isnan(z); }
 
 // -1 / 0 / 1 for one coordinate; a NaN on either side counts as "smaller",
 // so it never yields 0.
@@ -49,41 +47,40 @@ int CompareVert(const TVertRec& p, const TVertRec& q) {
 
 namespace {
 
-size_t VertHash(const std::array<uint32_t, 4>& k) {
-  uint64_t h = 0x9E3779B97F4A7C15ull;
-  for (uint32_t part : k) {
-    h ^= part;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
-  }
-  return static_cast<size_t>(h);
+uint32_t VertHash(const std::array<uint32_t, 4>& k) {
+  uint64_t h = (uint64_t{k[0]} << 32 | k[1]) * 0x9E3779B97F4A7C15ull;
+  h ^= (uint64_t{k[2]} << 32 | k[3]) + (h >> 29);
+  h *= 0xBF58476D1CE4E5B9ull;
+  return static_cast<uint32_t>(h >> 32);
 }
 
 constexpr size_t kFirstSlots = 64;
 
 }  // namespace
 
-size_t TVertList::Probe(int32_t key, float x, float y, float z) const {
-  const std::array<uint32_t, 4> sought = VertKey(key, x, y, z);
+size_t TVertList::Probe(uint32_t hash, const std::array<uint32_t, 4>& sought) const {
   const size_t mask = FSlots.size() - 1;
-  for (size_t i = VertHash(sought) & mask;; i = (i + 1) & mask) {
-    const int32_t pos = FSlots[i];
-    if (pos < 0) return i;
-    const TVertRec& r = FItems[static_cast<size_t>(pos)];
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const TSlot& slot = FSlots[i];
+    if (slot.Pos < 0) return i;
+    if (slot.Hash != hash) continue;
+    const TVertRec& r = FItems[static_cast<size_t>(slot.Pos)];
     if (VertKey(r.Key, r.X, r.Y, r.Z) == sought) return i;
   }
 }
 
-void TVertList::Grow() const {
-  std::vector<int32_t> old(std::max(kFirstSlots, 2 * FSlots.size()), -1);
+void TVertList::Grow(size_t minSlots) const {
+  size_t size = std::max(kFirstSlots, FSlots.size());
+  while (size < minSlots) size *= 2;
+  if (size == FSlots.size()) return;
+  std::vector<TSlot> old(size);
   old.swap(FSlots);
   const size_t mask = FSlots.size() - 1;
-  for (const int32_t pos : old) {
-    if (pos < 0) continue;
-    const TVertRec& r = FItems[static_cast<size_t>(pos)];
-    size_t i = VertHash(VertKey(r.Key, r.X, r.Y, r.Z)) & mask;
-    while (FSlots[i] >= 0) i = (i + 1) & mask;
-    FSlots[i] = pos;
+  for (const TSlot& slot : old) {
+    if (slot.Pos < 0) continue;
+    size_t i = slot.Hash & mask;
+    while (FSlots[i].Pos >= 0) i = (i + 1) & mask;
+    FSlots[i] = slot;
   }
 }
 
@@ -97,10 +94,12 @@ void TVertList::CatchUp() const {
     const TVertRec& r = FItems[static_cast<size_t>(FIndexed)];
     // A record with a NaN coordinate never matches anything: not indexed.
     if (HasNaN(r.X, r.Y, r.Z)) continue;
-    if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow();
-    const size_t slot = Probe(r.Key, r.X, r.Y, r.Z);
-    if (FSlots[slot] >= 0) continue;  // an earlier record matches: it stays the first
-    FSlots[slot] = FIndexed;
+    if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow(2 * FSlots.size());
+    const std::array<uint32_t, 4> key = VertKey(r.Key, r.X, r.Y, r.Z);
+    const uint32_t hash = VertHash(key);
+    TSlot& slot = FSlots[Probe(hash, key)];
+    if (slot.Pos >= 0) continue;  // an earlier record matches: it stays the first
+    slot = {hash, FIndexed};
     ++FUsedSlots;
   }
 }
@@ -109,7 +108,8 @@ int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
   if (HasNaN(x, y, z)) return -1;
   CatchUp();
   if (FSlots.empty()) return -1;
-  return FSlots[Probe(key, x, y, z)];
+  const std::array<uint32_t, 4> sought = VertKey(key, x, y, z);
+  return FSlots[Probe(VertHash(sought), sought)].Pos;
 }
 
 int32_t TVertList::FindOrAdd(const TVertRec& rec) {
@@ -120,14 +120,21 @@ int32_t TVertList::FindOrAdd(const TVertRec& rec) {
     return Count() - 1;
   }
   // One probe finds the record or the free slot the new one takes.
-  if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow();
-  const size_t slot = Probe(rec.Key, rec.X, rec.Y, rec.Z);
-  if (FSlots[slot] >= 0) return FSlots[slot];
+  if (2 * static_cast<size_t>(FUsedSlots + 1) > FSlots.size()) Grow(2 * FSlots.size());
+  const std::array<uint32_t, 4> sought = VertKey(rec.Key, rec.X, rec.Y, rec.Z);
+  const uint32_t hash = VertHash(sought);
+  TSlot& slot = FSlots[Probe(hash, sought)];
+  if (slot.Pos >= 0) return slot.Pos;
   Add(rec);
-  FSlots[slot] = Count() - 1;
+  slot = {hash, Count() - 1};
   ++FUsedSlots;
   FIndexed = Count();
   return Count() - 1;
+}
+
+void TVertList::Reserve(size_t n) {
+  FItems.reserve(n);
+  Grow(2 * n);
 }
 
 void TVertList::FreeAll() {
@@ -197,9 +204,7 @@ const TMeshGroup* TMeshGroups::FindPart(std::string_view name) const {
   return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
 }
 
-TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) {
-  return Add(std::move(group));
-}
+TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) { return Add(std::move(group)); }
 
 void TMeshGroups::FreeAll() {
   TRecList::FreeAll();
@@ -209,8 +214,8 @@ void TMeshGroups::FreeAll() {
 
 // ---- Add operations on the run's lists ------------------------------------
 
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
-             uint16_t startTriangle, uint16_t endTriangle) {
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
+             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle) {
   TMeshRec rec;
   rec.Material = material;
   rec.StartVertex = startVertex;
@@ -270,26 +275,19 @@ int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, 
   return FindOrAddVert(run.PartVertList, key, x, y, z, u, v);
 }
 
-TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return AddTriTo(run.ModelTriList, a, b, c);
-}
+TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.ModelTriList, a, b, c); }
 
-TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return AddTriTo(run.PartTriList, a, b, c);
-}
+TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.PartTriList, a, b, c); }
 
-int32_t AddModelMatr(TRun& run, uint32_t id) {
-  return run.ModelMatrList.AddUnique(id);
-}
+int32_t AddModelMatr(TRun& run, uint32_t id) { return run.ModelMatrList.AddUnique(id); }
 
-int32_t AddPartMatr(TRun& run, uint32_t id) {
-  return run.PartMatrList.AddUnique(id);
-}
+int32_t AddPartMatr(TRun& run, uint32_t id) { return run.PartMatrList.AddUnique(id); }
 
 TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
-                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
-                         const std::array<float, 3>& u, float radius) {
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
+                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
+                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
+                         float radius) {
   TMeshGroup g;
   g.RootName = std::move(rootName);
   g.PartName = std::move(partName);

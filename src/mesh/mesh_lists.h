@@ -103,6 +103,8 @@ class TVertList : public TRecList<TVertRec> {
   // Position of the first matching record, or of a new one appended with all
   // six fields. Lookups go through a hash index, so they cost O(1).
   int32_t FindOrAdd(const TVertRec& rec);
+  // Room for n records, in the list and its index, without growing.
+  void Reserve(size_t n);
   void FreeAll();
 
  private:
@@ -112,12 +114,16 @@ class TVertList : public TRecList<TVertRec> {
   void CatchUp() const;
   // The slot of the first indexed record matching Key, X, Y, Z, or the free
   // slot where it belongs.
-  size_t Probe(int32_t key, float x, float y, float z) const;
-  void Grow() const;
-  // Open addressing over record positions (-1: free slot), at most half
-  // full: one flat array, so filling and emptying a list allocates nothing
-  // per record.
-  mutable std::vector<int32_t> FSlots;
+  size_t Probe(uint32_t hash, const std::array<uint32_t, 4>& sought) const;
+  void Grow(size_t minSlots) const;
+  // Open addressing, at most half full: one flat array, so filling and
+  // emptying a list allocates nothing per record. A slot keeps its record's
+  // hash, so that probing past other records and growing read no records.
+  struct TSlot {
+    uint32_t Hash = 0;
+    int32_t Pos = -1;  // -1: free
+  };
+  mutable std::vector<TSlot> FSlots;
   mutable int32_t FUsedSlots = 0;
   mutable int32_t FIndexed = 0;
 };

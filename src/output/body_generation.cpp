@@ -1,5 +1,6 @@
 #include "output/body_generation.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "driver/run_state.h"
@@ -23,6 +24,24 @@ uint16_t VertexPos(int32_t pos) {
   return static_cast<uint16_t>(pos);
 }
 
+// The corners the meshes firstMesh .. endMesh - 1 hand to a vertex list, or
+// as many vertices as a body can hold when that is fewer: room enough for
+// a working list to fill without growing.
+size_t CornersOf(const TMeshList& meshes, int64_t firstMesh, int64_t endMesh) {
+  constexpr size_t kMaxVertices = kMaxVertexPos + 1;
+  size_t corners = 0;
+  for (int64_t i = std::max<int64_t>(firstMesh, 0); i < endMesh && i < meshes.Count(); ++i) {
+    const TMeshRec& mesh = meshes[static_cast<int32_t>(i)];
+    if (mesh.EndTriangle >= mesh.StartTriangle) corners += 3 * (size_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
+    if (corners >= kMaxVertices) return kMaxVertices;
+  }
+  return corners;
+}
+
+int64_t EndMesh(const TMeshGroup& group) {
+  return int64_t{group.BegMesh} + (group.MeshCnt > 0 ? group.MeshCnt : 0);
+}
+
 void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
   tri.UA = corner[0]->U;
   tri.VA = corner[0]->V;
@@ -36,9 +55,18 @@ void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
 
 std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 4>& offset,
                                      const TMatrix& m) {
-  std::array<float, 4> out{};
-  MatVec(m, {p.X, p.Y, p.Z, 1.0f}, out);
-  // The sum in extended precision, rounded once to single.
+  // MatVec's arithmetic, written out here because it runs for every corner
+  // twice: each product summed in extended precision and rounded once to
+  // single; then the offset added the same way.
+  const long double x = p.X, y = p.Y, z = p.Z;
+  std::array<float, 4> out;
+  for (size_t j = 0; j < 4; ++j) {
+    long double sum = x * m[j];
+    sum += y * m[4 + j];
+    sum += z * m[8 + j];
+    sum += 1.0L * m[12 + j];
+    out[j] = static_cast<float>(sum);
+  }
   for (size_t j = 0; j < 3; ++j)
     out[j] = static_cast<float>(static_cast<long double>(out[j]) + static_cast<long double>(offset[j]));
   return out;
@@ -49,6 +77,15 @@ void GenerateBodies(TRun& run, int32_t n) {
   run.ModelTriList.FreeAll();
   run.ModelMatrList.FreeAll();
   for (const TMeshRec& mesh : run.MeshList) AddModelMatr(run, mesh.Material);
+  size_t modelCorners = 0;
+  for (const TMeshGroup& group : run.MeshGroups) {
+    modelCorners += CornersOf(run.MeshList, group.BegMesh, EndMesh(group));
+    if (modelCorners > kMaxVertexPos) {
+      modelCorners = kMaxVertexPos + 1;
+      break;
+    }
+  }
+  run.ModelVertList.Reserve(modelCorners);
 
   int32_t meshOrd = 0;
   for (int32_t g = 0; g < run.MeshGroups.Count(); ++g) {
@@ -59,7 +96,8 @@ void GenerateBodies(TRun& run, int32_t n) {
     int32_t partMeshOrd = 0;
 
     const int64_t firstMesh = group.BegMesh;
-    const int64_t endMesh = firstMesh + (group.MeshCnt > 0 ? group.MeshCnt : 0);
+    const int64_t endMesh = EndMesh(group);
+    run.PartVertList.Reserve(CornersOf(run.MeshList, firstMesh, endMesh));
     for (int64_t i = firstMesh; i < endMesh; ++i) {
       run.Work.Charge(1);
       if (i < 0 || i >= run.MeshList.Count()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -153,8 +154,10 @@ void PutPair(char* p, uint32_t v) {
 // Decimal digits of v at p; returns the end. Two digits per division, and
 // 32-bit divisions for the values the files hold.
 char* WriteUnsigned(uint64_t v, char* p) {
-  int n = 1;
-  while (n < 20 && v >= kPow10[n]) ++n;
+  // The digit count from the bit length: log10(2) ~ 1233 / 4096, at most
+  // one short, which one comparison settles.
+  const int estimate = (64 - std::countl_zero(v | 1)) * 1233 >> 12;
+  const int n = estimate + ((v | 1) >= kPow10[static_cast<size_t>(estimate)] ? 1 : 0);
   char* q = p + n;
   while (v > 0xFFFFFFFFu) {
     q -= 2;
