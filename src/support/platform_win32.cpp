@@ -45,6 +45,14 @@ std::string Narrow(const wchar_t* text, size_t length) {
   return out;
 }
 
+// The system ends a name at its first NUL; a name with one inside (the
+// settings can put one into an extension) would reach another file than the
+// one meant, and an output's temporary name would be its final name. Such a
+// name names no file.
+bool NamesNoFile(const std::string& path) {
+  return path.find('\0') != std::string::npos;
+}
+
 bool StartsWith(const std::wstring& s, const wchar_t* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
@@ -88,6 +96,10 @@ TFileHandle FromHandle(HANDLE h) {
 // readers but no writer. This is what the POSIX side gets from its shared
 // and exclusive locks.
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, std::string& error) {
+  if (NamesNoFile(path)) {
+    error = SystemText(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
   const HANDLE h = ::CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) error = SystemText(::GetLastError());
@@ -104,6 +116,7 @@ void Put2(std::string& out, int v) {
 
 // Identity of an existing file or folder; false when it cannot be opened.
 bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  if (NamesNoFile(path)) return false;
   // No access rights asked: this open never collides with an unshared one.
   const HANDLE h =
       ::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -193,6 +206,7 @@ bool TruncateFile(TFileHandle file, int64_t size) {
 }
 
 bool FileExists(const std::string& path) {
+  if (NamesNoFile(path)) return false;
   const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -211,13 +225,17 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 }
 
 bool RenameReplace(const std::string& from, const std::string& to, std::string& error) {
+  if (NamesNoFile(from) || NamesNoFile(to)) {
+    error = SystemText(ERROR_INVALID_NAME);
+    return false;
+  }
   if (::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   error = SystemText(::GetLastError());
   return false;
 }
 
 void RemoveFile(const std::string& path) {
-  ::DeleteFileW(SystemPath(path).c_str());
+  if (!NamesNoFile(path)) ::DeleteFileW(SystemPath(path).c_str());
 }
 
 std::string OwnPath(const char* argv0) {
