@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <set>
 
 #include "test_support.h"
@@ -45,27 +46,27 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   return "line " + std::to_string(line) + ":\n  expected: " + lineAt(expected, i) + "\n  actual:   " + lineAt(actual, i);
 }
 
-}  // namespace
-
-TEST(Sample, ConvertsToTheExpectedFiles) {
-  TTempDir dir;
+void CopySample(const TTempDir& dir) {
   fs::copy_file(kSourceDir / "examples" / "sample.cmp", dir.Path() / "sample.cmp");
   fs::copy_file(kSourceDir / "examples" / "sample.mat", dir.Path() / "sample.mat");
-  std::string console;
-  const int status =
-      RunInProcess(dir.Path(), kAllOnIni, {dir.File("sample.cmp"), dir.File("sample.mat")}, console);
-  ASSERT_EQ(status, 0) << console;
+}
 
+// Compares every file the conversion wrote into `dir`, and the console as an
+// in-process run captures it (unless it is not given), with the expected
+// files; or rewrites them when asked to and allowed.
+void CompareWithGolden(const TTempDir& dir, const std::optional<std::string>& console, bool mayUpdate) {
   std::set<std::string> produced;
   for (const auto& entry : fs::directory_iterator(dir.Path())) {
     const std::string name = entry.path().filename().string();
     if (name != "sample.cmp" && name != "sample.mat" && name != "bodwright.ini") produced.insert(name);
   }
   // The console, with the scratch folder's path taken out.
-  produced.insert("console.txt");
-  WriteFileText(dir.File("console.txt"), console);
+  if (console) {
+    produced.insert("console.txt");
+    WriteFileText(dir.File("console.txt"), *console);
+  }
 
-  const bool update = std::getenv("BODWRIGHT_UPDATE_GOLDEN") != nullptr;
+  const bool update = mayUpdate && std::getenv("BODWRIGHT_UPDATE_GOLDEN") != nullptr;
   if (update) {
     fs::remove_all(kGoldenDir);
     fs::create_directories(kGoldenDir);
@@ -73,6 +74,7 @@ TEST(Sample, ConvertsToTheExpectedFiles) {
   std::set<std::string> expectedNames;
   if (fs::exists(kGoldenDir))
     for (const auto& entry : fs::directory_iterator(kGoldenDir)) expectedNames.insert(entry.path().filename().string());
+  if (!console) expectedNames.erase("console.txt");
   if (!update) {
     EXPECT_EQ(produced, expectedNames);
   }
@@ -91,6 +93,31 @@ TEST(Sample, ConvertsToTheExpectedFiles) {
     const std::string expected = ReadFileText((kGoldenDir / name).string());
     EXPECT_EQ(FirstDifference(expected, actual), "") << name;
   }
+}
+
+}  // namespace
+
+TEST(Sample, ConvertsToTheExpectedFiles) {
+  TTempDir dir;
+  CopySample(dir);
+  std::string console;
+  const int status =
+      RunInProcess(dir.Path(), kAllOnIni, {dir.File("sample.cmp"), dir.File("sample.mat")}, console);
+  ASSERT_EQ(status, 0) << console;
+  CompareWithGolden(dir, console, true);
+}
+
+// The built program, with its settings file beside it, writes the same
+// bytes, and its console lines end with the system's line break.
+TEST(Sample, TheProgramItselfWritesTheSameFiles) {
+  TTempDir dir, tools;
+  CopySample(dir);
+  const std::string program = CopyProgramTo(tools.Path());
+  WriteFileText((tools.Path() / "bodwright.ini").string(), kAllOnIni);
+  const auto r = RunProcess(program, {dir.File("sample.cmp"), dir.File("sample.mat")});
+  ASSERT_EQ(r.Status, 0) << r.Out;
+  EXPECT_EQ(r.Out, Printed(ReadFileText((kGoldenDir / "console.txt").string())));
+  CompareWithGolden(dir, std::nullopt, false);
 }
 
 TEST(Sample, CommittedFilesAreTheGeneratorsOutput) {

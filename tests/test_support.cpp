@@ -122,12 +122,22 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   startup.hStdOutput = writeEnd;
   startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  const BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+  // A program file copied a moment ago can be refused for a short while
+  // (a virus scanner on Windows; once under Wine, a start that failed at
+  // once): a few tries before giving up.
+  BOOL started = FALSE;
+  DWORD startError = 0;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(200);
+    started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               nullptr, &startup, &process);
+    if (!started) startError = ::GetLastError();
+  }
   ::CloseHandle(writeEnd);
   if (!started) {
     ::CloseHandle(readEnd);
-    throw std::runtime_error("cannot start " + program);
+    throw std::runtime_error("cannot start " + program + ": " +
+                             std::system_category().message(static_cast<int>(startError)));
   }
   TProcessResult result;
   char buf[4096];
