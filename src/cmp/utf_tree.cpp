@@ -28,6 +28,9 @@ constexpr size_t kNameBytesSlack = 64 * 1024;
 // budget a chain is walked instead of indexed.
 constexpr size_t kChainEntriesSlack = 1024;
 
+// Chains up to this long are searched by walking them.
+constexpr int32_t kWalkedChain = 16;
+
 std::vector<std::string> SplitPath(std::string_view path) {
   const std::string lower = LowerCase(path);
   std::vector<std::string> segments;
@@ -115,6 +118,17 @@ int32_t TNodesList::FindChild(int32_t parentIdx, std::string_view name) const {
   if (parentIdx < 0 || parentIdx >= Count()) return -1;
   const int32_t head = FItems[static_cast<size_t>(parentIdx)].ChildIdx;
   if (head <= 0) return -1;
+  // Most folders hold a few children: walking them costs less than building
+  // and asking an index. A chain that goes on past the walk has no match in
+  // its first nodes, so its index gives the first match all the same.
+  const int32_t count = Count();
+  int32_t k = head;
+  for (int32_t steps = 0; steps < kWalkedChain; ++steps) {
+    if (k <= 0 || k >= count) return -1;
+    const TUtfNode& node = FItems[static_cast<size_t>(k)];
+    if (SameName(node.Name, name)) return k;
+    k = node.SiblingIdx;
+  }
   SyncIndexes();
   const TChainIndex& chain = ChainIndex(head);
   if (!chain.Indexed) return WalkChain(head, name);
