@@ -92,6 +92,8 @@ class TChecker {
     const double d = f;
     Expect("TexCoordText", f, TexCoordText(f), Reference(d, 8, 6, false));
     Expect("FloatText", f, FloatText(d), Reference(d, 8, 3, true));
+    char buf[kFixedTextMax];
+    Expect("FixedChars", f, std::string(buf, FixedChars(d, 8, buf)), Reference(d, 8, 3, true));
     Expect("F5", f, F5(d), Reference(d, 5, 3, true));
     Expect("F4", f, F4(d), Reference(d, 4, 3, true));
   }

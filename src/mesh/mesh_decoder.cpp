@@ -41,6 +41,15 @@ constexpr std::array<TLayout, 7> kLayouts = {{
     {"REC7:", "FFF", -1, -1},
 }};
 
+// Appends the decimal text of v, right-aligned in `width` characters: the
+// dump lines are built in one reused string, not from temporaries.
+void AppendInt(std::string& s, int64_t v, size_t width) {
+  char digits[24];
+  const size_t len = IntChars(v, digits);
+  if (len < width) s.append(width - len, ' ');
+  s.append(digits, len);
+}
+
 const TLayout* LayoutOfSize(int64_t size) {
   for (const TLayout& layout : kLayouts)
     if (layout.Size() == size) return &layout;
@@ -98,32 +107,44 @@ void DecodeTriangles(TRun& run, const TByteReader& rd, const THeader& h) {
   if (count == 0) RaiseRange("mesh data block without triangles");
   run.TriList.Reserve(count);
   const size_t first = kHeaderSize + kMeshRecSize * h.MeshCount;
+  std::string line;
   for (size_t j = 0; j < count; ++j) {
     const size_t at = first + kTriangleSize * j;
     const uint16_t a = rd.U16(at);
     const uint16_t b = rd.U16(at + 2);
     const uint16_t c = rd.U16(at + 4);
-    if (run.Settings.DebugOn)
-      WriteDbg(run, PadLeft(IntText(static_cast<int64_t>(j)), 5, ' ') + ";   " + PadLeft(IntText(a), 4, ' ') +
-                        ";  " + PadLeft(IntText(b), 4, ' ') + ";  " + PadLeft(IntText(c), 4, ' ') + ";" +
-                        "\r\n");
+    if (run.Settings.DebugOn) {
+      line.clear();
+      AppendInt(line, static_cast<int64_t>(j), 5);
+      line += ";   ";
+      AppendInt(line, a, 4);
+      line += ";  ";
+      AppendInt(line, b, 4);
+      line += ";  ";
+      AppendInt(line, c, 4);
+      line += ";\r\n";
+      WriteDbg(run, line);
+    }
     AddTri(run, a, b, c);
   }
 }
 
-std::string VertexLine(const TLayout& layout, size_t k, const TByteReader& rd, size_t at) {
-  std::string line = layout.Label + PadLeft(IntText(static_cast<int64_t>(k)), 5, ' ') + ";   ";
+// The dump line of one vertex, built in `line`.
+void VertexLine(std::string& line, const TLayout& layout, size_t k, const TByteReader& rd, size_t at) {
+  line.assign(layout.Label);
+  AppendInt(line, static_cast<int64_t>(k), 5);
+  line += ";   ";
+  char number[kFixedTextMax];
   for (size_t f = 0; f < layout.Fields.size(); ++f) {
     const size_t fieldAt = at + 4 * f;
     switch (layout.Fields[f]) {
-      case 'F': line += FloatText(rd.F32(fieldAt)); break;
+      case 'F': line.append(number, FixedChars(rd.F32(fieldAt), 8, number)); break;
       case 'H': line += DWordToHex(rd.U32(fieldAt)); break;
-      default: line += IntText(rd.I32(fieldAt)); break;
+      default: AppendInt(line, rd.I32(fieldAt), 0); break;
     }
     line += "; ";
   }
   line += "\r\n";
-  return line;
 }
 
 void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset) {
@@ -137,10 +158,14 @@ void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t
   }
   run.VertList.Reserve(h.VertexCount);
   const size_t size = layout->Size();
+  std::string line;
   for (size_t k = 0; k < h.VertexCount; ++k) {
     const size_t at = vertexOffset + size * k;
     rd.Require(at, size);
-    if (run.Settings.DebugOn) WriteDbg(run, VertexLine(*layout, k, rd, at));
+    if (run.Settings.DebugOn) {
+      VertexLine(line, *layout, k, rd, at);
+      WriteDbg(run, line);
+    }
     const float u = layout->UField < 0 ? 0.0f : rd.F32(at + 4 * static_cast<size_t>(layout->UField));
     const float v = layout->VField < 0 ? 1.0f : rd.F32(at + 4 * static_cast<size_t>(layout->VField));
     AddVert(run, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);

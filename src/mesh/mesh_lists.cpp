@@ -132,7 +132,7 @@ int32_t TVertList::FindOrAdd(const TVertRec& rec) {
   return Count() - 1;
 }
 
-void TVertList::Reserve(size_t n) {
+void TVertList::ReserveIndexed(size_t n) {
   FItems.reserve(n);
   Grow(2 * n);
 }

@@ -103,8 +103,8 @@ class TVertList : public TRecList<TVertRec> {
   // Position of the first matching record, or of a new one appended with all
   // six fields. Lookups go through a hash index, so they cost O(1).
   int32_t FindOrAdd(const TVertRec& rec);
-  // Room for n records, in the list and its index, without growing.
-  void Reserve(size_t n);
+  // Room for n records, in the list and its lookup index, without growing.
+  void ReserveIndexed(size_t n);
   void FreeAll();
 
  private:

@@ -85,7 +85,7 @@ void GenerateBodies(TRun& run, int32_t n) {
       break;
     }
   }
-  run.ModelVertList.Reserve(modelCorners);
+  run.ModelVertList.ReserveIndexed(modelCorners);
 
   int32_t meshOrd = 0;
   for (int32_t g = 0; g < run.MeshGroups.Count(); ++g) {
@@ -97,7 +97,7 @@ void GenerateBodies(TRun& run, int32_t n) {
 
     const int64_t firstMesh = group.BegMesh;
     const int64_t endMesh = EndMesh(group);
-    run.PartVertList.Reserve(CornersOf(run.MeshList, firstMesh, endMesh));
+    run.PartVertList.ReserveIndexed(CornersOf(run.MeshList, firstMesh, endMesh));
     for (int64_t i = firstMesh; i < endMesh; ++i) {
       run.Work.Charge(1);
       if (i < 0 || i >= run.MeshList.Count()) {

@@ -208,17 +208,20 @@ size_t NonFiniteText(double value, char* out) {
 
 }  // namespace
 
-std::string FixedText(double value, int sigDigits) {
-  char buf[512];
-  if (!std::isfinite(value)) return std::string(buf, NonFiniteText(value, buf));
+namespace {
+
+// FixedText into `buf`, which must hold a sign, max(sigDigits, 18) digits, a
+// point and three decimals: the fixed form has at most sigDigits integer
+// digits, the scientific form at most 18 digits.
+size_t FixedInto(double value, int sigDigits, char* buf) {
+  if (!std::isfinite(value)) return NonFiniteText(value, buf);
   constexpr int kDecimals = 3;
   // Below 10^(sigDigits - 3) the three decimals are the cut (see above).
   if (sigDigits > kDecimals && sigDigits <= 8) {
     const auto single = static_cast<float>(value);
     if (static_cast<double>(single) == value &&
         std::fabs(value) < static_cast<double>(kPow10[sigDigits - kDecimals]))
-      return std::string(buf,
-                         WriteScaled<kDecimals>(std::signbit(value), ScaledHalfUp(single, kDecimals), buf));
+      return WriteScaled<kDecimals>(std::signbit(value), ScaledHalfUp(single, kDecimals), buf);
   }
   TDecimal dec = ToDecimal(value);
   RoundDecimal(dec, sigDigits, kDecimals);
@@ -236,9 +239,22 @@ std::string FixedText(double value, int sigDigits) {
     const auto res = std::to_chars(expBuf, expBuf + sizeof expBuf, dec.Exp);
     for (auto n = res.ptr - expBuf; n < 3; ++n) *p++ = '0';
     for (const char* q = expBuf; q != res.ptr; ++q) *p++ = *q;
-    return std::string(buf, static_cast<size_t>(p - buf));
+    return static_cast<size_t>(p - buf);
   }
-  return std::string(buf, WriteFixed(dec, kDecimals, buf));
+  return WriteFixed(dec, kDecimals, buf);
+}
+
+}  // namespace
+
+std::string FixedText(double value, int sigDigits) {
+  char buf[512];
+  return std::string(buf, FixedInto(value, sigDigits, buf));
+}
+
+size_t FixedChars(double value, int sigDigits, char* out) {
+  // Up to 18 significant digits the text fits kFixedTextMax bytes.
+  if (sigDigits > 18) throw EInvalidOp("more significant digits than a fixed text holds");
+  return FixedInto(value, sigDigits, out);
 }
 
 size_t TexCoordText(float value, char* out) {

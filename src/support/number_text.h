@@ -14,6 +14,10 @@ namespace bw {
 // `sigDigits` digits the scientific form is used instead ("1.2346E005").
 // A value that rounds to zero is written without a sign.
 std::string FixedText(double value, int sigDigits);
+// The same text written into `out` (at least kFixedTextMax bytes); returns
+// the length.
+inline constexpr size_t kFixedTextMax = 64;
+size_t FixedChars(double value, int sigDigits, char* out);
 inline std::string F4(double v) { return FixedText(v, 4); }
 inline std::string F5(double v) { return FixedText(v, 5); }
 // The float form of the mesh data listings: eight significant digits.
