@@ -5,6 +5,7 @@
 #include "driver/run_state.h"
 #include "support/byte_reader.h"
 #include "support/errors.h"
+#include "support/number_text.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
 
@@ -282,11 +283,22 @@ bool ReadUtfTree(TRun& run) {
 
   const int32_t count = nodes.Count();
   if (run.Settings.DebugOn) {
+    // One line per node: built in one reused string.
+    std::string line;
     for (int32_t i = 0; i < count; ++i) {
       const TUtfNode& node = nodes[i];
-      WriteDbg(run, "idx = " + PadLeft(IntText(i), 4, ' ') + " \"" + node.Name + "\";  DataSize = " +
-                        UIntText(node.DataSize) + ";  ChildIdx = " + IntText(node.ChildIdx) +
-                        ";  Parent = " + IntText(node.ParentIdx) + "\r\n");
+      line.assign("idx = ");
+      AppendInt(line, i, 4);
+      line += " \"";
+      line += node.Name;
+      line += "\";  DataSize = ";
+      AppendInt(line, node.DataSize);
+      line += ";  ChildIdx = ";
+      AppendInt(line, node.ChildIdx);
+      line += ";  Parent = ";
+      AppendInt(line, node.ParentIdx);
+      line += "\r\n";
+      WriteDbg(run, line);
     }
     WriteDbg(run, "\r\n\r\n");
     for (int32_t i = 0; i < count; ++i) {

@@ -41,15 +41,6 @@ constexpr std::array<TLayout, 7> kLayouts = {{
     {"REC7:", "FFF", -1, -1},
 }};
 
-// Appends the decimal text of v, right-aligned in `width` characters: the
-// dump lines are built in one reused string, not from temporaries.
-void AppendInt(std::string& s, int64_t v, size_t width) {
-  char digits[24];
-  const size_t len = IntChars(v, digits);
-  if (len < width) s.append(width - len, ' ');
-  s.append(digits, len);
-}
-
 const TLayout* LayoutOfSize(int64_t size) {
   for (const TLayout& layout : kLayouts)
     if (layout.Size() == size) return &layout;
@@ -140,7 +131,7 @@ void VertexLine(std::string& line, const TLayout& layout, size_t k, const TByteR
     switch (layout.Fields[f]) {
       case 'F': line.append(number, FixedChars(rd.F32(fieldAt), 8, number)); break;
       case 'H': line += DWordToHex(rd.U32(fieldAt)); break;
-      default: AppendInt(line, rd.I32(fieldAt), 0); break;
+      default: AppendInt(line, rd.I32(fieldAt)); break;
     }
     line += "; ";
   }

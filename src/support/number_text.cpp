@@ -299,4 +299,11 @@ size_t IntChars(int64_t v, char* out) {
   return static_cast<size_t>(WriteUnsigned(magnitude, p) - out);
 }
 
+void AppendInt(std::string& s, int64_t v, size_t width) {
+  char digits[24];
+  const size_t len = IntChars(v, digits);
+  if (len < width) s.append(width - len, ' ');
+  s.append(digits, len);
+}
+
 }  // namespace bw

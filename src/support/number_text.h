@@ -38,5 +38,8 @@ int64_t ScaledCoord(float value, float factor);
 
 // Decimal integer into `out` (at least 24 bytes); returns the length.
 size_t IntChars(int64_t v, char* out);
+// Appends the decimal integer to `s`, right-aligned in `width` characters
+// (blanks before it): for lines built in one reused string.
+void AppendInt(std::string& s, int64_t v, size_t width = 0);
 
 }  // namespace bw
