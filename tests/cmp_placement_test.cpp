@@ -17,38 +17,6 @@ using namespace bwtest;
 
 namespace {
 
-// A run whose diagnostics go to a scratch file the test reads back.
-class TDbgRun {
- public:
-  explicit TDbgRun(bool debugOn = true) : FRun(std::make_unique<bw::TRun>()) {
-    FRun->Settings.DebugOn = debugOn;
-    if (debugOn)
-      FRun->DbgStream = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
-  }
-  bw::TRun& Run() { return *FRun; }
-  // The nodes' data point into the image, so the run keeps it.
-  void Load(const Bytes& image) {
-    FRun->InpData = image;
-    if (!bw::ReadUtfImage(FRun->InpData, FRun->NodesList)) throw std::runtime_error("not a UTF image");
-  }
-  // Closes the diagnostics file and returns all that was written to it.
-  std::string DbgText() {
-    if (!FRun->DbgStream) return {};
-    FRun->DbgStream.reset();
-    return ReadFileText(FDir.File("run.dbg"));
-  }
-
- private:
-  TTempDir FDir;
-  std::unique_ptr<bw::TRun> FRun;
-};
-
-std::string Lines(std::initializer_list<std::string> lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\r\n";
-  return s;
-}
-
 size_t Occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

@@ -242,4 +242,29 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
   return bw::RunProgram(run, program.string(), args);
 }
 
+
+TDbgRun::TDbgRun(bool debugOn) : FRun(std::make_unique<bw::TRun>()) {
+  FRun->Settings.DebugOn = debugOn;
+  if (debugOn) FRun->DbgStream = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
+}
+
+TDbgRun::~TDbgRun() = default;
+
+void TDbgRun::Load(const std::vector<uint8_t>& image) {
+  FRun->InpData = image;
+  if (!bw::ReadUtfImage(FRun->InpData, FRun->NodesList)) throw std::runtime_error("not a UTF image");
+}
+
+std::string TDbgRun::DbgText() {
+  if (!FRun->DbgStream) return {};
+  FRun->DbgStream.reset();
+  return ReadFileText(FDir.File("run.dbg"));
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\r\n";
+  return s;
+}
+
 }  // namespace bwtest

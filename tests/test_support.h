@@ -4,8 +4,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace bw {
+struct TRun;
+}
 
 namespace bwtest {
 
@@ -68,5 +74,25 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
 
 // The settings text that switches every output on with the usual extensions.
 extern const char* const kAllOnIni;
+
+
+// A run whose diagnostics go to a scratch file the test reads back.
+class TDbgRun {
+ public:
+  explicit TDbgRun(bool debugOn = true);
+  ~TDbgRun();
+  bw::TRun& Run() { return *FRun; }
+  // The nodes' data point into the image, so the run keeps it.
+  void Load(const std::vector<uint8_t>& image);
+  // Closes the diagnostics file and returns all that was written to it.
+  std::string DbgText();
+
+ private:
+  TTempDir FDir;
+  std::unique_ptr<bw::TRun> FRun;
+};
+
+// Each text followed by CR LF.
+std::string Lines(std::initializer_list<std::string> lines);
 
 }  // namespace bwtest
