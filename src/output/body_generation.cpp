@@ -86,6 +86,9 @@ void GenerateBodies(TRun& run, int32_t n) {
     }
   }
   run.ModelVertList.ReserveIndexed(modelCorners);
+  // Every corner triple becomes one triangle; past a body's worth the lists
+  // grow as they fill.
+  run.ModelTriList.Reserve(modelCorners / 3);
 
   int32_t meshOrd = 0;
   for (int32_t g = 0; g < run.MeshGroups.Count(); ++g) {
@@ -97,7 +100,9 @@ void GenerateBodies(TRun& run, int32_t n) {
 
     const int64_t firstMesh = group.BegMesh;
     const int64_t endMesh = EndMesh(group);
-    run.PartVertList.ReserveIndexed(CornersOf(run.MeshList, firstMesh, endMesh));
+    const size_t partCorners = CornersOf(run.MeshList, firstMesh, endMesh);
+    run.PartVertList.ReserveIndexed(partCorners);
+    run.PartTriList.Reserve(partCorners / 3);
     for (int64_t i = firstMesh; i < endMesh; ++i) {
       run.Work.Charge(1);
       if (i < 0 || i >= run.MeshList.Count()) {
