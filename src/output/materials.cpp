@@ -6,6 +6,7 @@
 #include "driver/run_state.h"
 #include "output/mat_template.h"
 #include "support/buf_stream.h"
+#include "support/number_text.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
 
@@ -37,13 +38,25 @@ bool IsTextureNode(const TUtfNode& node) { return SameName(node.Name, "dt_name")
 
 void WriteNodeListing(TRun& run, const TNodesList& nodes) {
   WriteDbg(run, "== BEG TEXTURE FILE ==\r\n");
+  // One line per node, built in one reused string (which also keeps GCC's
+  // overlap warning for chains of string sums quiet in optimised builds).
+  std::string line;
   for (int32_t i = 0; i < nodes.Count(); ++i) {
     const TUtfNode& node = nodes[i];
-    std::string line = "idx = " + PadLeft(UIntText(static_cast<uint32_t>(i)), 4, ' ') + " \"" + node.Name +
-                       "\";  DataSize = " + UIntText(node.DataSize) +
-                       ";  ChildIdx = " + UIntText(static_cast<uint32_t>(node.ChildIdx)) +
-                       ";  Parent = " + UIntText(static_cast<uint32_t>(node.ParentIdx));
-    if (IsTextureNode(node) && node.DataSize > 0) line += " " + DataText(node);
+    line.assign("idx = ");
+    AppendInt(line, static_cast<uint32_t>(i), 4);
+    line += " \"";
+    line += node.Name;
+    line += "\";  DataSize = ";
+    AppendInt(line, node.DataSize);
+    line += ";  ChildIdx = ";
+    AppendInt(line, static_cast<uint32_t>(node.ChildIdx));
+    line += ";  Parent = ";
+    AppendInt(line, static_cast<uint32_t>(node.ParentIdx));
+    if (IsTextureNode(node) && node.DataSize > 0) {
+      line += ' ';
+      line += DataText(node);
+    }
     line += "\r\n";
     WriteDbg(run, line);
   }
