@@ -1,0 +1,314 @@
+#include "bench_models.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "parts_builder.h"
+
+namespace bwbench {
+namespace {
+
+using namespace bwtest;
+
+// The same models on every run and every machine: a fixed-seed generator.
+class TRandom {
+ public:
+  explicit TRandom(uint64_t seed) : FState(seed) {}
+  uint64_t Next() {
+    uint64_t z = (FState += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // A float in [lo, hi) with all 24 bits of the fraction in use.
+  float Range(float lo, float hi) {
+    const float unit = static_cast<float>(Next() >> 40) / 16777216.0f;
+    return lo + unit * (hi - lo);
+  }
+
+ private:
+  uint64_t FState;
+};
+
+std::string Numbered(const char* prefix, int n, int width) {
+  std::string digits = std::to_string(n);
+  if (static_cast<int>(digits.size()) < width)
+    digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+  return prefix + digits;
+}
+
+std::string MaterialName(int i) {
+  return Numbered("Mat_", i, 3);
+}
+
+Bytes MaterialFile(int materialCount) {
+  std::vector<TNodeSpec> materials;
+  for (int i = 0; i < materialCount; ++i) {
+    Bytes flags;
+    PutU32(flags, 64);
+    materials.push_back(Folder(MaterialName(i), {TextLeaf("Dt_name", "textures\\" + MaterialName(i) + ".tga"),
+                                                 Leaf("Dt_flags", flags)}));
+  }
+  return BuildUtf({Folder("material library", std::move(materials))});
+}
+
+// Collects the meshes of one mesh data block.
+class TBlock {
+ public:
+  // Starts a mesh; vertices and triangles added until the next call are its.
+  void BeginMesh(int material) {
+    FSpec.Meshes.push_back({TestNameHash(MaterialName(material)), FVertexCount, FVertexCount, 0});
+  }
+  uint16_t Vertex(float x, float y, float z, float u, float v) {
+    const Bytes rec = VertexRecord(32, x, y, z, u, v);
+    FSpec.Vertices.insert(FSpec.Vertices.end(), rec.begin(), rec.end());
+    TMeshSpec& mesh = FSpec.Meshes.back();
+    const auto relative = static_cast<uint16_t>(FVertexCount - mesh.StartVertex);
+    mesh.EndVertex = FVertexCount++;
+    return relative;
+  }
+  void Triangle(uint16_t a, uint16_t b, uint16_t c) {
+    FSpec.Triangles.push_back({a, b, c});
+    FSpec.Meshes.back().VertexRefCount = static_cast<uint16_t>(FSpec.Meshes.back().VertexRefCount + 3);
+  }
+  uint16_t MeshCount() const { return static_cast<uint16_t>(FSpec.Meshes.size()); }
+  Bytes Build() const { return BuildMeshBlock(FSpec); }
+
+ private:
+  TBlockSpec FSpec;
+  uint16_t FVertexCount = 0;
+};
+
+// A box with four corners per face, so that each face has its own texture
+// coordinates: 24 vertices, 12 triangles.
+void AddBox(TBlock& block, int material, std::array<float, 3> c, std::array<float, 3> s) {
+  block.BeginMesh(material);
+  const float hx = s[0] / 2, hy = s[1] / 2, hz = s[2] / 2;
+  const float faces[6][4][3] = {
+      {{+hx, -hy, -hz}, {+hx, +hy, -hz}, {+hx, +hy, +hz}, {+hx, -hy, +hz}},
+      {{-hx, -hy, +hz}, {-hx, +hy, +hz}, {-hx, +hy, -hz}, {-hx, -hy, -hz}},
+      {{-hx, +hy, -hz}, {-hx, +hy, +hz}, {+hx, +hy, +hz}, {+hx, +hy, -hz}},
+      {{-hx, -hy, +hz}, {-hx, -hy, -hz}, {+hx, -hy, -hz}, {+hx, -hy, +hz}},
+      {{-hx, -hy, +hz}, {+hx, -hy, +hz}, {+hx, +hy, +hz}, {-hx, +hy, +hz}},
+      {{+hx, -hy, -hz}, {-hx, -hy, -hz}, {-hx, +hy, -hz}, {+hx, +hy, -hz}},
+  };
+  const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (const auto& face : faces) {
+    uint16_t k[4];
+    for (int i = 0; i < 4; ++i)
+      k[i] = block.Vertex(c[0] + face[i][0], c[1] + face[i][1], c[2] + face[i][2], uv[i][0], uv[i][1]);
+    block.Triangle(k[0], k[1], k[2]);
+    block.Triangle(k[0], k[2], k[3]);
+  }
+}
+
+// The nine stored floats of a rotation given by the rows of its row-vector
+// matrix: they are kept column by column.
+std::array<float, 9> Stored(const float r[3][3]) {
+  std::array<float, 9> m{};
+  for (int row = 0; row < 3; ++row)
+    for (int col = 0; col < 3; ++col) m[static_cast<size_t>(3 * col + row)] = r[row][col];
+  return m;
+}
+
+// Quarter turns about x, y and z, and no turn.
+std::array<float, 9> QuarterTurn(int which) {
+  static const float kNone[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  static const float kAboutX[3][3] = {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}};
+  static const float kAboutY[3][3] = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}};
+  static const float kAboutZ[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
+  switch (which % 4) {
+    case 1: return Stored(kAboutX);
+    case 2: return Stored(kAboutY);
+    case 3: return Stored(kAboutZ);
+    default: return Stored(kNone);
+  }
+}
+
+TVMeshRefSpec RefTo(const std::string& lodName, uint16_t startMesh, uint16_t meshCount, float radius) {
+  TVMeshRefSpec r;
+  r.ID = TestNameHash(lodName);
+  r.StartMesh = startMesh;
+  r.MeshCount = meshCount;
+  r.Bounds = {-radius, -radius, -radius, radius, radius, radius};
+  r.U = {0.0f, 0.125f, 0.0f};
+  r.Radius = radius;
+  return r;
+}
+
+TNodeSpec LevelNode(const std::string& name, const TVMeshRefSpec& ref) {
+  return Folder(name, {Folder("VMeshPart", {Leaf("VMeshRef", VMeshRefData(ref))})});
+}
+
+Bytes Floats(std::initializer_list<float> values) {
+  Bytes b;
+  for (float f : values) PutF32(b, f);
+  return b;
+}
+
+TNodeSpec Hardpoint(const std::string& name, TRandom& rnd, bool revolute) {
+  std::vector<TNodeSpec> fields = {
+      Leaf("Orientation", Floats({1, 0, 0, 0, 1, 0, 0, 0, 1})),
+      Leaf("Position", Floats({rnd.Range(-2, 2), rnd.Range(-2, 2), rnd.Range(-2, 2)})),
+  };
+  if (revolute) {
+    fields.push_back(Leaf("Axis", Floats({0, 1, 0})));
+    fields.push_back(Leaf("Min", Floats({-0.5f})));
+    fields.push_back(Leaf("Max", Floats({0.5f})));
+  }
+  return Folder(name, std::move(fields));
+}
+
+}  // namespace
+
+TModelFiles MeshModel(int divisor) {
+  constexpr int kMaxTriangles = 65535 / 3;
+  constexpr int kTrianglesPerMesh = 64;
+  constexpr int kMaterials = 48;
+  const int triangles = kMaxTriangles / divisor;
+
+  TRandom rnd(7);
+  TBlock block;
+  for (int done = 0; done < triangles;) {
+    const int count = std::min(kTrianglesPerMesh, triangles - done);
+    const int mesh = block.MeshCount();
+    block.BeginMesh(mesh % kMaterials);
+    const float ox = rnd.Range(-40, 40), oy = rnd.Range(-40, 40), oz = rnd.Range(-40, 40);
+    const bool strip = mesh % 2 == 0;
+    for (int j = 0; j < count; ++j) {
+      uint16_t k[3];
+      if (strip) {
+        // Neighbouring triangles meet at two corners each: the same floats.
+        const int col = j / 2;
+        const int corners[2][3][2] = {{{0, 0}, {1, 0}, {0, 1}}, {{1, 0}, {1, 1}, {0, 1}}};
+        for (int i = 0; i < 3; ++i) {
+          const int cx = col + corners[j % 2][i][0], cy = corners[j % 2][i][1];
+          k[i] = block.Vertex(ox + 0.0731f * static_cast<float>(cx), oy + 0.0517f * static_cast<float>(cy),
+                              oz + 0.01f * static_cast<float>(cx), 0.03125f * static_cast<float>(cx),
+                              static_cast<float>(cy));
+        }
+      } else {
+        for (uint16_t& ki : k)
+          ki = block.Vertex(ox + rnd.Range(-1, 1), oy + rnd.Range(-1, 1), oz + rnd.Range(-1, 1),
+                            rnd.Range(0, 1), rnd.Range(-1, 2));
+      }
+      block.Triangle(k[0], k[1], k[2]);
+    }
+    done += count;
+  }
+
+  TModelFiles files;
+  files.Model =
+      BuildUtf({Folder("VMeshLibrary", {Folder("Bench.LOD0.vms", {Leaf("VMeshData", block.Build())})})});
+  files.Materials = MaterialFile(kMaterials);
+  return files;
+}
+
+TModelFiles CompoundModel(int divisor) {
+  constexpr int kMaxParts = 512;
+  constexpr int kChainLength = 8;
+  constexpr int kMaterials = 16;
+  const int parts = kMaxParts / divisor;
+  const std::string lod0 = "Bench.LOD0.vms", lod1 = "Bench.LOD1.vms";
+
+  TRandom rnd(11);
+  TBlock fine, coarse;
+  std::vector<TNodeSpec> cmpnd;
+  std::vector<TNodeSpec> files;
+  std::vector<TConsSpec> tables[3];
+  for (int k = 0; k < parts; ++k) {
+    const std::string name = k == 0 ? "Root" : Numbered("Seg", k, 4);
+    const std::string file = Numbered("seg", k, 4) + ".3db";
+    const std::array<float, 3> size = {rnd.Range(0.5f, 2), rnd.Range(0.5f, 2), rnd.Range(0.5f, 2)};
+
+    const auto fineStart = fine.MeshCount();
+    AddBox(fine, k % kMaterials, {0, 0, 0}, size);
+    AddBox(fine, (k + 5) % kMaterials, {size[0] / 2, 0, 0}, {0.25f, 0.25f, 0.25f});
+    const auto coarseStart = coarse.MeshCount();
+    AddBox(coarse, k % kMaterials, {0, 0, 0}, size);
+
+    cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + name, name, file));
+    files.push_back(
+        Folder(file, {Folder("MultiLevel", {LevelNode("Level0", RefTo(lod0, fineStart, 2, 2)),
+                                            LevelNode("Level1", RefTo(lod1, coarseStart, 1, 2))})}));
+    if (k == 0) continue;
+    TConsSpec cons;
+    cons.RootName = k % kChainLength == 0 ? "Root" : (k == 1 ? "Root" : Numbered("Seg", k - 1, 4));
+    cons.PartName = name;
+    cons.Origin = {size[0], rnd.Range(-0.5f, 0.5f), 0.25f};
+    cons.Mtx = QuarterTurn(k);
+    cons.Unk1 = {0, 0, 1};
+    cons.Unk2 = {-1.5f, 1.5f, 0, 0, 0, 0};
+    tables[k % 3].push_back(cons);
+  }
+  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, tables[0])),
+                                              Leaf("Rev", ConsTable(TConsLayout::Revolute, tables[1])),
+                                              Leaf("Sphere", ConsTable(TConsLayout::Sphere, tables[2]))}));
+
+  std::vector<TNodeSpec> root;
+  root.push_back(Folder("VMeshLibrary", {Folder(lod0, {Leaf("VMeshData", fine.Build())}),
+                                         Folder(lod1, {Leaf("VMeshData", coarse.Build())})}));
+  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  for (TNodeSpec& f : files) root.push_back(std::move(f));
+
+  TModelFiles out;
+  out.Model = BuildUtf(root);
+  out.Materials = MaterialFile(kMaterials);
+  return out;
+}
+
+TModelFiles NodesModel(int divisor) {
+  constexpr int kMaxParts = 4096;
+  constexpr int kChainLength = 4;
+  constexpr int kMaterials = 64;
+  const int parts = kMaxParts / divisor;
+  const std::string lod = "Bench.LOD0.vms";
+
+  TRandom rnd(13);
+  TBlock block;
+  std::vector<TNodeSpec> cmpnd;
+  std::vector<TNodeSpec> files;
+  std::vector<TConsSpec> fixed;
+  for (int k = 0; k < parts; ++k) {
+    const std::string name = k == 0 ? "Root" : Numbered("Obj", k, 4);
+    const std::string file = Numbered("obj", k, 4) + ".3db";
+
+    const auto mesh = block.MeshCount();
+    block.BeginMesh(k % kMaterials);
+    const float x = rnd.Range(-1, 1), y = rnd.Range(-1, 1), z = rnd.Range(-1, 1);
+    const uint16_t a = block.Vertex(x, y, z, 0, 0);
+    const uint16_t b = block.Vertex(x + 0.5f, y, z, 1, 0);
+    const uint16_t c = block.Vertex(x + 0.5f, y + 0.5f, z, 1, 1);
+    const uint16_t d = block.Vertex(x, y + 0.5f, z, 0, 1);
+    block.Triangle(a, b, c);
+    block.Triangle(a, c, d);
+
+    cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + name, name, file));
+    files.push_back(
+        Folder(file, {Folder("MultiLevel", {LevelNode("Level0", RefTo(lod, mesh, 1, 1))}),
+                      Folder("Hardpoints", {Folder("Fixed", {Hardpoint("HpMount01", rnd, false),
+                                                             Hardpoint("HpMount02", rnd, false)}),
+                                            Folder("Revolute", {Hardpoint("HpTurret01", rnd, true)})})}));
+    if (k == 0) continue;
+    TConsSpec cons;
+    cons.RootName = k % kChainLength == 1 ? "Root" : Numbered("Obj", k - 1, 4);
+    cons.PartName = name;
+    cons.Origin = {0.5f, 0, rnd.Range(-1, 1)};
+    cons.Mtx = QuarterTurn(k);
+    fixed.push_back(cons);
+  }
+  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
+
+  std::vector<TNodeSpec> root;
+  root.push_back(Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block.Build())})}));
+  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  for (TNodeSpec& f : files) root.push_back(std::move(f));
+
+  TModelFiles out;
+  out.Model = BuildUtf(root);
+  out.Materials = MaterialFile(kMaterials);
+  return out;
+}
+
+}  // namespace bwbench

@@ -1,0 +1,43 @@
+#pragma once
+// The models the benchmark converts, built in code at a fraction of their
+// largest size (divisor 1, 2, 4 or 8), so that growth with size shows.
+
+#include <string>
+#include <vector>
+
+#include "cmp_builder.h"
+
+namespace bwbench {
+
+using bwtest::Bytes;
+
+struct TModelFiles {
+  Bytes Model;      // the CMP image
+  Bytes Materials;  // a material file naming a texture for every material
+};
+
+// The largest legal mesh data block: 65535 vertices, 21845 triangles (the
+// 16-bit reference count holds 65535 references), 342 meshes over 48
+// materials, without a part table. Half the meshes are triangle strips whose
+// corners meet (shared model vertices), half are loose triangles.
+TModelFiles MeshModel(int divisor);
+
+// A compound model of 512 parts in constraint chains eight parts deep, with
+// two levels of detail (two mesh data blocks) and Fix, Rev and Sphere tables.
+TModelFiles CompoundModel(int divisor);
+
+// A large node table: 4096 parts of one small mesh each, every part carrying
+// hardpoint folders as real models do, about 100000 nodes in all.
+TModelFiles NodesModel(int divisor);
+
+struct TModelKind {
+  const char* Name;
+  TModelFiles (*Build)(int divisor);
+};
+inline constexpr TModelKind kModelKinds[] = {
+    {"mesh", MeshModel},
+    {"compound", CompoundModel},
+    {"nodes", NodesModel},
+};
+
+}  // namespace bwbench
