@@ -154,6 +154,34 @@ void PutPair(char* p, uint32_t v) {
 // Decimal digits of v at p; returns the end. Two digits per division, and
 // 32-bit divisions for the values the files hold.
 char* WriteUnsigned(uint64_t v, char* p) {
+  // Most numbers of the files (coordinates, positions, indices) have at most
+  // six digits: straight-line code for them.
+  if (v < 1000000) {
+    const auto w = static_cast<uint32_t>(v);
+    uint32_t head = w;  // the leading one or two digits
+    int pairs = 0;      // the pairs after them
+    if (w >= 10000) {
+      head = w / 10000;
+      pairs = 2;
+    } else if (w >= 100) {
+      head = w / 100;
+      pairs = 1;
+    }
+    if (head >= 10) {
+      PutPair(p, head);
+      p += 2;
+    } else {
+      *p++ = static_cast<char>('0' + head);
+    }
+    if (pairs == 2) {
+      const uint32_t rest = w % 10000;
+      PutPair(p, rest / 100);
+      PutPair(p + 2, rest % 100);
+    } else if (pairs == 1) {
+      PutPair(p, w % 100);
+    }
+    return p + 2 * pairs;
+  }
   // The digit count from the bit length: log10(2) ~ 1233 / 4096, at most
   // one short, which one comparison settles.
   const int estimate = (64 - std::countl_zero(v | 1)) * 1233 >> 12;
