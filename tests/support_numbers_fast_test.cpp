@@ -196,3 +196,38 @@ TEST(NumberTextsFollowTheirRule, IntegersAsTheLibraryWritesThem) {
   }
   EXPECT_EQ(failures, 0);
 }
+
+TEST(NumberTextsFollowTheirRule, ScaledCoordinatesRoundHalfToEven) {
+  // The rule in floating point: the exact product, its floor, and a rest of
+  // one half going to the even neighbour.
+  auto reference = [](float v, float f) {
+    const double product = static_cast<double>(v) * static_cast<double>(f);
+    const double below = std::floor(product);
+    const double rest = product - below;
+    return static_cast<int64_t>(rest > 0.5 || (rest == 0.5 && std::fmod(below, 2.0) != 0) ? below + 1
+                                                                                          : below);
+  };
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<float> coord(-70000.0f, 70000.0f);
+  std::uniform_int_distribution<int> halves(-400000, 400000);
+  const float factors[] = {1000.0f, -1000.0f, 1.0f, 0.001f, 16.0f, 1000000.0f, -3.5f};
+  int mismatches = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const float f = factors[static_cast<size_t>(i) % std::size(factors)];
+    // Random values, and halves that land on ties.
+    for (float v :
+         {coord(gen), static_cast<float>(halves(gen)) / 2.0f, static_cast<float>(halves(gen)) / 2048.0f})
+      if (ScaledCoord(v, f) != reference(v, f) && ++mismatches <= 10)
+        ADD_FAILURE() << v << " x " << f << ": " << ScaledCoord(v, f) << ", the rule gives "
+                      << reference(v, f);
+  }
+  // The largest ties a product of singles can make (near 2^47), and products
+  // from 2^52 on, which take the general path.
+  const std::pair<float, float> edges[] = {{8388607.5f, 16777215.0f},
+                                           {-8388607.5f, 16777213.0f},
+                                           {4503599627370496.0f, 1.0f},
+                                           {-67108864.0f, 67108864.0f},
+                                           {67108860.0f, 67108868.0f}};
+  for (const auto& [v, f] : edges) EXPECT_EQ(ScaledCoord(v, f), reference(v, f)) << v << " x " << f;
+  EXPECT_EQ(mismatches, 0);
+}

@@ -1,7 +1,9 @@
 #include "output/body_generation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "driver/run_state.h"
 #include "output/bod_writer.h"
@@ -58,14 +60,22 @@ std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 
   // MatVec's arithmetic, written out here because it runs for every corner
   // twice: each product summed in extended precision and rounded once to
   // single; then the offset added the same way.
-  const long double x = p.X, y = p.Y, z = p.Z;
   std::array<float, 4> out;
-  for (size_t j = 0; j < 4; ++j) {
-    long double sum = x * m[j];
-    sum += y * m[4 + j];
-    sum += z * m[8 + j];
-    sum += 1.0L * m[12 + j];
-    out[j] = static_cast<float>(sum);
+  if (std::memcmp(m.data(), kIdentity.data(), sizeof m) == 0 && std::isfinite(p.X) && std::isfinite(p.Y) &&
+      std::isfinite(p.Z)) {
+    // The identity (the matrix of most parts) adds only zeros, and the
+    // last zero, +0, turns a zero sum into +0.
+    auto keep = [](float v) { return v == 0.0f ? 0.0f : v; };
+    out = {keep(p.X), keep(p.Y), keep(p.Z), 1.0f};
+  } else {
+    const long double x = p.X, y = p.Y, z = p.Z;
+    for (size_t j = 0; j < 4; ++j) {
+      long double sum = x * m[j];
+      sum += y * m[4 + j];
+      sum += z * m[8 + j];
+      sum += 1.0L * m[12 + j];
+      out[j] = static_cast<float>(sum);
+    }
   }
   for (size_t j = 0; j < 3; ++j)
     out[j] = static_cast<float>(static_cast<long double>(out[j]) + static_cast<long double>(offset[j]));

@@ -307,6 +307,15 @@ int64_t ScaledCoord(float value, float factor) {
   // The product of two singles is exact in double.
   const double product = static_cast<double>(value) * static_cast<double>(factor);
   if (!std::isfinite(product)) throw EInvalidOp("coordinate is not a finite number");
+  // Below 2^52 in magnitude the integer part fits an int64 exactly: the
+  // same rounding in integer steps, without the library's floor and fmod.
+  if (std::fabs(product) < 4503599627370496.0) {
+    auto whole = static_cast<int64_t>(product);  // toward zero
+    if (static_cast<double>(whole) > product) --whole;
+    const double rest = product - static_cast<double>(whole);  // exact, in [0, 1)
+    if (rest > 0.5 || (rest == 0.5 && (whole & 1) != 0)) ++whole;
+    return whole;
+  }
   const double below = std::floor(product);
   const double frac = product - below;  // exact
   double rounded = below;
