@@ -25,6 +25,14 @@ constexpr std::string_view kEndOfBody =
 // with six texture texts at their widest) stays far below the capacity.
 class TLine {
  public:
+  // Literals are copied with their size known here, so the copy is a few
+  // moves instead of a library call.
+  template <size_t N>
+  TLine& Text(const char (&s)[N]) {
+    std::memcpy(FBuf + FLen, s, N - 1);
+    FLen += N - 1;
+    return *this;
+  }
   TLine& Text(std::string_view s) {
     std::memcpy(FBuf + FLen, s.data(), s.size());
     FLen += s.size();
