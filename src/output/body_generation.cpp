@@ -44,25 +44,16 @@ int64_t EndMesh(const TMeshGroup& group) {
   return int64_t{group.BegMesh} + (group.MeshCnt > 0 ? group.MeshCnt : 0);
 }
 
-void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
-  tri.UA = corner[0]->U;
-  tri.VA = corner[0]->V;
-  tri.UB = corner[1]->U;
-  tri.VB = corner[1]->V;
-  tri.UC = corner[2]->U;
-  tri.VC = corner[2]->V;
-}
+bool IsIdentity(const TMatrix& m) { return std::memcmp(m.data(), kIdentity.data(), sizeof m) == 0; }
 
-}  // namespace
-
-std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 4>& offset,
-                                     const TMatrix& m) {
+// TransformVertex, told whether m is the identity (asked once per part).
+std::array<float, 4> PlaceVertex(const TVertRec& p, const std::array<float, 4>& offset, const TMatrix& m,
+                                 bool identity) {
   // MatVec's arithmetic, written out here because it runs for every corner
   // twice: each product summed in extended precision and rounded once to
   // single; then the offset added the same way.
   std::array<float, 4> out;
-  if (std::memcmp(m.data(), kIdentity.data(), sizeof m) == 0 && std::isfinite(p.X) && std::isfinite(p.Y) &&
-      std::isfinite(p.Z)) {
+  if (identity && std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z)) {
     // The identity (the matrix of most parts) adds only zeros, and the
     // last zero, +0, turns a zero sum into +0.
     auto keep = [](float v) { return v == 0.0f ? 0.0f : v; };
@@ -80,6 +71,22 @@ std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 
   for (size_t j = 0; j < 3; ++j)
     out[j] = static_cast<float>(static_cast<long double>(out[j]) + static_cast<long double>(offset[j]));
   return out;
+}
+
+void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
+  tri.UA = corner[0]->U;
+  tri.VA = corner[0]->V;
+  tri.UB = corner[1]->U;
+  tri.VB = corner[1]->V;
+  tri.UC = corner[2]->U;
+  tri.VC = corner[2]->V;
+}
+
+}  // namespace
+
+std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 4>& offset,
+                                     const TMatrix& m) {
+  return PlaceVertex(p, offset, m, IsIdentity(m));
 }
 
 void GenerateBodies(TRun& run, int32_t n) {
@@ -110,6 +117,7 @@ void GenerateBodies(TRun& run, int32_t n) {
 
     const int64_t firstMesh = group.BegMesh;
     const int64_t endMesh = EndMesh(group);
+    const bool identity = IsIdentity(group.Mtx);
     const size_t partCorners = CornersOf(run.MeshList, firstMesh, endMesh);
     run.PartVertList.ReserveIndexed(partCorners);
     run.PartTriList.Reserve(partCorners / 3);
@@ -143,7 +151,7 @@ void GenerateBodies(TRun& run, int32_t n) {
         for (int c = 0; c < 3; ++c) {
           const int32_t idx = CheckIndex(run, mesh.StartVertex + cornerIdx[c], 0, last);
           corner[c] = &run.VertList[idx];
-          const auto p = TransformVertex(*corner[c], offset, group.Mtx);
+          const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
           pos[c] = VertexPos(AddModelVert(run, modelMat, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
         }
         TTriRec& modelTri = AddModelTri(run, pos[0], pos[1], pos[2]);
@@ -152,7 +160,7 @@ void GenerateBodies(TRun& run, int32_t n) {
         modelTri.MeshSeq = meshOrd;
 
         for (int c = 0; c < 3; ++c) {
-          const auto p = TransformVertex(*corner[c], partOffset, group.Mtx);
+          const auto p = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
           pos[c] = VertexPos(AddPartVert(run, partMeshOrd, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
         }
         TTriRec& partTri = AddPartTri(run, pos[0], pos[1], pos[2]);
