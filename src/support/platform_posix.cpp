@@ -1,4 +1,5 @@
 #include "support/platform.h"
+#include "support/text_helpers.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -29,11 +30,6 @@ int Fd(TFileHandle file) { return static_cast<int>(file); }
 // one the program means, and the temporary name of an output would be its
 // final name. Such a name names no file.
 bool NamesNoFile(const std::string& path) { return path.find('\0') != std::string::npos; }
-
-void Put2(std::string& out, int v) {
-  out.push_back(static_cast<char>('0' + (v / 10) % 10));
-  out.push_back(static_cast<char>('0' + v % 10));
-}
 
 }  // namespace
 
@@ -192,23 +188,8 @@ std::string LocalDateTimeText() {
   const std::time_t now = std::time(nullptr);
   std::tm tmNow{};
   if (::localtime_r(&now, &tmNow) == nullptr) return {};
-  std::string out;
-  const int year = tmNow.tm_year + 1900;
-  if (year < 0 || year > 9999) return {};
-  Put2(out, year / 100);
-  Put2(out, year % 100);
-  out.push_back('-');
-  Put2(out, tmNow.tm_mon + 1);
-  out.push_back('-');
-  Put2(out, tmNow.tm_mday);
-  if (tmNow.tm_hour == 0 && tmNow.tm_min == 0 && tmNow.tm_sec == 0) return out;
-  out.push_back(' ');
-  Put2(out, tmNow.tm_hour);
-  out.push_back(':');
-  Put2(out, tmNow.tm_min);
-  out.push_back(':');
-  Put2(out, tmNow.tm_sec);
-  return out;
+  return DateTimeText(tmNow.tm_year + 1900, tmNow.tm_mon + 1, tmNow.tm_mday, tmNow.tm_hour, tmNow.tm_min,
+                      tmNow.tm_sec);
 }
 
 }  // namespace bw::plat

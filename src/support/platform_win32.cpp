@@ -109,11 +109,6 @@ HANDLE OpenFile(const std::string& path, DWORD access, DWORD share, DWORD dispos
 // One transfer is at most a DWORD; larger requests go in pieces.
 constexpr int64_t kChunk = int64_t{1} << 30;
 
-void Put2(std::string& out, int v) {
-  out.push_back(static_cast<char>('0' + (v / 10) % 10));
-  out.push_back(static_cast<char>('0' + v % 10));
-}
-
 // Identity of an existing file or folder; false when it cannot be opened.
 bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   if (NamesNoFile(path)) return false;
@@ -264,23 +259,7 @@ uint32_t ProcessId() {
 std::string LocalDateTimeText() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
-  std::string out;
-  const int year = now.wYear;
-  if (year > 9999) return {};
-  Put2(out, year / 100);
-  Put2(out, year % 100);
-  out.push_back('-');
-  Put2(out, now.wMonth);
-  out.push_back('-');
-  Put2(out, now.wDay);
-  if (now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0) return out;
-  out.push_back(' ');
-  Put2(out, now.wHour);
-  out.push_back(':');
-  Put2(out, now.wMinute);
-  out.push_back(':');
-  Put2(out, now.wSecond);
-  return out;
+  return DateTimeText(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
 }  // namespace bw::plat

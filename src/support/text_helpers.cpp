@@ -81,6 +81,14 @@ std::string_view TrimControl(std::string_view s) {
   return s.substr(b, e - b);
 }
 
+std::string DateTimeText(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 0 || year > 9999) return {};
+  const auto two = [](int v) { return PadLeft(IntText(v), 2, '0'); };
+  std::string out = two(year / 100) + two(year % 100) + "-" + two(month) + "-" + two(day);
+  if (hour == 0 && minute == 0 && second == 0) return out;
+  return out + " " + two(hour) + ":" + two(minute) + ":" + two(second);
+}
+
 std::string IntText(int64_t v) {
   char buf[24];
   const auto res = std::to_chars(buf, buf + sizeof buf, v);

@@ -22,6 +22,10 @@ bool SameName(std::string_view a, std::string_view b);
 // Removes the characters of codes 0 to 32 at both ends.
 std::string_view TrimControl(std::string_view s);
 
+// "YYYY-MM-DD HH:MM:SS"; the time part is left out at exactly midnight, and
+// a year outside 0..9999 gives the empty text.
+std::string DateTimeText(int year, int month, int day, int hour, int minute, int second);
+
 // Decimal text of an integer, locale-free.
 std::string IntText(int64_t v);
 std::string UIntText(uint64_t v);
