@@ -28,7 +28,8 @@ uint16_t VertexPos(int32_t pos) {
 
 // The corners the meshes firstMesh .. endMesh - 1 hand to a vertex list, or
 // as many vertices as a body can hold when that is fewer: room enough for
-// a working list to fill without growing.
+// a part's working list to fill without growing. It visits no more meshes
+// than the placing of the part does, which charges each to the work bound.
 size_t CornersOf(const TMeshList& meshes, int64_t firstMesh, int64_t endMesh) {
   constexpr size_t kMaxVertices = kMaxVertexPos + 1;
   size_t corners = 0;
@@ -94,17 +95,12 @@ void GenerateBodies(TRun& run, int32_t n) {
   run.ModelTriList.FreeAll();
   run.ModelMatrList.FreeAll();
   for (const TMeshRec& mesh : run.MeshList) AddModelMatr(run, mesh.Material);
-  size_t modelCorners = 0;
-  for (const TMeshGroup& group : run.MeshGroups) {
-    modelCorners += CornersOf(run.MeshList, group.BegMesh, EndMesh(group));
-    if (modelCorners > kMaxVertexPos) {
-      modelCorners = kMaxVertexPos + 1;
-      break;
-    }
-  }
+  // Room for every triangle of the block placed once, as far as a body can
+  // hold it. A guess from the block alone: asking every part would cost, for
+  // a file whose parts all name every mesh, more than the work this block is
+  // allowed; the lists grow past the guess when parts share meshes.
+  const size_t modelCorners = std::min<size_t>(3 * static_cast<size_t>(run.TriList.Count()), kMaxVertexPos + 1);
   run.ModelVertList.ReserveIndexed(modelCorners);
-  // Every corner triple becomes one triangle; past a body's worth the lists
-  // grow as they fill.
   run.ModelTriList.Reserve(modelCorners / 3);
 
   int32_t meshOrd = 0;
