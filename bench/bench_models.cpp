@@ -80,36 +80,15 @@ class TBlock {
   uint16_t FVertexCount = 0;
 };
 
-// A box with four corners per face, so that each face has its own texture
-// coordinates: 24 vertices, 12 triangles.
+// A box with four corners per face: 24 vertices, 12 triangles.
 void AddBox(TBlock& block, int material, std::array<float, 3> c, std::array<float, 3> s) {
   block.BeginMesh(material);
-  const float hx = s[0] / 2, hy = s[1] / 2, hz = s[2] / 2;
-  const float faces[6][4][3] = {
-      {{+hx, -hy, -hz}, {+hx, +hy, -hz}, {+hx, +hy, +hz}, {+hx, -hy, +hz}},
-      {{-hx, -hy, +hz}, {-hx, +hy, +hz}, {-hx, +hy, -hz}, {-hx, -hy, -hz}},
-      {{-hx, +hy, -hz}, {-hx, +hy, +hz}, {+hx, +hy, +hz}, {+hx, +hy, -hz}},
-      {{-hx, -hy, +hz}, {-hx, -hy, -hz}, {+hx, -hy, -hz}, {+hx, -hy, +hz}},
-      {{-hx, -hy, +hz}, {+hx, -hy, +hz}, {+hx, +hy, +hz}, {-hx, +hy, +hz}},
-      {{+hx, -hy, -hz}, {-hx, -hy, -hz}, {-hx, +hy, -hz}, {+hx, +hy, -hz}},
-  };
-  const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-  for (const auto& face : faces) {
+  for (const auto& face : BoxFaces(c, s)) {
     uint16_t k[4];
-    for (int i = 0; i < 4; ++i)
-      k[i] = block.Vertex(c[0] + face[i][0], c[1] + face[i][1], c[2] + face[i][2], uv[i][0], uv[i][1]);
+    for (int i = 0; i < 4; ++i) k[i] = block.Vertex(face[i].X, face[i].Y, face[i].Z, face[i].U, face[i].V);
     block.Triangle(k[0], k[1], k[2]);
     block.Triangle(k[0], k[2], k[3]);
   }
-}
-
-// The nine stored floats of a rotation given by the rows of its row-vector
-// matrix: they are kept column by column.
-std::array<float, 9> Stored(const float r[3][3]) {
-  std::array<float, 9> m{};
-  for (int row = 0; row < 3; ++row)
-    for (int col = 0; col < 3; ++col) m[static_cast<size_t>(3 * col + row)] = r[row][col];
-  return m;
 }
 
 // Quarter turns about x, y and z, and no turn.
@@ -119,10 +98,10 @@ std::array<float, 9> QuarterTurn(int which) {
   static const float kAboutY[3][3] = {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}};
   static const float kAboutZ[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
   switch (which % 4) {
-    case 1: return Stored(kAboutX);
-    case 2: return Stored(kAboutY);
-    case 3: return Stored(kAboutZ);
-    default: return Stored(kNone);
+    case 1: return StoredRotation(kAboutX);
+    case 2: return StoredRotation(kAboutY);
+    case 3: return StoredRotation(kAboutZ);
+    default: return StoredRotation(kNone);
   }
 }
 

@@ -191,6 +191,25 @@ Bytes VertexRecord(uint32_t size, float x, float y, float z, float u, float v) {
   return b;
 }
 
+std::array<std::array<TCorner, 4>, 6> BoxFaces(std::array<float, 3> c, std::array<float, 3> s, float uvScale) {
+  const float hx = s[0] / 2, hy = s[1] / 2, hz = s[2] / 2;
+  const float faces[6][4][3] = {
+      {{+hx, -hy, -hz}, {+hx, +hy, -hz}, {+hx, +hy, +hz}, {+hx, -hy, +hz}},
+      {{-hx, -hy, +hz}, {-hx, +hy, +hz}, {-hx, +hy, -hz}, {-hx, -hy, -hz}},
+      {{-hx, +hy, -hz}, {-hx, +hy, +hz}, {+hx, +hy, +hz}, {+hx, +hy, -hz}},
+      {{-hx, -hy, +hz}, {-hx, -hy, -hz}, {+hx, -hy, -hz}, {+hx, -hy, +hz}},
+      {{-hx, -hy, +hz}, {+hx, -hy, +hz}, {+hx, +hy, +hz}, {-hx, +hy, +hz}},
+      {{+hx, -hy, -hz}, {-hx, -hy, -hz}, {-hx, +hy, -hz}, {+hx, +hy, -hz}},
+  };
+  const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  std::array<std::array<TCorner, 4>, 6> out{};
+  for (size_t f = 0; f < 6; ++f)
+    for (size_t k = 0; k < 4; ++k)
+      out[f][k] = {c[0] + faces[f][k][0], c[1] + faces[f][k][1], c[2] + faces[f][k][2], uv[k][0] * uvScale,
+                   uv[k][1] * uvScale};
+  return out;
+}
+
 uint32_t TestNameHash(const std::string& name) {
   uint32_t table[256];
   for (uint32_t i = 0; i < 256; ++i) {

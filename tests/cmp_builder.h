@@ -4,6 +4,7 @@
 // pre-order with folders before their children, name table, data area), and
 // helpers lay out mesh data blocks.
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -99,6 +100,16 @@ Bytes BuildMeshBlock(const TBlockSpec& spec);
 // with position and texture coordinate; the other fields get recognisable
 // values (normal 0,0,1; colour 0xFF102030; second U, V 7, 8).
 Bytes VertexRecord(uint32_t size, float x, float y, float z, float u, float v);
+
+// The corners of a box of the given centre and size: six faces of four
+// corners each, counter-clockwise seen from outside, with texture
+// coordinates (0,0), (1,0), (1,1), (0,1) times uvScale. Four corners per face
+// give each face its own texture coordinates.
+struct TCorner {
+  float X, Y, Z, U, V;
+};
+std::array<std::array<TCorner, 4>, 6> BoxFaces(std::array<float, 3> centre, std::array<float, 3> size,
+                                               float uvScale = 1);
 
 // The hash the program uses for names (CRC-32 with an arithmetic shift),
 // written here independently for the tests.

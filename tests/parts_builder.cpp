@@ -78,4 +78,11 @@ std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& spec) {
   return root;
 }
 
+std::array<float, 9> StoredRotation(const float rows[3][3]) {
+  std::array<float, 9> m{};
+  for (int row = 0; row < 3; ++row)
+    for (int col = 0; col < 3; ++col) m[static_cast<size_t>(3 * col + row)] = rows[row][col];
+  return m;
+}
+
 }  // namespace bwtest

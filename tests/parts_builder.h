@@ -36,6 +36,10 @@ struct TConsSpec {
 Bytes ConsRecord(TConsLayout layout, const TConsSpec& rec);  // 176, 208 or 212 bytes
 Bytes ConsTable(TConsLayout layout, const std::vector<TConsSpec>& records);
 
+// The nine stored floats of a rotation given by the rows of its row-vector
+// matrix: they are kept column by column.
+std::array<float, 9> StoredRotation(const float rows[3][3]);
+
 // A compound model: one mesh data block under VMeshLibrary\<LodName>, a
 // Cmpnd folder with one child per part and a Cons folder, and a file-name
 // node per part holding its part reference.

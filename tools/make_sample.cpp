@@ -23,33 +23,20 @@ struct TMeshGeom {
   uint16_t VertexCount = 0;
 };
 
-// A box of the given centre and size: four vertices per face, so that each
-// face carries its own texture coordinates.
 TMeshGeom Box(const std::string& material, std::array<float, 3> c, std::array<float, 3> s, float uvScale) {
   TMeshGeom g;
   g.Material = material;
-  const float hx = s[0] / 2, hy = s[1] / 2, hz = s[2] / 2;
-  // Each face: four corners counter-clockwise seen from outside.
-  const float faces[6][4][3] = {
-      {{+hx, -hy, -hz}, {+hx, +hy, -hz}, {+hx, +hy, +hz}, {+hx, -hy, +hz}},
-      {{-hx, -hy, +hz}, {-hx, +hy, +hz}, {-hx, +hy, -hz}, {-hx, -hy, -hz}},
-      {{-hx, +hy, -hz}, {-hx, +hy, +hz}, {+hx, +hy, +hz}, {+hx, +hy, -hz}},
-      {{-hx, -hy, +hz}, {-hx, -hy, -hz}, {+hx, -hy, -hz}, {+hx, -hy, +hz}},
-      {{-hx, -hy, +hz}, {+hx, -hy, +hz}, {+hx, +hy, +hz}, {-hx, +hy, +hz}},
-      {{+hx, -hy, -hz}, {-hx, -hy, -hz}, {-hx, +hy, -hz}, {+hx, +hy, -hz}},
-  };
-  const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-  for (int f = 0; f < 6; ++f) {
-    const auto base = static_cast<uint16_t>(4 * f);
-    for (int k = 0; k < 4; ++k) {
-      const Bytes v = VertexRecord(32, c[0] + faces[f][k][0], c[1] + faces[f][k][1], c[2] + faces[f][k][2],
-                                   uv[k][0] * uvScale, uv[k][1] * uvScale);
+  uint16_t base = 0;
+  for (const auto& face : BoxFaces(c, s, uvScale)) {
+    for (const TCorner& k : face) {
+      const Bytes v = VertexRecord(32, k.X, k.Y, k.Z, k.U, k.V);
       g.Vertices.insert(g.Vertices.end(), v.begin(), v.end());
     }
     g.Triangles.push_back({base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2)});
     g.Triangles.push_back({base, static_cast<uint16_t>(base + 2), static_cast<uint16_t>(base + 3)});
+    base = static_cast<uint16_t>(base + 4);
   }
-  g.VertexCount = 24;
+  g.VertexCount = base;
   return g;
 }
 
@@ -89,15 +76,6 @@ TNodeSpec Level(const std::string& name, Bytes ref) {
   return Folder(name, {Folder("VMeshPart", {Leaf("VMeshRef", std::move(ref))})});
 }
 
-// The stored nine floats of a rotation given as the rows of its row-vector
-// matrix: they are kept column by column.
-std::array<float, 9> Stored(const float r[3][3]) {
-  std::array<float, 9> m{};
-  for (int row = 0; row < 3; ++row)
-    for (int col = 0; col < 3; ++col) m[static_cast<size_t>(3 * col + row)] = r[row][col];
-  return m;
-}
-
 Bytes SampleModel() {
   // Level 0: hull (three meshes, two sharing a material), tower, arm, light.
   const std::vector<TMeshGeom> lod0 = {
@@ -124,7 +102,7 @@ Bytes SampleModel() {
   tower.RootName = "Root";
   tower.PartName = "Tower";
   tower.Origin = {0.5f, 0.5f, 0};
-  tower.Mtx = Stored(aboutY);
+  tower.Mtx = StoredRotation(aboutY);
   TConsSpec light;
   light.RootName = "Arm";
   light.PartName = "Light";
@@ -133,7 +111,7 @@ Bytes SampleModel() {
   arm.RootName = "Tower";
   arm.PartName = "Arm";
   arm.Origin = {0, 1.5f, 0};
-  arm.Mtx = Stored(aboutZ);
+  arm.Mtx = StoredRotation(aboutZ);
   arm.Unk1 = {0, 0, 1};
   arm.Unk2 = {-1.5f, 1.5f, 0, 0, 0, 0};
 
