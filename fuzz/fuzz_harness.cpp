@@ -24,14 +24,17 @@ std::string LastLine(const std::string& console) {
   if (console.empty()) return {};
   const size_t end = console.back() == '\n' ? console.size() - 1 : console.size();
   const size_t start = console.rfind('\n', end == 0 ? 0 : end - 1);
-  return console.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+  return console.substr(start == std::string::npos ? 0 : start + 1,
+                        end - (start == std::string::npos ? 0 : start + 1));
 }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool StartsWith(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
+bool StartsWith(const std::string& s, const std::string& head) {
+  return s.compare(0, head.size(), head) == 0;
+}
 
 // The last console line of a run that ended with status 1.
 bool KnownFailure(const std::string& line) {
@@ -55,8 +58,12 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes SampleModel() { return ReadFile(BODWRIGHT_SOURCE_DIR "/examples/sample.cmp"); }
-Bytes SampleMaterials() { return ReadFile(BODWRIGHT_SOURCE_DIR "/examples/sample.mat"); }
+Bytes SampleModel() {
+  return ReadFile(BODWRIGHT_SOURCE_DIR "/examples/sample.cmp");
+}
+Bytes SampleMaterials() {
+  return ReadFile(BODWRIGHT_SOURCE_DIR "/examples/sample.mat");
+}
 
 TScratch::TScratch() {
   FRoot = fs::temp_directory_path() / ("bodwright-fuzz-" + std::to_string(::getpid()));
@@ -84,7 +91,8 @@ int TScratch::Run(const std::vector<std::string>& args) {
     run.Console.Capture = &console;
     status = bw::RunProgram(run, (FProg / "bodwright").string(), args);
   }
-  if (status != bw::kExitOk && status != bw::kExitFailure) Fail("exit status " + std::to_string(status), console);
+  if (status != bw::kExitOk && status != bw::kExitFailure)
+    Fail("exit status " + std::to_string(status), console);
   if (status == bw::kExitFailure && !KnownFailure(LastLine(console)))
     Fail("status 1 without a known failure line", console);
   // Whatever the outcome, no temporary file may be left behind. (The

@@ -28,7 +28,8 @@ Bytes QuadBlock(uint32_t vertexSize, size_t meshes) {
   spec.VertexSize = vertexSize;
   for (size_t m = 0; m < meshes; ++m) {
     const auto base = static_cast<uint16_t>(4 * m);
-    spec.Meshes.push_back({TestNameHash("Mat" + std::to_string(m)), base, static_cast<uint16_t>(base + 3), 6});
+    spec.Meshes.push_back(
+        {TestNameHash("Mat" + std::to_string(m)), base, static_cast<uint16_t>(base + 3), 6});
     spec.Triangles.push_back({0, 1, 2});
     spec.Triangles.push_back({0, 2, 3});
     const float d = static_cast<float>(m);
@@ -90,8 +91,9 @@ int main(int argc, char** argv) {
   models.emplace_back("loose36.cmp", Chain(TConsLayout::Fixed, "Loose", 36));
   models.emplace_back("pris44.cmp", Chain(TConsLayout::Revolute, "Pris", 44));
   models.emplace_back("unnamed20.cmp", Chain(TConsLayout::Sphere, "Other", 20));
-  models.emplace_back("plain12.cmp",
-                      BuildUtf({Folder("VMeshLibrary", {Folder("plain.lod0.vms", {Leaf("VMeshData", QuadBlock(12, 2))})})}));
+  models.emplace_back(
+      "plain12.cmp",
+      BuildUtf({Folder("VMeshLibrary", {Folder("plain.lod0.vms", {Leaf("VMeshData", QuadBlock(12, 2))})})}));
   bool ok = true;
   for (const auto& [name, bytes] : models) ok = Write(convertDir + "/" + name, bytes) && ok;
 

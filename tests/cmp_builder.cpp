@@ -179,19 +179,49 @@ Bytes VertexRecord(uint32_t size, float x, float y, float z, float u, float v) {
     PutF32(b, 1);
   };
   switch (size) {
-    case 32: normal(); PutF32(b, u); PutF32(b, v); break;
-    case 40: normal(); PutF32(b, u); PutF32(b, v); PutF32(b, 7); PutF32(b, 8); break;
-    case 24: PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); break;
-    case 36: normal(); PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); break;
-    case 44: normal(); PutU32(b, 0xFF102030); PutF32(b, u); PutF32(b, v); PutF32(b, 7); PutF32(b, 8); break;
-    case 20: PutF32(b, u); PutF32(b, v); break;
+    case 32:
+      normal();
+      PutF32(b, u);
+      PutF32(b, v);
+      break;
+    case 40:
+      normal();
+      PutF32(b, u);
+      PutF32(b, v);
+      PutF32(b, 7);
+      PutF32(b, 8);
+      break;
+    case 24:
+      PutU32(b, 0xFF102030);
+      PutF32(b, u);
+      PutF32(b, v);
+      break;
+    case 36:
+      normal();
+      PutU32(b, 0xFF102030);
+      PutF32(b, u);
+      PutF32(b, v);
+      break;
+    case 44:
+      normal();
+      PutU32(b, 0xFF102030);
+      PutF32(b, u);
+      PutF32(b, v);
+      PutF32(b, 7);
+      PutF32(b, 8);
+      break;
+    case 20:
+      PutF32(b, u);
+      PutF32(b, v);
+      break;
     case 12: break;
     default: throw std::logic_error("no such vertex layout");
   }
   return b;
 }
 
-std::array<std::array<TCorner, 4>, 6> BoxFaces(std::array<float, 3> c, std::array<float, 3> s, float uvScale) {
+std::array<std::array<TCorner, 4>, 6> BoxFaces(std::array<float, 3> c, std::array<float, 3> s,
+                                               float uvScale) {
   const float hx = s[0] / 2, hy = s[1] / 2, hz = s[2] / 2;
   const float faces[6][4][3] = {
       {{+hx, -hy, -hz}, {+hx, +hy, -hz}, {+hx, +hy, +hz}, {+hx, -hy, +hz}},

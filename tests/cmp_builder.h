@@ -52,7 +52,9 @@ inline constexpr size_t kNodeBlockOffsetAt = 0x08;
 inline constexpr size_t kNodeBlockSizeAt = 0x0C;
 inline constexpr size_t kStringBlockOffsetAt = 0x18;
 inline constexpr size_t kDataBlockOffsetAt = 0x24;
-inline constexpr size_t EntryAt(size_t i) { return 0x38 + 44 * i; }
+inline constexpr size_t EntryAt(size_t i) {
+  return 0x38 + 44 * i;
+}
 // Fields within an entry.
 inline constexpr size_t kSiblingAt = 0x00, kNameAt = 0x04, kFlagsAt = 0x08, kChildOrDataAt = 0x10,
                         kDataSizeAt = 0x14, kUsedSizeAt = 0x18;

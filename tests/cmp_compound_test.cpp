@@ -15,7 +15,9 @@ using namespace bwtest;
 
 namespace {
 
-std::string Hex(uint32_t v) { return bw::DWordToHex(v); }
+std::string Hex(uint32_t v) {
+  return bw::DWordToHex(v);
+}
 
 TVMeshRefSpec Ref(uint16_t startMesh, uint16_t meshCount, uint32_t id = 0) {
   TVMeshRefSpec r;

@@ -76,7 +76,9 @@ void AddPlaced(bw::TRun& run, const std::string& part, const std::string& parent
   g.Mtx = mtx;
 }
 
-std::array<float, 3> Position(const bw::TMeshGroup& g) { return {g.X, g.Y, g.Z}; }
+std::array<float, 3> Position(const bw::TMeshGroup& g) {
+  return {g.X, g.Y, g.Z};
+}
 
 }  // namespace
 

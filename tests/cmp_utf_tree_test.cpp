@@ -94,8 +94,8 @@ TEST(UtfTree, TreeStoredInOrderGetsItsLinksAndData) {
 }
 
 TEST(UtfTree, DataBlocksFollowDataSizeAndChildNotTheFlag) {
-  Bytes img = BuildUtfRaw({RawFolder("\\", 1), RawLeaf("zero", 2), RawFolder("flat", 0, 3), RawLeaf("more", 4),
-                           RawLeaf("less")});
+  Bytes img = BuildUtfRaw(
+      {RawFolder("\\", 1), RawLeaf("zero", 2), RawFolder("flat", 0, 3), RawLeaf("more", 4), RawLeaf("less")});
   // A leaf that reserves nothing gets no block whatever it claims to use.
   SetU32(img, EntryAt(1) + kDataSizeAt, 0);
   SetU32(img, EntryAt(1) + kUsedSizeAt, 4);
@@ -148,8 +148,8 @@ TEST(UtfTree, LoopingChainsEndTheirWalks) {
 
   // A loop reached by the parent repairs is damage.
   TNodesList nodes;
-  EXPECT_THROW(ReadUtfImage(BuildUtfRaw({RawFolder("\\", 1), RawFolder("F", 4), RawLeaf("p", 3), RawLeaf("q", 2),
-                                         RawLeaf("r", 2)}),
+  EXPECT_THROW(ReadUtfImage(BuildUtfRaw({RawFolder("\\", 1), RawFolder("F", 4), RawLeaf("p", 3),
+                                         RawLeaf("q", 2), RawLeaf("r", 2)}),
                             nodes),
                ERangeError);
 
@@ -244,17 +244,17 @@ TEST(UtfTree, DamagedImagesAreRangeFailures) {
   };
   const size_t table = GetU32(good, kNodeBlockOffsetAt);
   const auto size = static_cast<uint32_t>(good.size());
-  damaged(kNodeBlockOffsetAt, size);                                     // table beyond the end
-  damaged(kStringBlockOffsetAt, size);                                   // names beyond the end
-  damaged(kStringBlockOffsetAt, 0xFFFFFFFFu);                            // name offset sum overflows
-  damaged(table + 44 * 2 + kNameAt, size);                               // one name beyond the end
-  damaged(kDataBlockOffsetAt, size);                                     // data beyond the end
-  damaged(kDataBlockOffsetAt, 0xFFFFFFF0u);                              // data offset sum overflows
+  damaged(kNodeBlockOffsetAt, size);           // table beyond the end
+  damaged(kStringBlockOffsetAt, size);         // names beyond the end
+  damaged(kStringBlockOffsetAt, 0xFFFFFFFFu);  // name offset sum overflows
+  damaged(table + 44 * 2 + kNameAt, size);     // one name beyond the end
+  damaged(kDataBlockOffsetAt, size);           // data beyond the end
+  damaged(kDataBlockOffsetAt, 0xFFFFFFF0u);    // data offset sum overflows
   damaged(table + 44 * 3 + kChildOrDataAt, size - GetU32(good, kDataBlockOffsetAt) - 1);  // data over the end
-  damaged(table + 44 * 3 + kUsedSizeAt, 0x80000000u);                    // 2 GB or more
-  damaged(table + 44 * 1 + kChildOrDataAt, 44 * 4);                      // child outside the table
-  damaged(table + 44 * 1 + kSiblingAt, 44 * 4);                          // sibling outside the table
-  damaged(kNodeBlockOffsetAt, 0xFFFFFFF0u);                              // entry offset sum overflows
+  damaged(table + 44 * 3 + kUsedSizeAt, 0x80000000u);                                     // 2 GB or more
+  damaged(table + 44 * 1 + kChildOrDataAt, 44 * 4);  // child outside the table
+  damaged(table + 44 * 1 + kSiblingAt, 44 * 4);      // sibling outside the table
+  damaged(kNodeBlockOffsetAt, 0xFFFFFFF0u);          // entry offset sum overflows
 
   // A name without NUL stops at the end of the image.
   Bytes unterminated = good;

@@ -118,7 +118,8 @@ TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {
   std::string console;
   bw::TRun run;
   run.Console.Capture = &console;
-  WriteFileText(dir.File("bodwright.ini"), "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
+  WriteFileText(dir.File("bodwright.ini"),
+                "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
   ASSERT_EQ(bw::StartUp(run, dir.File("bodwright"), {input}), -1) << console;
   EXPECT_EQ(run.Names.InpFileName, input);
   EXPECT_EQ(run.Names.BodBaseName, input);
@@ -153,7 +154,8 @@ TEST(OverwriteGuard, LogThatIsAHardLinkToTheMaterialFileIsRefused) {
   const int status =
       RunInProcess(dir.Path(), "[system]\nGenMesh=.txt, ON\nGenLog=.log, ON\n", {input, mat}, console);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(console, kBannerLine + "  Error : output file " + dir.File("ship.log") + " would overwrite an input file.\n");
+  EXPECT_EQ(console, kBannerLine + "  Error : output file " + dir.File("ship.log") +
+                         " would overwrite an input file.\n");
   EXPECT_EQ(ReadFileText(mat), "materials");
 }
 
@@ -165,7 +167,8 @@ TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
     GTEST_SKIP() << "no German locale on this machine";
   TTempDir dir;
   const std::string input = dir.File("box.cmp");
-  WriteFileBytes(input, BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", TriangleBlock(0.25f, 0.5f, 0.125f))})}));
+  WriteFileBytes(input,
+                 BuildUtf({Folder("box.lod0.vms", {Leaf("VMeshData", TriangleBlock(0.25f, 0.5f, 0.125f))})}));
   std::string console;
   const int status = RunInProcess(dir.Path(), kAllOnIni, {input}, console);
   std::setlocale(LC_ALL, saved.c_str());
@@ -182,13 +185,16 @@ TEST(Conversion, BlocksAreNumberedAndAFailureStopsTheLoop) {
   const std::string input = dir.File("ship.cmp");
   Bytes broken = TriangleBlock();
   broken.resize(broken.size() - 40);  // vertex records of 18 bytes: no layout
-  WriteFileBytes(input, BuildUtf({Folder("VMeshLibrary", {Folder("Ship.LOD0.vms", {Leaf("VMeshData", TriangleBlock())}),
-                                                          Folder("ship.lod1.vms", {Leaf("VMeshData", broken)}),
-                                                          Folder("ship.lod2.vms", {Leaf("VMeshData", TriangleBlock())})})}));
+  WriteFileBytes(
+      input,
+      BuildUtf({Folder("VMeshLibrary", {Folder("Ship.LOD0.vms", {Leaf("VMeshData", TriangleBlock())}),
+                                        Folder("ship.lod1.vms", {Leaf("VMeshData", broken)}),
+                                        Folder("ship.lod2.vms", {Leaf("VMeshData", TriangleBlock())})})}));
   std::string console;
   const int status = RunInProcess(dir.Path(), "[system]\nGenBod=.bod, ON\n", {input}, console);
   const std::string size = std::to_string(TriangleBlock().size());
-  EXPECT_EQ(console, kBannerLine + "  0: ship.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size +
+  EXPECT_EQ(console, kBannerLine + "  0: ship.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') +
+                         size +
                          ";   Meshes = 1\n  1: ship.lod1.vms\n  Error: unknown structure/format tables!\n"
                          "  Error! Unknown structure/format tables or file damage!\n");
   EXPECT_EQ(status, 1);

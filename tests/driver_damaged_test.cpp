@@ -8,9 +8,9 @@
 #include <array>
 #include <random>
 
+#include "cmp_builder.h"
 #include "driver/driver.h"
 #include "driver/run_state.h"
-#include "cmp_builder.h"
 #include "test_support.h"
 
 using namespace bwtest;
@@ -57,7 +57,8 @@ class TDamageRunner {
     std::string fault;
     const std::string last = LastLine(console);
     if (status == 1) {
-      const bool emptyFile = model.empty() && last == "Cannot read file \"" + FDir.File("sample.cmp") + "\". The file is empty.";
+      const bool emptyFile =
+          model.empty() && last == "Cannot read file \"" + FDir.File("sample.cmp") + "\". The file is empty.";
       if (last != kDamage && last != kNoMesh && !emptyFile) fault = "status 1 ending with: " + last;
     } else if (status != 0) {
       fault = "status " + std::to_string(status);
@@ -68,7 +69,8 @@ class TDamageRunner {
       const std::string name = entry.path().filename().string();
       if (name == "prog" || name == "sample.cmp" || name == "sample.mat") continue;
       const fs::path ext = entry.path().extension();
-      if (fault.empty() && (ext == ".bod" || ext == ".txt") && !EndsWith(ReadFileText(entry.path().string()), kEndOfBody))
+      if (fault.empty() && (ext == ".bod" || ext == ".txt") &&
+          !EndsWith(ReadFileText(entry.path().string()), kEndOfBody))
         fault = name + " is not complete";
       if (fault.empty() && ext != ".bod" && ext != ".txt" && ext != ".log" && ext != ".dbg")
         fault = name + " left behind";
@@ -81,7 +83,9 @@ class TDamageRunner {
   TTempDir FDir;
 };
 
-Bytes Sample() { return ReadFileBytes((kSourceDir / "examples" / "sample.cmp").string()); }
+Bytes Sample() {
+  return ReadFileBytes((kSourceDir / "examples" / "sample.cmp").string());
+}
 
 // Cuts the sample at every length in [from, to).
 void CheckCuts(size_t from, size_t to) {
@@ -89,15 +93,17 @@ void CheckCuts(size_t from, size_t to) {
   TDamageRunner runner;
   int failures = 0;
   for (size_t length = from; length < to && length < sample.size(); ++length) {
-    const std::string fault = runner.Check(Bytes(sample.begin(), sample.begin() + static_cast<ptrdiff_t>(length)));
+    const std::string fault =
+        runner.Check(Bytes(sample.begin(), sample.begin() + static_cast<ptrdiff_t>(length)));
     if (!fault.empty() && ++failures <= 5) ADD_FAILURE() << "cut at " << length << ": " << fault;
   }
   EXPECT_EQ(failures, 0);
 }
 
 // Values that damaged counts, sizes and offsets tend to take.
-constexpr std::array<uint32_t, 12> kWords = {0,          1,          0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFF,
-                                             0x10000,    0xFFFFFFFE, 0x7FFFFFF0, 0x00100000, 0x7F800000, 0x7FC00000};
+constexpr std::array<uint32_t, 12> kWords = {0,          1,          0x7FFFFFFF, 0x80000000,
+                                             0xFFFFFFFF, 0xFFFF,     0x10000,    0xFFFFFFFE,
+                                             0x7FFFFFF0, 0x00100000, 0x7F800000, 0x7FC00000};
 
 // `count` mutations of the sample, drawn from a fixed seed with only the
 // generator's raw output, so that they are the same cases everywhere. Even
@@ -146,8 +152,14 @@ TEST(DamagedSample, CutInItsFirstHalf) {
   EXPECT_EQ(runner.Check(Sample()), "");
 }
 
-TEST(DamagedSample, CutInItsSecondHalf) { CheckCuts(Sample().size() / 2, Sample().size()); }
+TEST(DamagedSample, CutInItsSecondHalf) {
+  CheckCuts(Sample().size() / 2, Sample().size());
+}
 
-TEST(DamagedSample, SingleByteMutations) { CheckMutations(20240611u, 1500, true); }
+TEST(DamagedSample, SingleByteMutations) {
+  CheckMutations(20240611u, 1500, true);
+}
 
-TEST(DamagedSample, WordAndMultiByteMutations) { CheckMutations(20240612u, 1500, false); }
+TEST(DamagedSample, WordAndMultiByteMutations) {
+  CheckMutations(20240612u, 1500, false);
+}

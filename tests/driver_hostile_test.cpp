@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
-#include <cstdlib>
 #include <set>
 
 #include "cmp_builder.h"
@@ -157,7 +157,7 @@ TEST(HostileParts, LoopingParentChainStillConverts) {
   EXPECT_EQ(out.Status, 0) << out.Console;
   EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1));
   EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00.bod", "m_00_00.txt", "m_00_01.txt",
-                                               "m_00_02.txt"}));
+                                              "m_00_02.txt"}));
 }
 
 TEST(HostileParts, ConstraintTableOfNoKnownSizeEndsTheConversion) {
@@ -233,8 +233,8 @@ TEST(HostileBlock, MoreThan65536DistinctVerticesInOneList) {
   }
   TConsSpec moved{"Root", "B", {0, 0, 100}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
   spec.ConsTables.push_back(Leaf("Fix", ConsTable(TConsLayout::Fixed, {moved})));
-  const TOutcome out = Convert(BuildUtf(CompoundTree(spec)), nullptr,
-                               "[system]\r\nGenBod=.bod, ON\r\nGenMesh=.txt, ON\r\n");
+  const TOutcome out =
+      Convert(BuildUtf(CompoundTree(spec)), nullptr, "[system]\r\nGenBod=.bod, ON\r\nGenMesh=.txt, ON\r\n");
   EXPECT_EQ(out.Status, 1);
   EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1) + kDamage);
   // The first part's file was complete before the failure.
@@ -362,9 +362,11 @@ TEST(HostileSize, WorkRepeatedBeyondTheLimitEndsTheConversion) {
   const Bytes model = ManyPartsModel(500, 1000);
   const TOutcome parts = Convert(model, nullptr, kAllOnIni, 50000);
   EXPECT_EQ(parts.Status, 1);
-  EXPECT_EQ(parts.Console, kBanner + "  0: m.lod0.vms\n" + BlockLine(SameTriangleBlock(1000).size(), 1) + kDamage);
+  EXPECT_EQ(parts.Console,
+            kBanner + "  0: m.lod0.vms\n" + BlockLine(SameTriangleBlock(1000).size(), 1) + kDamage);
   std::set<std::string> expected = kLogAndDbg;
-  for (int g = 0; g < 48; ++g) expected.insert("m_00_" + std::string(g < 10 ? "0" : "") + std::to_string(g) + ".txt");
+  for (int g = 0; g < 48; ++g)
+    expected.insert("m_00_" + std::string(g < 10 ? "0" : "") + std::to_string(g) + ".txt");
   EXPECT_EQ(parts.Files, expected);
 
   // 300 mesh data nodes share one block's bytes: each block costs 1004 to

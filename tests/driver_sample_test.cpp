@@ -43,7 +43,8 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
     const size_t start = (b == std::string::npos || at == 0) ? 0 : b + 1;
     return s.substr(start, s.find('\n', start) - start);
   };
-  return "line " + std::to_string(line) + ":\n  expected: " + lineAt(expected, i) + "\n  actual:   " + lineAt(actual, i);
+  return "line " + std::to_string(line) + ":\n  expected: " + lineAt(expected, i) +
+         "\n  actual:   " + lineAt(actual, i);
 }
 
 void CopySample(const TTempDir& dir) {
@@ -73,7 +74,8 @@ void CompareWithGolden(const TTempDir& dir, const std::optional<std::string>& co
   }
   std::set<std::string> expectedNames;
   if (fs::exists(kGoldenDir))
-    for (const auto& entry : fs::directory_iterator(kGoldenDir)) expectedNames.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(kGoldenDir))
+      expectedNames.insert(entry.path().filename().string());
   if (!console) expectedNames.erase("console.txt");
   if (!update) {
     EXPECT_EQ(produced, expectedNames);
@@ -84,7 +86,8 @@ void CompareWithGolden(const TTempDir& dir, const std::optional<std::string>& co
   for (const std::string& name : produced) {
     std::string actual = MaskDate(name, ReadFileText(dir.File(name)));
     // Paths inside the texts name the scratch folder; the expected files say "<dir>/".
-    for (size_t at; (at = actual.find(folder)) != std::string::npos;) actual.replace(at, folder.size(), "<dir>/");
+    for (size_t at; (at = actual.find(folder)) != std::string::npos;)
+      actual.replace(at, folder.size(), "<dir>/");
     if (update) {
       WriteFileText((kGoldenDir / name).string(), actual);
       continue;
@@ -125,5 +128,6 @@ TEST(Sample, CommittedFilesAreTheGeneratorsOutput) {
   const auto r = RunProcess(MAKE_SAMPLE_EXE, {dir.Path().string()});
   ASSERT_EQ(r.Status, 0);
   for (const char* name : {"sample.cmp", "sample.mat"})
-    EXPECT_TRUE(ReadFileBytes(dir.File(name)) == ReadFileBytes((kSourceDir / "examples" / name).string())) << name;
+    EXPECT_TRUE(ReadFileBytes(dir.File(name)) == ReadFileBytes((kSourceDir / "examples" / name).string()))
+        << name;
 }

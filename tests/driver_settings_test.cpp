@@ -165,7 +165,8 @@ TEST(Settings, SwitchesAndOrigin) {
 
 TEST(Settings, ScaleFactorLimitsAndMessages) {
   EXPECT_EQ(Load("[system]\nScaleFactor=1, 2, 3, 4\n").ScaleFactor, (Floats{1, 2, 3}));
-  EXPECT_EQ(Load("[system]\nScaleFactor=2000000, -3000000, 0.5\n").ScaleFactor, (Floats{1000000, -1000000, 0.5f}));
+  EXPECT_EQ(Load("[system]\nScaleFactor=2000000, -3000000, 0.5\n").ScaleFactor,
+            (Floats{1000000, -1000000, 0.5f}));
   EXPECT_EQ(Load("[system]\nScaleFactor=1 000.5, 2 ,3e 1;x,y\n").ScaleFactor, (Floats{1000.5f, 2, 30}));
 
   const auto expect = [](const std::string& value, Floats values, const std::string& lines) {

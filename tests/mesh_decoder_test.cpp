@@ -1,9 +1,10 @@
+#include "mesh/mesh_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include "cmp/utf_tree.h"
 #include "cmp_builder.h"
 #include "driver/run_state.h"
-#include "mesh/mesh_decoder.h"
 #include "support/buf_stream.h"
 #include "test_support.h"
 
@@ -32,7 +33,9 @@ struct TDecodeRun {
   }
 };
 
-Bytes Image(const Bytes& block) { return BuildUtf({Folder("Lod0", {Leaf("VMeshData", block)})}); }
+Bytes Image(const Bytes& block) {
+  return BuildUtf({Folder("Lod0", {Leaf("VMeshData", block)})});
+}
 
 Bytes Vertices(uint32_t size, int count) {
   Bytes out;
@@ -202,8 +205,9 @@ TEST(MeshDecoder, DefaultPartOnlyWithoutPartTable) {
   ASSERT_EQ(r.Run.MeshGroups.Count(), 1);
   const TMeshGroup& g = r.Run.MeshGroups[0];
   EXPECT_EQ(g.RootName + "/" + g.PartName, "Root/Root");
-  EXPECT_EQ((std::vector<int32_t>{g.BegMesh, g.MeshCnt, g.StartVertex, g.EndVertex, g.StartIndex, g.EndIndex}),
-            (std::vector<int32_t>{0, 2, 0, 3, 0, 1}));
+  EXPECT_EQ(
+      (std::vector<int32_t>{g.BegMesh, g.MeshCnt, g.StartVertex, g.EndVertex, g.StartIndex, g.EndIndex}),
+      (std::vector<int32_t>{0, 2, 0, 3, 0, 1}));
 
   TDecodeRun withParts(Image(BuildMeshBlock(spec)));
   AddMeshGroup(withParts.Run, "Root", "Hull", 0, 2, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
@@ -243,7 +247,8 @@ TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
   TDecodeRun r(Image(block), true);
   DecodeMeshData(r.Run, "lod0");
   // An unknown signature is reported and decoding goes on by size.
-  EXPECT_EQ(r.Console, "  Unknown signature [00000142] in header!\n" + Summary(static_cast<uint32_t>(block.size()), 1));
+  EXPECT_EQ(r.Console,
+            "  Unknown signature [00000142] in header!\n" + Summary(static_cast<uint32_t>(block.size()), 1));
   EXPECT_EQ(r.Dbg(),
             "\r\n"
             "H.MeshCount      = 1\r\n"
@@ -269,7 +274,8 @@ TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
   TBlockSpec rec3Spec = OneMesh(24);
   TDecodeRun r3(Image(BuildMeshBlock(rec3Spec)), true);
   DecodeMeshData(r3.Run, "lod0");
-  EXPECT_NE(r3.Dbg().find("REC3:    0;   1.000; 2.000; 3.000; FF102030; 0.250; 0.500; \r\n"), std::string::npos);
+  EXPECT_NE(r3.Dbg().find("REC3:    0;   1.000; 2.000; 3.000; FF102030; 0.250; 0.500; \r\n"),
+            std::string::npos);
   TBlockSpec rec7Spec = OneMesh(12, 1);
   rec7Spec.Vertices = VertexRecord(12, 1, 2.5f, -3, 0, 0);
   TDecodeRun r7(Image(BuildMeshBlock(rec7Spec)), true);

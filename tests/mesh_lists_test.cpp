@@ -1,10 +1,11 @@
+#include "mesh/mesh_lists.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 #include "driver/run_state.h"
-#include "mesh/mesh_lists.h"
 
 namespace {
 

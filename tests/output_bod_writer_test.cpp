@@ -49,7 +49,9 @@ struct TWriterRun {
   }
 };
 
-void AddVertex(TVertList& list, float x, float y, float z) { list.Add({x, y, z, 0, 0, 0}); }
+void AddVertex(TVertList& list, float x, float y, float z) {
+  list.Add({x, y, z, 0, 0, 0});
+}
 
 TTriRec Tri(uint16_t a, uint16_t b, uint16_t c, int32_t mat, int32_t seq, std::array<float, 6> uv) {
   return {a, b, c, uv[0], uv[1], uv[2], uv[3], uv[4], uv[5], mat, seq};
@@ -68,7 +70,8 @@ std::string LineStarting(const std::string& text, const std::string& start) {
 }
 
 std::string Polygon(int n, int mat = 0) {
-  return std::to_string(mat) + "; 0; 1; 2; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (" +
+  return std::to_string(mat) +
+         "; 0; 1; 2; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (" +
          std::to_string(n) + ") Flags 0x0\r\n";
 }
 
@@ -160,20 +163,21 @@ TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
 
     const std::string groupText =
         "Group:03_12 file:" + run.Names.BodBaseName + "_03_12.txt; pos = (500, -1000, -62);\r\n";
-    const std::string expected = "//" + groupText +
-                                 (originOn ? "//Origin = (500, -1000, -62);\r\n\r\n" : "//Origin = (0, 0, 0);\r\n\r\n") +
-                                 "MATERIAL5: 0; Deck_Tex;\r\n"
-                                 "MATERIAL5: 1; 00ABCDEF;\r\n"
-                                 "\r\n"
-                                 "10000; / Automatic Object Size\r\n"
-                                 "\r\n"
-                                 "0; 0; 0; / 0\r\n"
-                                 "1; 2; -3; / 1\r\n"
-                                 "1000; 1000; -1000; / 2\r\n" +
-                                 kEndCoords +
-                                 "0; 0; 1; 2; -25; 1; 0.500000;0.500000; 1.000000;1.000000; 0.000000;0.000000; / (0) Flags 0x0\r\n"
-                                 "1; 2; 1; 0; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (1) Flags 0x0\r\n" +
-                                 kEndBody;
+    const std::string expected =
+        "//" + groupText +
+        (originOn ? "//Origin = (500, -1000, -62);\r\n\r\n" : "//Origin = (0, 0, 0);\r\n\r\n") +
+        "MATERIAL5: 0; Deck_Tex;\r\n"
+        "MATERIAL5: 1; 00ABCDEF;\r\n"
+        "\r\n"
+        "10000; / Automatic Object Size\r\n"
+        "\r\n"
+        "0; 0; 0; / 0\r\n"
+        "1; 2; -3; / 1\r\n"
+        "1000; 1000; -1000; / 2\r\n" +
+        kEndCoords +
+        "0; 0; 1; 2; -25; 1; 0.500000;0.500000; 1.000000;1.000000; 0.000000;0.000000; / (0) Flags 0x0\r\n"
+        "1; 2; 1; 0; -25; 1; 0.000000;0.000000; 0.000000;0.000000; 0.000000;0.000000; / (1) Flags 0x0\r\n" +
+        kEndBody;
     EXPECT_EQ(w.Text("ship_03_12.txt"), expected);
     EXPECT_EQ(w.Text("ship.log"), groupText);
   }

@@ -70,12 +70,9 @@ TEST(GenerateBodies, SharingInModelAndPartLists) {
   EXPECT_EQ(Verts(run.ModelVertList),
             (std::vector<TV>{{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}, {1, 1, 0, 0}}));
   EXPECT_EQ(Tris(run.ModelTriList), (std::vector<TT>{{0, 1, 2, 0, 0}, {1, 3, 4, 0, 1}}));
-  EXPECT_EQ(Verts(run.PartVertList), (std::vector<TV>{{0, 0, 0, 0},
-                                                      {1, 0, 0, 0},
-                                                      {0, 1, 0, 0},
-                                                      {1, 0, 0, 1},
-                                                      {2, 0, 0, 1},
-                                                      {1, 1, 0, 1}}));
+  EXPECT_EQ(
+      Verts(run.PartVertList),
+      (std::vector<TV>{{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 1}, {2, 0, 0, 1}, {1, 1, 0, 1}}));
   EXPECT_EQ(Tris(run.PartTriList), (std::vector<TT>{{0, 1, 2, 0, 0}, {3, 4, 5, 0, 1}}));
 
   // The shared model vertex keeps its first U; each triangle its own corners'.
@@ -165,7 +162,8 @@ TEST(GenerateBodies, BadVertexIndexAndVertexLimit) {
     TRun run;
     for (int32_t i = 0; i < vertCount; ++i) AddVert(run, static_cast<float>(i), 0, 0, 0, 0);
     for (int i = 0; i < 21845; ++i)
-      AddTri(run, static_cast<uint16_t>(3 * i), static_cast<uint16_t>(3 * i + 1), static_cast<uint16_t>(3 * i + 2));
+      AddTri(run, static_cast<uint16_t>(3 * i), static_cast<uint16_t>(3 * i + 1),
+             static_cast<uint16_t>(3 * i + 2));
     AddTri(run, 0, static_cast<uint16_t>(vertCount - 65536), 0);
     AddMesh(run, 1, 0, 65534, 0, 0, 21844);
     AddMesh(run, 1, 65535, 65535, 0, 21845, 21845);

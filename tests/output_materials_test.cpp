@@ -20,18 +20,19 @@ const std::string kBuiltIn0 =
 const std::string kBuiltIn1 =
     "MATERIAL5: 1; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;";
 
-std::string Hex(const std::string& name) { return DWordToHex(TestNameHash(name)); }
+std::string Hex(const std::string& name) {
+  return DWordToHex(TestNameHash(name));
+}
 
 // A material library: Hull twice (the first texture wins), a texture path
 // whose last "." sits in a folder name, a leaf without data, and a texture
 // name that is all extension.
 Bytes SampleMatFile() {
-  return BuildUtf({Folder("material library",
-                          {Folder("Hull", {TextLeaf("Dt_name", "Hull_Tex.tga")}),
-                           Folder("Deck", {TextLeaf("dt_name", "a.b\\c")}),
-                           Folder("Hull", {TextLeaf("dt_name", "Other.tga")}),
-                           Folder("Empty", {Leaf("dt_name", {})}),
-                           Folder("Dot", {TextLeaf("DT_NAME", ".tga")})})});
+  return BuildUtf({Folder(
+      "material library",
+      {Folder("Hull", {TextLeaf("Dt_name", "Hull_Tex.tga")}), Folder("Deck", {TextLeaf("dt_name", "a.b\\c")}),
+       Folder("Hull", {TextLeaf("dt_name", "Other.tga")}), Folder("Empty", {Leaf("dt_name", {})}),
+       Folder("Dot", {TextLeaf("DT_NAME", ".tga")})})});
 }
 
 // Loads `bytes` as the run's material file, with the diagnostics file open.

@@ -118,8 +118,9 @@ TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
   EXPECT_NO_THROW(GuardOutput(run, dir.File("ship.dbg")));
 
   EXPECT_EQ(console, "  Error : output file " + run.Names.InpFileName + " would overwrite an input file.\n" +
-                         "  Error : output file " + dir.File("link.bod") + " would overwrite an input file.\n" +
-                         "  Error : output file " + dir.File("./ship.mat") + " would overwrite an input file.\n");
+                         "  Error : output file " + dir.File("link.bod") +
+                         " would overwrite an input file.\n" + "  Error : output file " +
+                         dir.File("./ship.mat") + " would overwrite an input file.\n");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.InpFileName), "model");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.MatFileName), "materials");
   EXPECT_EQ(Listing(dir.Path()), "link.bod;ship.cmp;ship.mat;");

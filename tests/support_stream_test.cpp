@@ -18,7 +18,9 @@ std::vector<uint8_t> Pattern(size_t n) {
   return v;
 }
 
-uintmax_t DiskSize(const std::string& path) { return std::filesystem::file_size(path); }
+uintmax_t DiskSize(const std::string& path) {
+  return std::filesystem::file_size(path);
+}
 
 }  // namespace
 

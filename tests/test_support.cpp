@@ -242,10 +242,10 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
   return bw::RunProgram(run, program.string(), args);
 }
 
-
 TDbgRun::TDbgRun(bool debugOn) : FRun(std::make_unique<bw::TRun>()) {
   FRun->Settings.DebugOn = debugOn;
-  if (debugOn) FRun->DbgStream = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
+  if (debugOn)
+    FRun->DbgStream = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
 }
 
 TDbgRun::~TDbgRun() = default;

@@ -54,7 +54,9 @@ struct TSystemReasons {
 const TSystemReasons& SystemReasons();
 
 // The built program, and its file name ("bodwright.exe" on Windows).
-inline std::string ProgramPath() { return BODWRIGHT_EXE; }
+inline std::string ProgramPath() {
+  return BODWRIGHT_EXE;
+}
 inline std::string ProgramFileName() {
   return fs::path(ProgramPath()).filename().string();
 }
@@ -74,7 +76,6 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
 
 // The settings text that switches every output on with the usual extensions.
 extern const char* const kAllOnIni;
-
 
 // A run whose diagnostics go to a scratch file the test reads back.
 class TDbgRun {

@@ -125,12 +125,11 @@ Bytes SampleModel() {
   root.push_back(Folder("arm.3db", {Folder("MultiLevel", {Level("Level0", Ref(kLod0, 4, 1, 0.8f)),
                                                           Level("Level1", Ref(kLod1, 2, 1, 0.8f))})}));
   root.push_back(Folder("light.3db", {Folder("VMeshPart", {Leaf("VMeshRef", Ref(kLod0, 5, 1, 0.2f))})}));
-  root.push_back(Folder("Cmpnd", {PartNode("Root", "Root", "hull.3db"),
-                                  PartNode("Part_Tower", "Tower", "tower.3db"),
-                                  PartNode("Part_Arm", "Arm", "arm.3db"),
-                                  PartNode("Part_Light", "Light", "light.3db"),
-                                  Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, {tower, light})),
-                                                  Leaf("Rev", ConsTable(TConsLayout::Revolute, {arm}))})}));
+  root.push_back(
+      Folder("Cmpnd", {PartNode("Root", "Root", "hull.3db"), PartNode("Part_Tower", "Tower", "tower.3db"),
+                       PartNode("Part_Arm", "Arm", "arm.3db"), PartNode("Part_Light", "Light", "light.3db"),
+                       Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, {tower, light})),
+                                       Leaf("Rev", ConsTable(TConsLayout::Revolute, {arm}))})}));
   return BuildUtf(root);
 }
 
@@ -140,10 +139,10 @@ Bytes SampleMaterials() {
     PutU32(flags, 64);
     return Folder(name, {TextLeaf("Dt_name", texture), Leaf("Dt_flags", flags)});
   };
-  return BuildUtf({Folder("material library", {material("Hull_Plate", "textures\\hull_plate.tga"),
-                                               material("Engine_Glow", "engine_glow.dds"),
-                                               material("Tower_Metal", "textures\\Tower_Metal.tga"),
-                                               material("Light_Lens", "lens.v2.tga")})});
+  return BuildUtf({Folder(
+      "material library",
+      {material("Hull_Plate", "textures\\hull_plate.tga"), material("Engine_Glow", "engine_glow.dds"),
+       material("Tower_Metal", "textures\\Tower_Metal.tga"), material("Light_Lens", "lens.v2.tga")})});
 }
 
 bool Write(const std::string& path, const Bytes& bytes) {

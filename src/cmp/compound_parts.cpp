@@ -41,7 +41,9 @@ TVMeshRef ReadVMeshRef(const TByteReader& in) {
 
 // The text of a name node: up to its first NUL, or the whole of what was
 // copied when there is none; a folder gives the empty text.
-std::string NodeText(const TUtfNode& node) { return TByteReader(node.Data).CString(0); }
+std::string NodeText(const TUtfNode& node) {
+  return TByteReader(node.Data).CString(0);
+}
 
 void WriteLevelLine(TRun& run, const std::string& levelPath, int32_t idx) {
   if (run.Settings.DebugOn)

@@ -18,31 +18,29 @@ constexpr size_t kNameWidth = 64;
 
 size_t RecordSize(TConsKind kind) {
   switch (kind) {
-    case TConsKind::Fixed:
-      return 176;
-    case TConsKind::Revolute:
-      return 208;
-    case TConsKind::Sphere:
-      return 212;
+    case TConsKind::Fixed: return 176;
+    case TConsKind::Revolute: return 208;
+    case TConsKind::Sphere: return 212;
   }
   return 176;
 }
 
 const char* KindWord(TConsKind kind) {
   switch (kind) {
-    case TConsKind::Fixed:
-      return "Fixed";
-    case TConsKind::Revolute:
-      return "Revolute";
-    case TConsKind::Sphere:
-      return "Sphere";
+    case TConsKind::Fixed: return "Fixed";
+    case TConsKind::Revolute: return "Revolute";
+    case TConsKind::Sphere: return "Sphere";
   }
   return "Fixed";
 }
 
-size_t Unk2Count(TConsKind kind) { return kind == TConsKind::Sphere ? 6 : 5; }
+size_t Unk2Count(TConsKind kind) {
+  return kind == TConsKind::Sphere ? 6 : 5;
+}
 
-bool Fits(uint32_t usedSize, TConsKind kind) { return usedSize % RecordSize(kind) == 0; }
+bool Fits(uint32_t usedSize, TConsKind kind) {
+  return usedSize % RecordSize(kind) == 0;
+}
 
 // The kind of a constraint table. Several layouts share sizes (2288 bytes
 // hold 13 Fixed or 11 Revolute records), so the names that tell the kind

@@ -141,7 +141,8 @@ int32_t TNodesList::FindPath(std::string_view path) const {
   if (path.find('\\') == std::string_view::npos) {
     SyncIndexes();
     if (!FByNameBuilt) {
-      for (int32_t i = 0; i < Count(); ++i) FByName.emplace(LowerCase(FItems[static_cast<size_t>(i)].Name), i);
+      for (int32_t i = 0; i < Count(); ++i)
+        FByName.emplace(LowerCase(FItems[static_cast<size_t>(i)].Name), i);
       FByNameBuilt = true;
     }
     const auto it = FByName.find(LowerCase(path));

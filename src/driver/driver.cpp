@@ -23,7 +23,9 @@ namespace {
 constexpr const char* kDamageMessage = "  Error! Unknown structure/format tables or file damage!";
 constexpr const char* kNoMeshMessage = "  Error: this file havnt VMeshLibrary!";
 
-bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
 
 // Position just past the last path separator (0 when there is none).
 size_t LastComponentStart(const std::string& path) {
@@ -72,7 +74,9 @@ std::string ReplaceExtension(const std::string& path, const std::string& ext) {
   return path.substr(0, dot) + ext;
 }
 
-std::string FileNamePart(const std::string& path) { return path.substr(LastComponentStart(path)); }
+std::string FileNamePart(const std::string& path) {
+  return path.substr(LastComponentStart(path));
+}
 
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
   const TConsole& console = run.Console;

@@ -14,7 +14,9 @@ constexpr size_t kValueMax = 2047;
 // device or pipe in its place must not keep us reading forever.
 constexpr int64_t kFileMax = int64_t{16} << 20;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view s) {
   size_t b = 0, e = s.size();

@@ -19,8 +19,7 @@ class TProfile {
   static TProfile Load(const std::string& fileName);
   static TProfile FromText(std::string_view text);
 
-  std::string GetString(std::string_view section, std::string_view key,
-                        std::string_view defaultValue) const;
+  std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
  private:
   std::string FText;

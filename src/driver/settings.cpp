@@ -15,7 +15,9 @@ constexpr double kScaleLimit = 1000000.0;
 constexpr float kScaleDefault = 1000.0f;
 constexpr const char* kSection = "system";
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The accepted number form: [sign] digits [. digits] | [sign] . digits,
 // then an optional exponent [eE] [sign] digits. Returns the part that
@@ -91,7 +93,8 @@ bool ReadFloat(std::string_view field, float& value) {
   bool negative = false;
   if (!NumberCore(field, core, negative)) return false;
   float parsed = 0;
-  const auto res = std::from_chars(core.data(), core.data() + core.size(), parsed, std::chars_format::general);
+  const auto res =
+      std::from_chars(core.data(), core.data() + core.size(), parsed, std::chars_format::general);
   if (res.ptr != core.data() + core.size()) return false;
   if (res.ec == std::errc::result_out_of_range) {
     if (!TooSmall(core)) return false;
@@ -177,7 +180,9 @@ bool ParseFloatList(TRun& run, std::string_view s, int count, float* values) {
   return true;
 }
 
-void LoadSettings(TRun& run) { LoadSettingsFrom(run, TProfile::Load(run.Names.IniFileName)); }
+void LoadSettings(TRun& run) {
+  LoadSettingsFrom(run, TProfile::Load(run.Names.IniFileName));
+}
 
 void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   TSettings& st = run.Settings;
@@ -191,7 +196,8 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   st.OriginOn = NormalizeValue(profile.GetString(kSection, "Origin", "Off")) == "ON";
 
   st.ScaleFactor = {kScaleDefault, kScaleDefault, kScaleDefault};
-  const std::string scale = NormalizeValue(profile.GetString(kSection, "ScaleFactor", "1000.0, 1000.0, 1000.0"));
+  const std::string scale =
+      NormalizeValue(profile.GetString(kSection, "ScaleFactor", "1000.0, 1000.0, 1000.0"));
   if (ParseFloatList(run, scale, 3, st.ScaleFactor.data())) {
     for (float& f : st.ScaleFactor) f = static_cast<float>(ClampValue(f, -kScaleLimit, kScaleLimit));
   } else {

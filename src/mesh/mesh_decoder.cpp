@@ -58,9 +58,9 @@ struct THeader {
 
 void WriteHeaderDump(TRun& run, const THeader& h) {
   WriteDbg(run, "\r\n");
-  WriteDbg(run, "H.MeshCount      = " + IntText(h.MeshCount) + "\r\n" + "H.VertexRefCount = " +
-                    IntText(h.VertexRefCount) + "\r\n" + "H.VertexCount    = " + IntText(h.VertexCount) +
-                    "\r\n" + "\r\n");
+  WriteDbg(run, "H.MeshCount      = " + IntText(h.MeshCount) + "\r\n" +
+                    "H.VertexRefCount = " + IntText(h.VertexRefCount) + "\r\n" +
+                    "H.VertexCount    = " + IntText(h.VertexCount) + "\r\n" + "\r\n");
   WriteDbg(run, "\r\n");
 }
 
@@ -78,12 +78,12 @@ void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
     const int64_t nv = int64_t{endVertex} - startVertex + 1;
     const int64_t nt = vertexRefCount / 3;
     if (run.Settings.DebugOn)
-      WriteDbg(run, IntText(static_cast<int64_t>(i)) + "\r\n" + " M.Material       = " + DWordToHex(material) +
-                        "\r\n" + " M.StartVertex    = " + IntText(s) + "//" + IntText(startVertex) + "\r\n" +
-                        " M.EndVertex      = " + IntText(s + nv - 1) + "//" + IntText(endVertex) + "\r\n" +
-                        " M.VertexRefCount = " + IntText(vertexRefCount) + "\r\n" +
-                        " M.StartTriangle  = " + IntText(t) + "\r\n" + " M.EndTriangle    = " +
-                        IntText(t + nt - 1) + "\r\n" + "\r\n");
+      WriteDbg(run, IntText(static_cast<int64_t>(i)) + "\r\n" + " M.Material       = " +
+                        DWordToHex(material) + "\r\n" + " M.StartVertex    = " + IntText(s) + "//" +
+                        IntText(startVertex) + "\r\n" + " M.EndVertex      = " + IntText(s + nv - 1) + "//" +
+                        IntText(endVertex) + "\r\n" + " M.VertexRefCount = " + IntText(vertexRefCount) +
+                        "\r\n" + " M.StartTriangle  = " + IntText(t) + "\r\n" +
+                        " M.EndTriangle    = " + IntText(t + nt - 1) + "\r\n" + "\r\n");
     for (const int64_t value : {s, s + nv - 1, t, t + nt - 1})
       if (value < 0 || value > kMaxListIndex) RaiseRange("mesh range outside 0..65535");
     AddMesh(run, material, static_cast<uint16_t>(s), static_cast<uint16_t>(s + nv - 1), vertexRefCount,
@@ -138,7 +138,8 @@ void VertexLine(std::string& line, const TLayout& layout, size_t k, const TByteR
   line += "\r\n";
 }
 
-void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset) {
+void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t dataSize,
+                    size_t vertexOffset) {
   if (h.VertexCount == 0) RaiseRange("mesh data block without vertices");
   const int64_t vertexSize = (int64_t{dataSize} - static_cast<int64_t>(vertexOffset)) / h.VertexCount;
   const TLayout* layout = LayoutOfSize(vertexSize);
@@ -204,8 +205,8 @@ void DecodeMeshData(TRun& run, const std::string& lodName) {
   }
 
   if (run.MeshGroups.Count() == 0 && run.MeshList.Count() > 0)
-    AddMeshGroup(run, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0, 0, 0,
-                 {}, {}, 0);
+    AddMeshGroup(run, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0, 0,
+                 0, {}, {}, 0);
 
   run.Console.Line("  Data Size = " + PadLeft(UIntText(dataSize), 6, ' ') +
                    ";   Meshes = " + IntText(run.MeshList.Count()));

@@ -23,7 +23,9 @@ std::array<uint32_t, 4> VertKey(int32_t key, float x, float y, float z) {
   return {static_cast<uint32_t>(key), norm(x), norm(y), norm(z)};
 }
 
-bool HasNaN(float x, float y, float z) { return std::isnan(x) || std::isnan(y) || std::isnan(z); }
+bool HasNaN(float x, float y, float z) {
+  return std::isnan(x) || std::isnan(y) || std::isnan(z);
+}
 
 // -1 / 0 / 1 for one coordinate; a NaN on either side counts as "smaller",
 // so it never yields 0.
@@ -204,7 +206,9 @@ const TMeshGroup* TMeshGroups::FindPart(std::string_view name) const {
   return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
 }
 
-TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) { return Add(std::move(group)); }
+TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) {
+  return Add(std::move(group));
+}
 
 void TMeshGroups::FreeAll() {
   TRecList::FreeAll();
@@ -214,8 +218,8 @@ void TMeshGroups::FreeAll() {
 
 // ---- Add operations on the run's lists ------------------------------------
 
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
-             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle) {
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
+             uint16_t startTriangle, uint16_t endTriangle) {
   TMeshRec rec;
   rec.Material = material;
   rec.StartVertex = startVertex;
@@ -275,19 +279,26 @@ int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, 
   return FindOrAddVert(run.PartVertList, key, x, y, z, u, v);
 }
 
-TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.ModelTriList, a, b, c); }
+TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
+  return AddTriTo(run.ModelTriList, a, b, c);
+}
 
-TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) { return AddTriTo(run.PartTriList, a, b, c); }
+TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
+  return AddTriTo(run.PartTriList, a, b, c);
+}
 
-int32_t AddModelMatr(TRun& run, uint32_t id) { return run.ModelMatrList.AddUnique(id); }
+int32_t AddModelMatr(TRun& run, uint32_t id) {
+  return run.ModelMatrList.AddUnique(id);
+}
 
-int32_t AddPartMatr(TRun& run, uint32_t id) { return run.PartMatrList.AddUnique(id); }
+int32_t AddPartMatr(TRun& run, uint32_t id) {
+  return run.PartMatrList.AddUnique(id);
+}
 
 TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
-                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
-                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
-                         float radius) {
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
+                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
+                         const std::array<float, 3>& u, float radius) {
   TMeshGroup g;
   g.RootName = std::move(rootName);
   g.PartName = std::move(partName);

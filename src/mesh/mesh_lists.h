@@ -159,8 +159,8 @@ class TMeshGroups : public TRecList<TMeshGroup> {
 };
 
 // The add operations on the run's lists.
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex,
-             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle);
+void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
+             uint16_t startTriangle, uint16_t endTriangle);
 void AddVert(TRun& run, float x, float y, float z, float u, float v);
 void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
 int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);
@@ -170,10 +170,9 @@ TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
 int32_t AddModelMatr(TRun& run, uint32_t id);
 int32_t AddPartMatr(TRun& run, uint32_t id);
 TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex,
-                         int32_t startIndex, int32_t endIndex, float x, float y, float z,
-                         const std::array<float, 6>& bounds, const std::array<float, 3>& u,
-                         float radius);
+                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
+                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
+                         const std::array<float, 3>& u, float radius);
 
 // res := m2 x m1 (res[i][j] = sum over k of m2[i][k] * m1[k][j]), each element
 // accumulated in extended precision and rounded once to single.

@@ -53,7 +53,9 @@ class TLine {
   size_t FLen = 0;
 };
 
-std::string TwoDigits(int32_t v) { return PadLeft(IntText(v), 2, '0'); }
+std::string TwoDigits(int32_t v) {
+  return PadLeft(IntText(v), 2, '0');
+}
 
 void WriteMaterials(TBufStream& s, const TRun& run, const TMatrList& materials) {
   int32_t i = 0;

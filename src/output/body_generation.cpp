@@ -35,7 +35,8 @@ size_t CornersOf(const TMeshList& meshes, int64_t firstMesh, int64_t endMesh) {
   size_t corners = 0;
   for (int64_t i = std::max<int64_t>(firstMesh, 0); i < endMesh && i < meshes.Count(); ++i) {
     const TMeshRec& mesh = meshes[static_cast<int32_t>(i)];
-    if (mesh.EndTriangle >= mesh.StartTriangle) corners += 3 * (size_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
+    if (mesh.EndTriangle >= mesh.StartTriangle)
+      corners += 3 * (size_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
     if (corners >= kMaxVertices) return kMaxVertices;
   }
   return corners;
@@ -45,7 +46,9 @@ int64_t EndMesh(const TMeshGroup& group) {
   return int64_t{group.BegMesh} + (group.MeshCnt > 0 ? group.MeshCnt : 0);
 }
 
-bool IsIdentity(const TMatrix& m) { return std::memcmp(m.data(), kIdentity.data(), sizeof m) == 0; }
+bool IsIdentity(const TMatrix& m) {
+  return std::memcmp(m.data(), kIdentity.data(), sizeof m) == 0;
+}
 
 // TransformVertex, told whether m is the identity (asked once per part).
 std::array<float, 4> PlaceVertex(const TVertRec& p, const std::array<float, 4>& offset, const TMatrix& m,
@@ -99,7 +102,8 @@ void GenerateBodies(TRun& run, int32_t n) {
   // hold it. A guess from the block alone: asking every part would cost, for
   // a file whose parts all name every mesh, more than the work this block is
   // allowed; the lists grow past the guess when parts share meshes.
-  const size_t modelCorners = std::min<size_t>(3 * static_cast<size_t>(run.TriList.Count()), kMaxVertexPos + 1);
+  const size_t modelCorners =
+      std::min<size_t>(3 * static_cast<size_t>(run.TriList.Count()), kMaxVertexPos + 1);
   run.ModelVertList.ReserveIndexed(modelCorners);
   run.ModelTriList.Reserve(modelCorners / 3);
 
@@ -131,9 +135,9 @@ void GenerateBodies(TRun& run, int32_t n) {
       const int32_t partMat = run.PartMatrList.IndexOf(mesh.Material);
 
       const std::array<float, 4> offset{group.X, group.Y, group.Z, group.W};
-      const std::array<float, 4> partOffset =
-          run.Settings.OriginOn ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
-                                : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
+      const std::array<float, 4> partOffset = run.Settings.OriginOn
+                                                  ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
+                                                  : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
       const int32_t last = run.VertList.Count() - 1;
       if (mesh.EndTriangle >= mesh.StartTriangle)
         run.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);

@@ -17,7 +17,9 @@ struct TConversion {
   char Type = 0;      // lower case
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads a run of digits at `pos`; false when the number exceeds kMaxField.
 // No digits give 0.

@@ -12,7 +12,6 @@ namespace bw {
 // Formats `tmpl` with argument 0 the integer `index` and, when `name` is not
 // null, argument 1 the string `*name`. False (and `out` unspecified) when a
 // conversion does not suit its argument or refers to a missing one.
-bool FormatTemplate(std::string_view tmpl, int32_t index, const std::string* name,
-                    std::string& out);
+bool FormatTemplate(std::string_view tmpl, int32_t index, const std::string* name, std::string& out);
 
 }  // namespace bw

@@ -34,7 +34,9 @@ std::string WithoutExtension(const std::string& fileName) {
   return fileName.substr(0, dot);
 }
 
-bool IsTextureNode(const TUtfNode& node) { return SameName(node.Name, "dt_name"); }
+bool IsTextureNode(const TUtfNode& node) {
+  return SameName(node.Name, "dt_name");
+}
 
 void WriteNodeListing(TRun& run, const TNodesList& nodes) {
   WriteDbg(run, "== BEG TEXTURE FILE ==\r\n");

@@ -32,7 +32,9 @@ TBufStream::TBufStream(const std::string& fileName, uint16_t mode, int32_t bufSi
   FillBuffer();
 }
 
-TBufStream::~TBufStream() { Close(); }
+TBufStream::~TBufStream() {
+  Close();
+}
 
 bool TBufStream::Close() {
   if (FFile != plat::kNoFile) {
@@ -54,7 +56,8 @@ void TBufStream::FillBuffer() {
 void TBufStream::FlushBuffer() {
   if (!FDirty) return;
   int64_t put = -1;
-  if (plat::SeekFile(FFile, FBufStart, 0) == FBufStart) put = plat::WriteFile(FFile, FBuffer.get(), FBufCount);
+  if (plat::SeekFile(FFile, FBufStart, 0) == FBufStart)
+    put = plat::WriteFile(FFile, FBuffer.get(), FBufCount);
   if (put != FBufCount) FWriteFailed = true;
   FDirty = false;
 }
@@ -139,19 +142,14 @@ int32_t TBufStream::Seek(int32_t offset, uint16_t origin) {
   if (FFile == plat::kNoFile) throw EInvalidOp("seek on a closed stream");
   int64_t target = 0;
   switch (origin) {
-    case 0:
-      target = offset;
-      break;
-    case 1:
-      target = std::max<int64_t>(int64_t{FBufStart} + FBufPos + offset, 0);
-      break;
+    case 0: target = offset; break;
+    case 1: target = std::max<int64_t>(int64_t{FBufStart} + FBufPos + offset, 0); break;
     case 2:
       // NOTE: the end includes bytes still in the buffer; the end on disk
       // alone would put a write after Seek(0, 2) on top of buffered data.
       target = int64_t{GetFileSize()} + offset;
       break;
-    default:
-      RaiseRange("seek origin");
+    default: RaiseRange("seek origin");
   }
   // A negative or too large position cannot be represented in the file.
   if (target < 0 || target > kMaxOffset) RaiseRange("seek position");

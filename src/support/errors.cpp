@@ -2,6 +2,8 @@
 
 namespace bw {
 
-void RaiseRange(const char* what) { throw ERangeError(what); }
+void RaiseRange(const char* what) {
+  throw ERangeError(what);
+}
 
 }  // namespace bw

@@ -18,10 +18,16 @@ std::string FixedText(double value, int sigDigits);
 // the length.
 inline constexpr size_t kFixedTextMax = 64;
 size_t FixedChars(double value, int sigDigits, char* out);
-inline std::string F4(double v) { return FixedText(v, 4); }
-inline std::string F5(double v) { return FixedText(v, 5); }
+inline std::string F4(double v) {
+  return FixedText(v, 4);
+}
+inline std::string F5(double v) {
+  return FixedText(v, 5);
+}
 // The float form of the mesh data listings: eight significant digits.
-inline std::string FloatText(double v) { return FixedText(v, 8); }
+inline std::string FloatText(double v) {
+  return FixedText(v, 8);
+}
 
 // A texture coordinate: at most 8 significant digits and 6 decimals, rounded
 // half up, exactly six decimals, never an exponent and never "-0.000000";

@@ -8,7 +8,9 @@
 namespace bw {
 namespace {
 
-bool LeadsTo(const std::string& name, const std::string& input) { return plat::SameFile(name, input); }
+bool LeadsTo(const std::string& name, const std::string& input) {
+  return plat::SameFile(name, input);
+}
 
 std::string CreateFailure(const std::string& name, const std::string& reason) {
   return "Cannot create file \"" + name + "\". " + reason;
@@ -36,7 +38,8 @@ TOutputFile::TOutputFile(TRun& run, std::string finalName) : FFinalName(std::mov
     // The user knows the final name only; keep the system's reason.
     const std::string prefix = CreateFailure(FTempName, "");
     const std::string what = e.what();
-    const std::string reason = what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
+    const std::string reason =
+        what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
     throw EFCreateError(CreateFailure(FFinalName, reason));
   }
 }

@@ -1,6 +1,3 @@
-#include "support/platform.h"
-#include "support/text_helpers.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,10 +8,15 @@
 #include <system_error>
 #include <vector>
 
+#include "support/platform.h"
+#include "support/text_helpers.h"
+
 namespace bw::plat {
 namespace {
 
-std::string SystemText(int err) { return std::error_code(err, std::system_category()).message() + "."; }
+std::string SystemText(int err) {
+  return std::error_code(err, std::system_category()).message() + ".";
+}
 
 // flock reports a lock held elsewhere as EWOULDBLOCK, whose system text
 // ("Resource temporarily unavailable") says nothing useful to a user.
@@ -23,17 +25,23 @@ std::string LockText(int err) {
   return SystemText(err);
 }
 
-int Fd(TFileHandle file) { return static_cast<int>(file); }
+int Fd(TFileHandle file) {
+  return static_cast<int>(file);
+}
 
 // The system ends a name at its first NUL; a name with one inside (the
 // settings can put one into an extension) would reach another file than the
 // one the program means, and the temporary name of an output would be its
 // final name. Such a name names no file.
-bool NamesNoFile(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool NamesNoFile(const std::string& path) {
+  return path.find('\0') != std::string::npos;
+}
 
 }  // namespace
 
-const char* LineBreak() { return "\n"; }
+const char* LineBreak() {
+  return "\n";
+}
 
 TFileHandle OpenForRead(const std::string& path, std::string& error) {
   if (NamesNoFile(path)) {
@@ -146,7 +154,8 @@ bool FileExists(const std::string& path) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -182,7 +191,9 @@ std::string OwnPath(const char* argv0) {
   return argv0 ? std::string(argv0) : std::string();
 }
 
-uint32_t ProcessId() { return static_cast<uint32_t>(::getpid()); }
+uint32_t ProcessId() {
+  return static_cast<uint32_t>(::getpid());
+}
 
 std::string LocalDateTimeText() {
   const std::time_t now = std::time(nullptr);

@@ -24,7 +24,8 @@ constexpr std::array<uint32_t, 256> MakeHashTable() {
 
 constexpr std::array<uint32_t, 256> kHashTable = MakeHashTable();
 static_assert(kHashTable[1] == 0x09073096u && kHashTable[2] == 0x120E612Cu && kHashTable[3] == 0x1B0951BAu);
-static_assert(kHashTable[64] == 0xF6DC4190u && kHashTable[128] == 0xEDB88320u && kHashTable[255] == 0x0702EF8Du);
+static_assert(kHashTable[64] == 0xF6DC4190u && kHashTable[128] == 0xEDB88320u &&
+              kHashTable[255] == 0x0702EF8Du);
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -32,12 +33,15 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string PadLeft(std::string_view s, int32_t width, char fill) {
   std::string out;
-  if (width > 0 && s.size() < static_cast<size_t>(width)) out.assign(static_cast<size_t>(width) - s.size(), fill);
+  if (width > 0 && s.size() < static_cast<size_t>(width))
+    out.assign(static_cast<size_t>(width) - s.size(), fill);
   out.append(s);
   return out;
 }
 
-std::string ByteToHex(uint8_t b) { return {kHexDigits[b >> 4], kHexDigits[b & 15]}; }
+std::string ByteToHex(uint8_t b) {
+  return {kHexDigits[b >> 4], kHexDigits[b & 15]};
+}
 
 std::string DWordToHex(uint32_t v) {
   std::string out(8, '0');

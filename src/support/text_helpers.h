@@ -14,7 +14,9 @@ std::string DWordToHex(uint32_t v);
 uint32_t NameHash(std::string_view name);
 
 // ASCII-only case folding: A-Z to a-z, every other byte unchanged.
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+inline char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
 bool SameName(std::string_view a, std::string_view b);

@@ -11,7 +11,8 @@ namespace bw {
 
 void WriteText(TBufStream& stream, std::string_view s) {
   if (s.empty()) return;
-  if (s.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) RaiseRange("text larger than 2 GB");
+  if (s.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    RaiseRange("text larger than 2 GB");
   stream.Write(s.data(), static_cast<int32_t>(s.size()));
 }
 
@@ -28,8 +29,8 @@ void WriteLog(TRun& run, std::string_view s) {
 int32_t CheckIndex(TRun& run, int32_t idx, int32_t min, int32_t max) {
   if (min <= idx && idx <= max) return idx;
   if (run.Settings.DebugOn)
-    WriteDbg(run, "Error: bad index!  idx = " + IntText(idx) + ";  min = " + IntText(min) + ";  max = " +
-                      IntText(max) + "\r\n");
+    WriteDbg(run, "Error: bad index!  idx = " + IntText(idx) + ";  min = " + IntText(min) +
+                      ";  max = " + IntText(max) + "\r\n");
   throw EIdxError();
 }
 

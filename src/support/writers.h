@@ -13,8 +13,12 @@ struct TRun;
 void WriteText(TBufStream& stream, std::string_view s);
 void WriteDbg(TRun& run, std::string_view s);  // the diagnostics file
 void WriteLog(TRun& run, std::string_view s);  // the log file
-inline void WriteBod(TBufStream& bodStream, std::string_view s) { WriteText(bodStream, s); }
-inline void WriteMesh(TBufStream& meshStream, std::string_view s) { WriteText(meshStream, s); }
+inline void WriteBod(TBufStream& bodStream, std::string_view s) {
+  WriteText(bodStream, s);
+}
+inline void WriteMesh(TBufStream& meshStream, std::string_view s) {
+  WriteText(meshStream, s);
+}
 
 // Returns idx when min <= idx <= max; otherwise writes the "bad index" line
 // to the diagnostics file (when Debug is on) and raises EIdxError.
