@@ -24,28 +24,28 @@ bool Write(const std::string& path, const Bytes& bytes) {
 
 // A block of one quad per vertex layout record size.
 Bytes QuadBlock(uint32_t vertexSize, size_t meshes) {
-  TBlockSpec spec;
-  spec.VertexSize = vertexSize;
+  TBlockSpec desc;
+  desc.VertexSize = vertexSize;
   for (size_t m = 0; m < meshes; ++m) {
     const auto base = static_cast<uint16_t>(4 * m);
-    spec.Meshes.push_back(
+    desc.Meshes.push_back(
         {TestNameHash("Mat" + std::to_string(m)), base, static_cast<uint16_t>(base + 3), 6});
-    spec.Triangles.push_back({0, 1, 2});
-    spec.Triangles.push_back({0, 2, 3});
+    desc.Triangles.push_back({0, 1, 2});
+    desc.Triangles.push_back({0, 2, 3});
     const float d = static_cast<float>(m);
     for (const auto& p : {std::array<float, 2>{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
       const Bytes v = VertexRecord(vertexSize, p[0] + d, p[1], d, p[0], p[1]);
-      spec.Vertices.insert(spec.Vertices.end(), v.begin(), v.end());
+      desc.Vertices.insert(desc.Vertices.end(), v.begin(), v.end());
     }
   }
-  return BuildMeshBlock(spec);
+  return BuildMeshBlock(desc);
 }
 
 // A compound model of three parts in a chain, placed by one table of the
 // given layout, on a block of the given vertex size.
 Bytes Chain(TConsLayout layout, const std::string& tableName, uint32_t vertexSize) {
-  TCompoundSpec spec;
-  spec.MeshBlock = QuadBlock(vertexSize, 3);
+  TCompoundSpec desc;
+  desc.MeshBlock = QuadBlock(vertexSize, 3);
   const char* names[] = {"Root", "Mid", "Tip"};
   for (uint16_t i = 0; i < 3; ++i) {
     TPartSpec part;
@@ -55,12 +55,12 @@ Bytes Chain(TConsLayout layout, const std::string& tableName, uint32_t vertexSiz
     part.Ref.StartVertex = static_cast<uint16_t>(4 * i);
     part.Ref.EndVertex = static_cast<uint16_t>(4 * i + 3);
     part.MultiLevel = i != 2;
-    spec.Parts.push_back(part);
+    desc.Parts.push_back(part);
   }
   TConsSpec mid{"Root", "Mid", {1, 2, 3}, {0, 1, 0, -1, 0, 0, 0, 0, 1}, {}, {}};
   TConsSpec tip{"Mid", "Tip", {0, 1, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
-  spec.ConsTables.push_back(Leaf(tableName, ConsTable(layout, {mid, tip})));
-  std::vector<TNodeSpec> tree = CompoundTree(spec);
+  desc.ConsTables.push_back(Leaf(tableName, ConsTable(layout, {mid, tip})));
+  std::vector<TNodeSpec> tree = CompoundTree(desc);
   // The root part's Cmpnd child is called "Root".
   return BuildUtf(tree);
 }

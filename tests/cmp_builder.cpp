@@ -49,17 +49,17 @@ uint32_t GetU32(const Bytes& b, size_t offset) {
 namespace {
 
 // Pre-order: a folder, then its children's subtrees in order.
-int32_t Flatten(const TNodeSpec& spec, std::vector<TRawNode>& out) {
+int32_t Flatten(const TNodeSpec& desc, std::vector<TRawNode>& out) {
   const int32_t self = static_cast<int32_t>(out.size());
   TRawNode raw;
-  raw.Name = spec.Name;
-  raw.Folder = spec.Folder;
-  raw.Data = spec.Data;
-  raw.DataSizeOverride = spec.DataSizeOverride;
-  raw.UsedSizeOverride = spec.UsedSizeOverride;
+  raw.Name = desc.Name;
+  raw.Folder = desc.Folder;
+  raw.Data = desc.Data;
+  raw.DataSizeOverride = desc.DataSizeOverride;
+  raw.UsedSizeOverride = desc.UsedSizeOverride;
   out.push_back(std::move(raw));
   int32_t prev = -1;
-  for (const TNodeSpec& child : spec.Children) {
+  for (const TNodeSpec& child : desc.Children) {
     const int32_t idx = Flatten(child, out);
     if (prev < 0)
       out[static_cast<size_t>(self)].Child = idx;
@@ -138,33 +138,33 @@ Bytes BuildUtfRaw(const std::vector<TRawNode>& entries) {
   return img;
 }
 
-Bytes BuildMeshBlock(const TBlockSpec& spec) {
+Bytes BuildMeshBlock(const TBlockSpec& desc) {
   Bytes b;
-  const uint32_t vertexSize = spec.VertexSize ? spec.VertexSize : 1;
-  const int32_t meshCount = spec.MeshCount >= 0 ? spec.MeshCount : static_cast<int32_t>(spec.Meshes.size());
+  const uint32_t vertexSize = desc.VertexSize ? desc.VertexSize : 1;
+  const int32_t meshCount = desc.MeshCount >= 0 ? desc.MeshCount : static_cast<int32_t>(desc.Meshes.size());
   const int32_t refCount =
-      spec.VertexRefCount >= 0 ? spec.VertexRefCount : static_cast<int32_t>(spec.Triangles.size() * 3);
+      desc.VertexRefCount >= 0 ? desc.VertexRefCount : static_cast<int32_t>(desc.Triangles.size() * 3);
   const int32_t vertexCount =
-      spec.VertexCount >= 0 ? spec.VertexCount : static_cast<int32_t>(spec.Vertices.size() / vertexSize);
-  PutU32(b, spec.Kind);
-  PutU32(b, spec.SubKind);
+      desc.VertexCount >= 0 ? desc.VertexCount : static_cast<int32_t>(desc.Vertices.size() / vertexSize);
+  PutU32(b, desc.Kind);
+  PutU32(b, desc.SubKind);
   PutU16(b, static_cast<uint16_t>(meshCount));
   PutU16(b, static_cast<uint16_t>(refCount));
-  PutU16(b, spec.Signature);
+  PutU16(b, desc.Signature);
   PutU16(b, static_cast<uint16_t>(vertexCount));
-  for (const TMeshSpec& m : spec.Meshes) {
+  for (const TMeshSpec& m : desc.Meshes) {
     PutU32(b, m.Material);
     PutU16(b, m.StartVertex);
     PutU16(b, m.EndVertex);
     PutU16(b, m.VertexRefCount);
     PutU16(b, 0xCCCC);  // reserved
   }
-  for (const TTriSpec& t : spec.Triangles) {
+  for (const TTriSpec& t : desc.Triangles) {
     PutU16(b, t.A);
     PutU16(b, t.B);
     PutU16(b, t.C);
   }
-  b.insert(b.end(), spec.Vertices.begin(), spec.Vertices.end());
+  b.insert(b.end(), desc.Vertices.begin(), desc.Vertices.end());
   return b;
 }
 

@@ -96,7 +96,7 @@ struct TBlockSpec {
   Bytes Vertices;
   uint32_t VertexSize = 32;
 };
-Bytes BuildMeshBlock(const TBlockSpec& spec);
+Bytes BuildMeshBlock(const TBlockSpec& desc);
 
 // One vertex record of the given layout size (32, 40, 24, 36, 44, 20 or 12)
 // with position and texture coordinate; the other fields get recognisable

@@ -37,7 +37,7 @@ std::vector<std::string> PartNames(bw::TRun& run) {
 }  // namespace
 
 TEST(CompoundParts, OneRecordPerPartThroughEitherContainer) {
-  TCompoundSpec spec;
+  TCompoundSpec desc;
   TVMeshRefSpec a = Ref(2, 3);
   a.StartVertex = 10;
   a.EndVertex = 20;
@@ -46,10 +46,10 @@ TEST(CompoundParts, OneRecordPerPartThroughEitherContainer) {
   a.Bounds = {1, 2, 3, 4, 5, 6};
   a.U = {7.5f, -8, 9};
   a.Radius = 11.25f;
-  spec.Parts.push_back({"Alpha", "a.3db", a, true});
-  spec.Parts.push_back({"Beta", "b.3db", Ref(65535, 65535), false});
+  desc.Parts.push_back({"Alpha", "a.3db", a, true});
+  desc.Parts.push_back({"Beta", "b.3db", Ref(65535, 65535), false});
   TDbgRun t;
-  t.Load(BuildUtf(CompoundTree(spec)));
+  t.Load(BuildUtf(CompoundTree(desc)));
   bw::TRun& run = t.Run();
   run.MeshGroups.Add({});  // a leftover of an earlier block
 
@@ -243,10 +243,10 @@ TEST(CompoundParts, NamesWithoutNulStopAtTheEndOfTheirData) {
 }
 
 TEST(CompoundParts, ALoopingPartChainEnds) {
-  TCompoundSpec spec;
-  spec.Parts.push_back({"A", "", Ref(0, 1), true});
-  spec.Parts.push_back({"B", "", Ref(1, 1), true});
-  Bytes image = BuildUtf(CompoundTree(spec));
+  TCompoundSpec desc;
+  desc.Parts.push_back({"A", "", Ref(0, 1), true});
+  desc.Parts.push_back({"B", "", Ref(1, 1), true});
+  Bytes image = BuildUtf(CompoundTree(desc));
   // Part_B (node 10) leads back to Part_A (node 6).
   SetU32(image, kHeaderSize + 10 * kEntrySize, 6 * kEntrySize);
   TDbgRun t(false);

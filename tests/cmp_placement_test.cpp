@@ -53,10 +53,10 @@ struct TPlaced {
   TDbgRun T;
   explicit TPlaced(const std::vector<TPartSpec>& parts, std::vector<TNodeSpec> tables, bool debug = true)
       : T(debug) {
-    TCompoundSpec spec;
-    spec.Parts = parts;
-    spec.ConsTables = std::move(tables);
-    T.Load(BuildUtf(CompoundTree(spec)));
+    TCompoundSpec desc;
+    desc.Parts = parts;
+    desc.ConsTables = std::move(tables);
+    T.Load(BuildUtf(CompoundTree(desc)));
   }
   bool Place() { return bw::ReadPartPlacement(T.Run(), "model.lod0.vms"); }
   const bw::TMeshGroup& Group(const std::string& name) {
@@ -338,10 +338,10 @@ TEST(PartPlacement, ThousandsOfPartsInALargeTree) {
     // Chains of four: every fourth part hangs from the model, the others from the one before.
     cons.push_back(Cons(i % 4 == 0 ? "Root" : "P" + std::to_string(i - 1), name, {1, 0, 0}, kQuarterZ));
   }
-  TCompoundSpec spec;
-  spec.Parts = parts;
-  spec.ConsTables = {Leaf("Fix", ConsTable(TConsLayout::Fixed, cons))};
-  std::vector<TNodeSpec> tree = CompoundTree(spec);
+  TCompoundSpec desc;
+  desc.Parts = parts;
+  desc.ConsTables = {Leaf("Fix", ConsTable(TConsLayout::Fixed, cons))};
+  std::vector<TNodeSpec> tree = CompoundTree(desc);
   std::vector<TNodeSpec> filler;
   for (int i = 0; i < 500; ++i) {
     std::vector<TNodeSpec> leaves;

@@ -140,36 +140,36 @@ TEST(HostileTree, LoopingSiblingChainStillConverts) {
 }
 
 TEST(HostileParts, LoopingParentChainStillConverts) {
-  TCompoundSpec spec;
-  spec.MeshBlock = TriangleBlock(2);
+  TCompoundSpec desc;
+  desc.MeshBlock = TriangleBlock(2);
   for (const char* name : {"A", "B", "C"}) {
     TPartSpec part;
     part.Name = name;
     part.Ref.MeshCount = 1;
-    spec.Parts.push_back(part);
+    desc.Parts.push_back(part);
   }
   // A under B, B under C, C under A: no part reaches the root.
   TConsSpec ab{"B", "A", {1, 0, 0}, {0, 1, 0, -1, 0, 0, 0, 0, 1}, {}, {}};
   TConsSpec bc{"C", "B", {0, 1, 0}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
   TConsSpec ca{"A", "C", {0, 0, 1}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
-  spec.ConsTables.push_back(Leaf("Fix", ConsTable(TConsLayout::Fixed, {ab, bc, ca})));
-  const TOutcome out = Convert(BuildUtf(CompoundTree(spec)));
+  desc.ConsTables.push_back(Leaf("Fix", ConsTable(TConsLayout::Fixed, {ab, bc, ca})));
+  const TOutcome out = Convert(BuildUtf(CompoundTree(desc)));
   EXPECT_EQ(out.Status, 0) << out.Console;
-  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1));
+  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 1));
   EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00.bod", "m_00_00.txt", "m_00_01.txt",
                                               "m_00_02.txt"}));
 }
 
 TEST(HostileParts, ConstraintTableOfNoKnownSizeEndsTheConversion) {
-  TCompoundSpec spec;
-  spec.MeshBlock = TriangleBlock(1);
+  TCompoundSpec desc;
+  desc.MeshBlock = TriangleBlock(1);
   TPartSpec part;
   part.Name = "A";
   part.Ref.MeshCount = 1;
-  spec.Parts.push_back(part);
+  desc.Parts.push_back(part);
   for (const size_t size : {300u, 1u, 175u}) {
-    spec.ConsTables = {Leaf("Fix", Bytes(size, 0))};
-    const TOutcome out = Convert(BuildUtf(CompoundTree(spec)));
+    desc.ConsTables = {Leaf("Fix", Bytes(size, 0))};
+    const TOutcome out = Convert(BuildUtf(CompoundTree(desc)));
     EXPECT_EQ(out.Status, 1) << size;
     EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + kDamage) << size;
     EXPECT_EQ(out.Files, kLogAndDbg) << size;
@@ -205,16 +205,16 @@ TEST(HostileBlock, MeshRangesBeyond65535AreRejected) {
 }
 
 TEST(HostileParts, ReferencesToMeshesBeyondTheBlockAreSkippedOneByOne) {
-  TCompoundSpec spec;
-  spec.MeshBlock = TriangleBlock(1);
+  TCompoundSpec desc;
+  desc.MeshBlock = TriangleBlock(1);
   TPartSpec part;
   part.Name = "A";
   part.Ref.StartMesh = 65535;
   part.Ref.MeshCount = 65535;
-  spec.Parts.push_back(part);
-  const TOutcome out = Convert(BuildUtf(CompoundTree(spec)));
+  desc.Parts.push_back(part);
+  const TOutcome out = Convert(BuildUtf(CompoundTree(desc)));
   EXPECT_EQ(out.Status, 0);
-  std::string expected = kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1);
+  std::string expected = kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 1);
   for (int i = 0; i < 65535; ++i) expected += "  Error index of mesh!!\n";
   EXPECT_EQ(out.Console, expected);
   EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00.bod", "m_00_00.txt"}));
@@ -223,20 +223,20 @@ TEST(HostileParts, ReferencesToMeshesBeyondTheBlockAreSkippedOneByOne) {
 TEST(HostileBlock, MoreThan65536DistinctVerticesInOneList) {
   // Two parts place the same 65535 vertices at different positions: the
   // second part's vertices overflow the model list.
-  TCompoundSpec spec;
-  spec.MeshBlock = TriangleBlock(21845);
+  TCompoundSpec desc;
+  desc.MeshBlock = TriangleBlock(21845);
   for (const char* name : {"A", "B"}) {
     TPartSpec part;
     part.Name = name;
     part.Ref.MeshCount = 1;
-    spec.Parts.push_back(part);
+    desc.Parts.push_back(part);
   }
   TConsSpec moved{"Root", "B", {0, 0, 100}, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {}, {}};
-  spec.ConsTables.push_back(Leaf("Fix", ConsTable(TConsLayout::Fixed, {moved})));
+  desc.ConsTables.push_back(Leaf("Fix", ConsTable(TConsLayout::Fixed, {moved})));
   const TOutcome out =
-      Convert(BuildUtf(CompoundTree(spec)), nullptr, "[system]\r\nGenBod=.bod, ON\r\nGenMesh=.txt, ON\r\n");
+      Convert(BuildUtf(CompoundTree(desc)), nullptr, "[system]\r\nGenBod=.bod, ON\r\nGenMesh=.txt, ON\r\n");
   EXPECT_EQ(out.Status, 1);
-  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1) + kDamage);
+  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 1) + kDamage);
   // The first part's file was complete before the failure.
   EXPECT_EQ(out.Files, (std::set<std::string>{"m_00_00.txt"}));
 }
@@ -245,7 +245,7 @@ TEST(HostileBlock, CoordinatesThatCannotBeWrittenEndTheConversion) {
   const float kInf = std::numeric_limits<float>::infinity();
   for (const float bad : {std::numeric_limits<float>::quiet_NaN(), kInf, -kInf, 1e30f}) {
     // Part A is sound, part B has the bad vertex.
-    TCompoundSpec spec;
+    TCompoundSpec desc;
     TBlockSpec block;
     block.Meshes = {{1, 0, 2, 3}, {2, 0, 2, 3}};
     block.Triangles = {{0, 1, 2}, {0, 1, 2}};
@@ -254,15 +254,15 @@ TEST(HostileBlock, CoordinatesThatCannotBeWrittenEndTheConversion) {
       const Bytes v = VertexRecord(12, x, 1, 0, 0, 0);
       block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
     }
-    spec.MeshBlock = BuildMeshBlock(block);
-    spec.Parts.push_back({"A", "", {}, true});
-    spec.Parts.back().Ref.MeshCount = 1;
-    spec.Parts.push_back({"B", "", {}, true});
-    spec.Parts.back().Ref.StartMesh = 1;
-    spec.Parts.back().Ref.MeshCount = 1;
-    const TOutcome out = Convert(BuildUtf(CompoundTree(spec)));
+    desc.MeshBlock = BuildMeshBlock(block);
+    desc.Parts.push_back({"A", "", {}, true});
+    desc.Parts.back().Ref.MeshCount = 1;
+    desc.Parts.push_back({"B", "", {}, true});
+    desc.Parts.back().Ref.StartMesh = 1;
+    desc.Parts.back().Ref.MeshCount = 1;
+    const TOutcome out = Convert(BuildUtf(CompoundTree(desc)));
     EXPECT_EQ(out.Status, 1) << bad;
-    EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 2) + kDamage)
+    EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 2) + kDamage)
         << bad;
     EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00_00.txt"})) << bad;
   }
@@ -405,11 +405,11 @@ TEST(HostileSize, WorkRepeatedBeyondTheLimitEndsTheConversion) {
 TEST(FuzzFindings, NameNodesWithoutDataAreEmptyNames) {
   // A part whose "File Name" (and another's "Object Name") has no data at
   // all: reading its text must not touch memory it does not have.
-  TCompoundSpec spec;
-  spec.MeshBlock = TriangleBlock(1);
-  spec.Parts.push_back({"A", "", {}, true});
-  spec.Parts.back().Ref.MeshCount = 1;
-  std::vector<TNodeSpec> tree = CompoundTree(spec);
+  TCompoundSpec desc;
+  desc.MeshBlock = TriangleBlock(1);
+  desc.Parts.push_back({"A", "", {}, true});
+  desc.Parts.back().Ref.MeshCount = 1;
+  std::vector<TNodeSpec> tree = CompoundTree(desc);
   TNodeSpec& cmpnd = tree[1];
   ASSERT_EQ(cmpnd.Name, "Cmpnd");
   TNodeSpec& part = cmpnd.Children[1];
@@ -421,7 +421,7 @@ TEST(FuzzFindings, NameNodesWithoutDataAreEmptyNames) {
   const TOutcome out = Convert(BuildUtf(tree));
   EXPECT_EQ(out.Status, 0);
   // No part has a reference into the block: it gets the default part.
-  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(spec.MeshBlock.size(), 1));
+  EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 1));
   EXPECT_EQ(out.Files, (std::set<std::string>{"m.dbg", "m.log", "m_00.bod", "m_00_00.txt"}));
 }
 

@@ -47,12 +47,12 @@ Bytes Vertices(uint32_t size, int count) {
 }
 
 TBlockSpec OneMesh(uint32_t vertexSize, int vertexCount = 3) {
-  TBlockSpec spec;
-  spec.Meshes = {{0x1234, 0, static_cast<uint16_t>(vertexCount - 1), 3}};
-  spec.Triangles = {{0, 1, 2}};
-  spec.VertexSize = vertexSize;
-  spec.Vertices = Vertices(vertexSize, vertexCount);
-  return spec;
+  TBlockSpec desc;
+  desc.Meshes = {{0x1234, 0, static_cast<uint16_t>(vertexCount - 1), 3}};
+  desc.Triangles = {{0, 1, 2}};
+  desc.VertexSize = vertexSize;
+  desc.Vertices = Vertices(vertexSize, vertexCount);
+  return desc;
 }
 
 std::string Summary(uint32_t dataSize, int meshes) {
@@ -87,12 +87,12 @@ TEST(MeshDecoder, EachLayoutGivesPositionAndItsOwnTextureFields) {
 }
 
 TEST(MeshDecoder, MeshRangesAccumulateWhateverTheStoredStarts) {
-  TBlockSpec spec;
-  spec.Meshes = {{1, 100, 123, 36}, {2, 7, 16, 12}, {3, 0, 0, 2}, {4, 5, 4, 3}};
-  spec.Triangles.resize(12 + 4 + 1);
-  spec.VertexSize = 20;
-  spec.Vertices = Vertices(20, 35);
-  TDecodeRun r(Image(BuildMeshBlock(spec)));
+  TBlockSpec desc;
+  desc.Meshes = {{1, 100, 123, 36}, {2, 7, 16, 12}, {3, 0, 0, 2}, {4, 5, 4, 3}};
+  desc.Triangles.resize(12 + 4 + 1);
+  desc.VertexSize = 20;
+  desc.Vertices = Vertices(20, 35);
+  TDecodeRun r(Image(BuildMeshBlock(desc)));
   DecodeMeshData(r.Run, "LOD0");
   ASSERT_EQ(r.Run.MeshList.Count(), 4);
   auto range = [&](int32_t i) {
@@ -140,9 +140,9 @@ TEST(MeshDecoder, LayoutIsChosenBySizeOfWhatFollowsTheTriangles) {
 }
 
 TEST(MeshDecoder, OtherKindsAreSkippedQuietly) {
-  TBlockSpec spec = OneMesh(32);
-  spec.Kind = 2;
-  const Bytes block = BuildMeshBlock(spec);
+  TBlockSpec desc = OneMesh(32);
+  desc.Kind = 2;
+  const Bytes block = BuildMeshBlock(desc);
   TDecodeRun r(Image(block), true);
   AddVert(r.Run, 1, 1, 1, 1, 1);  // left from an earlier block
   DecodeMeshData(r.Run, "lod0");
@@ -197,10 +197,10 @@ TEST(MeshDecoder, DamagedBlocksAreRejectedWithoutSummary) {
 }
 
 TEST(MeshDecoder, DefaultPartOnlyWithoutPartTable) {
-  TBlockSpec spec = OneMesh(32, 4);
-  spec.Meshes = {{1, 0, 1, 3}, {2, 0, 1, 3}};
-  spec.Triangles = {{0, 1, 1}, {0, 1, 1}};
-  TDecodeRun r(Image(BuildMeshBlock(spec)));
+  TBlockSpec desc = OneMesh(32, 4);
+  desc.Meshes = {{1, 0, 1, 3}, {2, 0, 1, 3}};
+  desc.Triangles = {{0, 1, 1}, {0, 1, 1}};
+  TDecodeRun r(Image(BuildMeshBlock(desc)));
   DecodeMeshData(r.Run, "lod0");
   ASSERT_EQ(r.Run.MeshGroups.Count(), 1);
   const TMeshGroup& g = r.Run.MeshGroups[0];
@@ -209,7 +209,7 @@ TEST(MeshDecoder, DefaultPartOnlyWithoutPartTable) {
       (std::vector<int32_t>{g.BegMesh, g.MeshCnt, g.StartVertex, g.EndVertex, g.StartIndex, g.EndIndex}),
       (std::vector<int32_t>{0, 2, 0, 3, 0, 1}));
 
-  TDecodeRun withParts(Image(BuildMeshBlock(spec)));
+  TDecodeRun withParts(Image(BuildMeshBlock(desc)));
   AddMeshGroup(withParts.Run, "Root", "Hull", 0, 2, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
   DecodeMeshData(withParts.Run, "lod0");
   ASSERT_EQ(withParts.Run.MeshGroups.Count(), 1);
@@ -233,17 +233,17 @@ TEST(MeshDecoder, BlockIsFoundByItsParentsName) {
 }
 
 TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
-  TBlockSpec spec;
-  spec.Signature = 0x142;
-  spec.Meshes = {{0xAB, 5, 7, 3}};
-  spec.Triangles = {{0, 1, 2}};
-  spec.VertexSize = 36;
-  spec.Vertices = VertexRecord(36, 1.5f, -2.25f, 123456.789f, 0.25f, 0.75f);
+  TBlockSpec desc;
+  desc.Signature = 0x142;
+  desc.Meshes = {{0xAB, 5, 7, 3}};
+  desc.Triangles = {{0, 1, 2}};
+  desc.VertexSize = 36;
+  desc.Vertices = VertexRecord(36, 1.5f, -2.25f, 123456.789f, 0.25f, 0.75f);
   const Bytes rec2 = VertexRecord(36, 0.0004f, 0, 0, 1, 0);
-  spec.Vertices.insert(spec.Vertices.end(), rec2.begin(), rec2.end());
+  desc.Vertices.insert(desc.Vertices.end(), rec2.begin(), rec2.end());
   const Bytes rec3 = VertexRecord(36, 1, 2, 3, 4, 5);
-  spec.Vertices.insert(spec.Vertices.end(), rec3.begin(), rec3.end());
-  const Bytes block = BuildMeshBlock(spec);
+  desc.Vertices.insert(desc.Vertices.end(), rec3.begin(), rec3.end());
+  const Bytes block = BuildMeshBlock(desc);
   TDecodeRun r(Image(block), true);
   DecodeMeshData(r.Run, "lod0");
   // An unknown signature is reported and decoding goes on by size.

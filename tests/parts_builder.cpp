@@ -59,12 +59,12 @@ TNodeSpec FileNode(const std::string& fileName, const TVMeshRefSpec& ref, bool m
   return Folder(fileName, {Folder("MultiLevel", {Folder("Level0", {vmeshPart})})});
 }
 
-std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& spec) {
-  const uint32_t hash = TestNameHash(spec.LodName);
+std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& desc) {
+  const uint32_t hash = TestNameHash(desc.LodName);
   std::vector<TNodeSpec> cmpndChildren;
-  cmpndChildren.push_back(Folder("Cons", spec.ConsTables));
+  cmpndChildren.push_back(Folder("Cons", desc.ConsTables));
   std::vector<TNodeSpec> fileNodes;
-  for (const TPartSpec& part : spec.Parts) {
+  for (const TPartSpec& part : desc.Parts) {
     const std::string fileName = part.FileName.empty() ? part.Name + ".3db" : part.FileName;
     cmpndChildren.push_back(PartNode("Part_" + part.Name, part.Name, fileName));
     TVMeshRefSpec ref = part.Ref;
@@ -72,7 +72,7 @@ std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& spec) {
     fileNodes.push_back(FileNode(fileName, ref, part.MultiLevel));
   }
   std::vector<TNodeSpec> root;
-  root.push_back(Folder("VMeshLibrary", {Folder(spec.LodName, {Leaf("VMeshData", spec.MeshBlock)})}));
+  root.push_back(Folder("VMeshLibrary", {Folder(desc.LodName, {Leaf("VMeshData", desc.MeshBlock)})}));
   root.push_back(Folder("Cmpnd", cmpndChildren));
   for (TNodeSpec& f : fileNodes) root.push_back(std::move(f));
   return root;

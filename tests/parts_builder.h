@@ -55,7 +55,7 @@ struct TCompoundSpec {
   std::vector<TNodeSpec> ConsTables;  // the data nodes under Cmpnd\Cons
   Bytes MeshBlock = Bytes(16, 0);     // the data of the vmeshdata node
 };
-std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& spec);
+std::vector<TNodeSpec> CompoundTree(const TCompoundSpec& desc);
 
 // The Cmpnd child of one part.
 TNodeSpec PartNode(const std::string& folderName, const std::string& objectName, const std::string& fileName);

@@ -41,16 +41,16 @@ TMeshGeom Box(const std::string& material, std::array<float, 3> c, std::array<fl
 }
 
 Bytes Block(const std::vector<TMeshGeom>& meshes) {
-  TBlockSpec spec;
+  TBlockSpec desc;
   uint16_t start = 0;
   for (const TMeshGeom& m : meshes) {
-    spec.Meshes.push_back({TestNameHash(m.Material), start, static_cast<uint16_t>(start + m.VertexCount - 1),
+    desc.Meshes.push_back({TestNameHash(m.Material), start, static_cast<uint16_t>(start + m.VertexCount - 1),
                            static_cast<uint16_t>(3 * m.Triangles.size())});
-    spec.Triangles.insert(spec.Triangles.end(), m.Triangles.begin(), m.Triangles.end());
-    spec.Vertices.insert(spec.Vertices.end(), m.Vertices.begin(), m.Vertices.end());
+    desc.Triangles.insert(desc.Triangles.end(), m.Triangles.begin(), m.Triangles.end());
+    desc.Vertices.insert(desc.Vertices.end(), m.Vertices.begin(), m.Vertices.end());
     start = static_cast<uint16_t>(start + m.VertexCount);
   }
-  return BuildMeshBlock(spec);
+  return BuildMeshBlock(desc);
 }
 
 const std::string kLod0 = "Sample.LOD0.vms";
