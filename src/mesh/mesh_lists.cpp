@@ -220,71 +220,31 @@ void TMeshGroups::FreeAll() {
 
 void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
              uint16_t startTriangle, uint16_t endTriangle) {
-  TMeshRec rec;
-  rec.Material = material;
-  rec.StartVertex = startVertex;
-  rec.EndVertex = endVertex;
-  rec.VertexRefCount = vertexRefCount;
-  rec.StartTriangle = startTriangle;
-  rec.EndTriangle = endTriangle;
-  run.MeshList.Add(rec);
+  run.MeshList.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle});
 }
 
 void AddVert(TRun& run, float x, float y, float z, float u, float v) {
-  TVertRec rec;
-  rec.X = x;
-  rec.Y = y;
-  rec.Z = z;
-  rec.U = u;
-  rec.V = v;
-  run.VertList.Add(rec);
+  run.VertList.Add({x, y, z, u, v, 0});
 }
 
 void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  TTriRec rec;
-  rec.A = a;
-  rec.B = b;
-  rec.C = c;
-  run.TriList.Add(rec);
+  run.TriList.Add(TTriRec{a, b, c});
 }
-
-namespace {
-
-int32_t FindOrAddVert(TVertList& list, int32_t key, float x, float y, float z, float u, float v) {
-  TVertRec rec;
-  rec.Key = key;
-  rec.X = x;
-  rec.Y = y;
-  rec.Z = z;
-  rec.U = u;
-  rec.V = v;
-  return list.FindOrAdd(rec);
-}
-
-TTriRec& AddTriTo(TTriList& list, uint16_t a, uint16_t b, uint16_t c) {
-  TTriRec rec;
-  rec.A = a;
-  rec.B = b;
-  rec.C = c;
-  return list.Add(rec);
-}
-
-}  // namespace
 
 int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
-  return FindOrAddVert(run.ModelVertList, key, x, y, z, u, v);
+  return run.ModelVertList.FindOrAdd({x, y, z, u, v, key});
 }
 
 int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
-  return FindOrAddVert(run.PartVertList, key, x, y, z, u, v);
+  return run.PartVertList.FindOrAdd({x, y, z, u, v, key});
 }
 
 TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return AddTriTo(run.ModelTriList, a, b, c);
+  return run.ModelTriList.Add(TTriRec{a, b, c});
 }
 
 TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return AddTriTo(run.PartTriList, a, b, c);
+  return run.PartTriList.Add(TTriRec{a, b, c});
 }
 
 int32_t AddModelMatr(TRun& run, uint32_t id) {
