@@ -33,15 +33,6 @@ const std::string kBlockSize = [] {
   return std::string(6 - size.size(), ' ') + size;
 }();
 
-std::string Listing(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (const auto& n : names) out += n + ";";
-  return out;
-}
-
 }  // namespace
 
 TEST(ToolsFolder, SettingsBesideTheProgramOutputsBesideTheModel) {
@@ -65,7 +56,7 @@ TEST(ToolsFolder, SettingsBesideTheProgramOutputsBesideTheModel) {
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out, Printed(std::string(bw::kBanner) + "\n  0: ship.lod0.vms\n  Data Size = " + kBlockSize +
                              ";   Meshes = 1\n"));
-    EXPECT_EQ(Listing(models), "ship.cmp;ship.log;ship_00.bod;ship_00_00.txt;");
+    EXPECT_EQ(FolderListing(models), "ship.cmp;ship.log;ship_00.bod;ship_00_00.txt;");
     EXPECT_EQ(ReadFileText((models / "ship.log").string()),
               "Group:00_00 file:" + base + "_00_00.txt; pos = (0, 0, 0);\r\n");
     const std::string bod = ReadFileText((models / "ship_00.bod").string());
@@ -73,6 +64,6 @@ TEST(ToolsFolder, SettingsBesideTheProgramOutputsBesideTheModel) {
         bod.substr(0, bod.find("\r\n", bod.find("\r\n") + 2) + 2),
         "// " + std::string(bw::kBanner) + "\r\n// Generated from " + input + ", LOD = ship.lod0.vms\r\n");
   }
-  EXPECT_EQ(Listing(tools), ProgramFileName() == "bodwright.exe" ? "bodwright.exe;bodwright.ini;"
-                                                                 : "bodwright;bodwright.ini;");
+  EXPECT_EQ(FolderListing(tools), ProgramFileName() == "bodwright.exe" ? "bodwright.exe;bodwright.ini;"
+                                                                       : "bodwright;bodwright.ini;");
 }

@@ -22,16 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The folder's names, to see that no temporary file stays behind.
-std::string Listing(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  std::string out;
-  for (const auto& n : names) out += n + ";";
-  return out;
-}
-
 std::string CreateFailure(TRun& run, const std::string& name, const std::string& text) {
   try {
     TOutputFile out(run, name);
@@ -61,7 +51,7 @@ TEST(OutputFile, TakesItsNameOnlyWhenCommitted) {
     WriteBod(out.Stream(), std::string(20000, 'x'));
   }  // abandoned: the earlier file stays
   EXPECT_EQ(bwtest::ReadFileText(name), "line\r\n");
-  EXPECT_EQ(Listing(dir.Path()), "ship.bod;");
+  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;");
 }
 
 TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
@@ -74,7 +64,7 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
   fs::create_directories(dir.File("ship.bod/inner"));
   EXPECT_EQ(CreateFailure(run, folder, "x"),
             "Cannot create file \"" + folder + "\". " + bwtest::SystemReasons().FolderInTheWay);
-  EXPECT_EQ(Listing(dir.Path()), "ship.bod;");
+  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;");
 
 #ifndef _WIN32
 
@@ -95,7 +85,7 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
   ::waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(bwtest::ReadFileText(name), "old\r\n");
-  EXPECT_EQ(Listing(dir.Path()), "ship.bod;ship.txt;");
+  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;ship.txt;");
 #endif
 }
 
@@ -123,5 +113,5 @@ TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
                          dir.File("./ship.mat") + " would overwrite an input file.\n");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.InpFileName), "model");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.MatFileName), "materials");
-  EXPECT_EQ(Listing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
+  EXPECT_EQ(FolderListing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
 }

@@ -32,6 +32,9 @@ class TTempDir {
 };
 
 std::string ReadFileText(const std::string& path);
+// The names in a folder, sorted, each followed by ";" (to see at a glance
+// what a run left there, temporary files included).
+std::string FolderListing(const fs::path& dir);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteFileText(const std::string& path, const std::string& text);
