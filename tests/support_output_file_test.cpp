@@ -51,7 +51,7 @@ TEST(OutputFile, TakesItsNameOnlyWhenCommitted) {
     WriteBod(out.Stream(), std::string(20000, 'x'));
   }  // abandoned: the earlier file stays
   EXPECT_EQ(bwtest::ReadFileText(name), "line\r\n");
-  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;");
+  EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship.bod;");
 }
 
 TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
@@ -64,7 +64,7 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
   fs::create_directories(dir.File("ship.bod/inner"));
   EXPECT_EQ(CreateFailure(run, folder, "x"),
             "Cannot create file \"" + folder + "\". " + bwtest::SystemReasons().FolderInTheWay);
-  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;");
+  EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship.bod;");
 
 #ifndef _WIN32
 
@@ -85,7 +85,7 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
   ::waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(bwtest::ReadFileText(name), "old\r\n");
-  EXPECT_EQ(FolderListing(dir.Path()), "ship.bod;ship.txt;");
+  EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship.bod;ship.txt;");
 #endif
 }
 
@@ -113,5 +113,5 @@ TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
                          dir.File("./ship.mat") + " would overwrite an input file.\n");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.InpFileName), "model");
   EXPECT_EQ(bwtest::ReadFileText(run.Names.MatFileName), "materials");
-  EXPECT_EQ(FolderListing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
+  EXPECT_EQ(bwtest::FolderListing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
 }
