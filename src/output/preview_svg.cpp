@@ -1,0 +1,1 @@
+#include "output/preview_svg.h"
