@@ -22,14 +22,14 @@ bool Write(const std::string& path, const Bytes& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
-// A block of one quad per vertex layout record size.
-Bytes QuadBlock(uint32_t vertexSize, size_t meshes) {
+// A block of one quad per mesh, of the given vertex record size and code.
+// Each mesh stores its start as the part that draws it alone would.
+Bytes QuadBlock(uint32_t vertexSize, size_t meshes, uint16_t signature = 0x112) {
   TBlockSpec desc;
   desc.VertexSize = vertexSize;
+  desc.Signature = signature;
   for (size_t m = 0; m < meshes; ++m) {
-    const auto base = static_cast<uint16_t>(4 * m);
-    desc.Meshes.push_back(
-        {TestNameHash("Mat" + std::to_string(m)), base, static_cast<uint16_t>(base + 3), 6});
+    desc.Meshes.push_back({TestNameHash("Mat" + std::to_string(m)), 0, 3, 6});
     desc.Triangles.push_back({0, 1, 2});
     desc.Triangles.push_back({0, 2, 3});
     const float d = static_cast<float>(m);
@@ -39,6 +39,31 @@ Bytes QuadBlock(uint32_t vertexSize, size_t meshes) {
     }
   }
   return BuildMeshBlock(desc);
+}
+
+// Three meshes drawing from one pool of eight vertices through overlapping
+// ranges (0..3, 2..5, 4..7).
+Bytes PoolBlock() {
+  TBlockSpec desc;
+  desc.Meshes = {
+      {TestNameHash("Mat0"), 0, 3, 3}, {TestNameHash("Mat1"), 2, 5, 3}, {TestNameHash("Mat0"), 4, 7, 3}};
+  desc.Triangles = {{0, 1, 2}, {0, 1, 3}, {3, 2, 0}};
+  for (int k = 0; k < 8; ++k) {
+    const Bytes v = VertexRecord(32, static_cast<float>(k), static_cast<float>(k % 2), 0, 0.125f * k, 0.5f);
+    desc.Vertices.insert(desc.Vertices.end(), v.begin(), v.end());
+  }
+  return BuildMeshBlock(desc);
+}
+
+// A lone model: its block and the reference through which its meshes find
+// their vertices.
+Bytes LoneModel(const std::string& lod, const Bytes& block, uint16_t meshCount) {
+  TVMeshRefSpec ref;
+  ref.ID = TestNameHash(lod);
+  ref.MeshCount = meshCount;
+  return BuildUtf({Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block)})}),
+                   Folder("MultiLevel",
+                          {Folder("Level0", {Folder("VMeshPart", {Leaf("VMeshRef", VMeshRefData(ref))})})})});
 }
 
 // A compound model of three parts in a chain, placed by one table of the
@@ -94,6 +119,8 @@ int main(int argc, char** argv) {
   models.emplace_back(
       "plain12.cmp",
       BuildUtf({Folder("VMeshLibrary", {Folder("plain.lod0.vms", {Leaf("VMeshData", QuadBlock(12, 2))})})}));
+  models.emplace_back("pool.cmp", LoneModel("pool.lod0.vms", PoolBlock(), 3));
+  models.emplace_back("normals24.cmp", LoneModel("normals.lod0.vms", QuadBlock(24, 2, 0x012), 2));
   bool ok = true;
   for (const auto& [name, bytes] : models) ok = Write(convertDir + "/" + name, bytes) && ok;
 

@@ -260,6 +260,7 @@ TEST(HostileBlock, CoordinatesThatCannotBeWrittenEndTheConversion) {
     desc.Parts.push_back({"B", "", {}, true});
     desc.Parts.back().Ref.StartMesh = 1;
     desc.Parts.back().Ref.MeshCount = 1;
+    desc.Parts.back().Ref.StartVertex = 3;
     const TOutcome out = Convert(BuildUtf(CompoundTree(desc)));
     EXPECT_EQ(out.Status, 1) << bad;
     EXPECT_EQ(out.Console, kBanner + "  0: model.lod0.vms\n" + BlockLine(desc.MeshBlock.size(), 2) + kDamage)
@@ -370,8 +371,9 @@ TEST(HostileSize, WorkRepeatedBeyondTheLimitEndsTheConversion) {
   EXPECT_EQ(parts.Files, expected);
 
   // 300 mesh data nodes share one block's bytes: each block costs 1004 to
-  // decode and 1001 to place for its default part, so 24 blocks fit and the
-  // 25th is decoded but not placed.
+  // decode, 602 to look through the nodes for its references and 1001 to
+  // place for its default part, so 19 blocks fit and the 20th fails before
+  // it is decoded.
   const Bytes block = SameTriangleBlock(1000);
   std::vector<TRawNode> e = {{"\\", true, 1, 0, {}, -1, -1}, {"VMeshLibrary", true, 2, 0, {}, -1, -1}};
   for (int b = 0; b < 300; ++b) {
@@ -391,9 +393,10 @@ TEST(HostileSize, WorkRepeatedBeyondTheLimitEndsTheConversion) {
   EXPECT_EQ(blocks.Status, 1);
   std::string console = kBanner;
   std::set<std::string> bodFiles;
-  for (int b = 0; b < 25; ++b) {
-    console += (b < 10 ? "  " : " ") + std::to_string(b) + ": m.lod0.vms\n" + BlockLine(block.size(), 1);
-    if (b < 24) {
+  for (int b = 0; b < 20; ++b) {
+    console += (b < 10 ? "  " : " ") + std::to_string(b) + ": m.lod0.vms\n";
+    if (b < 19) {
+      console += BlockLine(block.size(), 1);
       bodFiles.insert("m_" + std::string(b < 10 ? "0" : "") + std::to_string(b) + ".bod");
     }
   }

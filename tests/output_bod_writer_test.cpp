@@ -210,7 +210,7 @@ TEST(BodOutput, NanTextureCoordinatesFromVertexRecords) {
   TWriterRun w;
   TRun& run = w.Run;
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  AddMesh(run, 0x22, 0, 2, 3, 0, 0);
+  AddMesh(run, 0x22, 0, 2, 3, 0, 0, 0);
   AddVert(run, 0, 0, 0, nan, 0.5f);
   AddVert(run, 1, 0, 0, 1, nan);
   AddVert(run, 0, 1, 0, 0.25f, 1);

@@ -42,7 +42,7 @@ void AddTriangleMesh(TRun& run, uint32_t material, std::array<float, 3> a, std::
                      std::array<float, 3> c) {
   const auto firstVert = static_cast<uint16_t>(run.VertList.Count());
   const auto tri = static_cast<uint16_t>(run.TriList.Count());
-  AddMesh(run, material, firstVert, static_cast<uint16_t>(firstVert + 2), 3, tri, tri);
+  AddMesh(run, material, firstVert, static_cast<uint16_t>(firstVert + 2), 3, tri, tri, firstVert);
   for (const auto& p : {a, b, c}) AddVert(run, p[0], p[1], p[2], 0.25f * run.VertList.Count(), 0.5f);
   AddTri(run, 0, 1, 2);
 }
@@ -165,8 +165,8 @@ TEST(GenerateBodies, BadVertexIndexAndVertexLimit) {
       AddTri(run, static_cast<uint16_t>(3 * i), static_cast<uint16_t>(3 * i + 1),
              static_cast<uint16_t>(3 * i + 2));
     AddTri(run, 0, static_cast<uint16_t>(vertCount - 65536), 0);
-    AddMesh(run, 1, 0, 65534, 0, 0, 21844);
-    AddMesh(run, 1, 65535, 65535, 0, 21845, 21845);
+    AddMesh(run, 1, 0, 65534, 0, 0, 21844, 0);
+    AddMesh(run, 1, 65535, 65535, 0, 21845, 21845, 65535);
     AddGroup(run, 0, 2);
     if (vertCount == 65536) {
       GenerateBodies(run, 0);

@@ -40,11 +40,20 @@ TMeshGeom Box(const std::string& material, std::array<float, 3> c, std::array<fl
   return g;
 }
 
-Bytes Block(const std::vector<TMeshGeom>& meshes) {
+// A block of the meshes in order; partStarts are the first meshes of the
+// parts. As in real files, a mesh stores its first vertex counted from the
+// first vertex of its part (its part reference's StartVertex).
+Bytes Block(const std::vector<TMeshGeom>& meshes, const std::vector<size_t>& partStarts) {
   TBlockSpec desc;
   uint16_t start = 0;
-  for (const TMeshGeom& m : meshes) {
-    desc.Meshes.push_back({TestNameHash(m.Material), start, static_cast<uint16_t>(start + m.VertexCount - 1),
+  uint16_t partStart = 0;
+  for (size_t i = 0; i < meshes.size(); ++i) {
+    const TMeshGeom& m = meshes[i];
+    for (const size_t first : partStarts)
+      if (first == i) partStart = start;
+    const auto stored = static_cast<uint16_t>(start - partStart);
+    desc.Meshes.push_back({TestNameHash(m.Material), stored,
+                           static_cast<uint16_t>(stored + m.VertexCount - 1),
                            static_cast<uint16_t>(3 * m.Triangles.size())});
     desc.Triangles.insert(desc.Triangles.end(), m.Triangles.begin(), m.Triangles.end());
     desc.Vertices.insert(desc.Vertices.end(), m.Vertices.begin(), m.Vertices.end());
@@ -116,8 +125,8 @@ Bytes SampleModel() {
   arm.Unk2 = {-1.5f, 1.5f, 0, 0, 0, 0};
 
   std::vector<TNodeSpec> root;
-  root.push_back(Folder("VMeshLibrary", {Folder(kLod0, {Leaf("VMeshData", Block(lod0))}),
-                                         Folder(kLod1, {Leaf("VMeshData", Block(lod1))})}));
+  root.push_back(Folder("VMeshLibrary", {Folder(kLod0, {Leaf("VMeshData", Block(lod0, {0, 3, 4, 5}))}),
+                                         Folder(kLod1, {Leaf("VMeshData", Block(lod1, {0, 1, 2}))})}));
   root.push_back(Folder("hull.3db", {Folder("MultiLevel", {Level("Level0", Ref(kLod0, 0, 3, 2.5f)),
                                                            Level("Level1", Ref(kLod1, 0, 1, 2.5f))})}));
   root.push_back(Folder("tower.3db", {Folder("MultiLevel", {Level("Level0", Ref(kLod0, 3, 1, 0.8f)),

@@ -1,7 +1,6 @@
 #include "cmp/compound_parts.h"
 
-#include <array>
-
+#include "cmp/vmesh_ref.h"
 #include "driver/run_state.h"
 #include "support/byte_reader.h"
 #include "support/text_helpers.h"
@@ -9,35 +8,6 @@
 
 namespace bw {
 namespace {
-
-constexpr uint32_t kVMeshRefSize = 60;
-
-// A part reference as stored under a level's VMeshPart.
-struct TVMeshRef {
-  uint32_t HeaderSize = 0;
-  uint32_t ID = 0;
-  uint16_t StartVertex = 0, EndVertex = 0, StartIndex = 0, EndIndex = 0;
-  uint16_t StartMesh = 0, MeshCount = 0;
-  std::array<float, 6> Bounds{};
-  std::array<float, 3> U{};
-  float Radius = 0;
-};
-
-TVMeshRef ReadVMeshRef(const TByteReader& in) {
-  TVMeshRef r;
-  r.HeaderSize = in.U32(0x00);
-  r.ID = in.U32(0x04);
-  r.StartVertex = in.U16(0x08);
-  r.EndVertex = in.U16(0x0A);
-  r.StartIndex = in.U16(0x0C);
-  r.EndIndex = in.U16(0x0E);
-  r.StartMesh = in.U16(0x10);
-  r.MeshCount = in.U16(0x12);
-  for (size_t i = 0; i < r.Bounds.size(); ++i) r.Bounds[i] = in.F32(0x14 + 4 * i);
-  for (size_t i = 0; i < r.U.size(); ++i) r.U[i] = in.F32(0x2C + 4 * i);
-  r.Radius = in.F32(0x38);
-  return r;
-}
 
 // The text of a name node: up to its first NUL, or the whole of what was
 // copied when there is none; a folder gives the empty text.
@@ -90,11 +60,9 @@ void ReadPart(TRun& run, int32_t part, uint32_t hash) {
     if (run.Settings.DebugOn) WriteDbg(run, ">Node = \"" + refPath + "\"  idx = " + IntText(r) + "\r\n");
     if (r == -1) return true;
     const TUtfNode& refNode = nodes[r];
-    // NOTE: a reference whose bytes were not all copied from the file is
-    // treated like a short one; the reserved rest holds nothing of the file.
-    if (refNode.DataSize < kVMeshRefSize || refNode.Data.size() < kVMeshRefSize) return true;
+    if (!HoldsVMeshRef(refNode)) return true;
 
-    const TVMeshRef ref = ReadVMeshRef(TByteReader(refNode.Data));
+    const TVMeshRef ref = ReadVMeshRef(refNode);
     if (run.Settings.DebugOn) {
       WriteDbg(run, ">>VMeshRef = \"" + refNode.Name + "\"  ID = " + DWordToHex(ref.ID) +
                         "  crc = " + DWordToHex(hash) + "\r\n");
@@ -102,7 +70,7 @@ void ReadPart(TRun& run, int32_t part, uint32_t hash) {
                         "  StartVertex = " + IntText(ref.StartVertex) +
                         "  EndVertex = " + IntText(ref.EndVertex) + "\r\n");
     }
-    if (ref.HeaderSize != kVMeshRefSize || ref.ID != hash) return true;
+    if (!RefersToBlock(ref, hash)) return true;
 
     if (run.Settings.DebugOn) WriteDbg(run, ">>>VMeshRef ADD\r\n");
     AddMeshGroup(run, levelPath, NodeText(nodes[objectName]), ref.StartMesh, ref.MeshCount, ref.StartVertex,

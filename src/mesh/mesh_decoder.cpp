@@ -1,8 +1,11 @@
 #include "mesh/mesh_decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
+#include "cmp/vmesh_ref.h"
 #include "driver/run_state.h"
 #include "mesh/mesh_lists.h"
 #include "support/byte_reader.h"
@@ -18,6 +21,9 @@ constexpr size_t kHeaderSize = 16;
 constexpr size_t kMeshRecSize = 12;
 constexpr size_t kTriangleSize = 6;
 constexpr uint16_t kKnownSignature = 0x112;
+// Blocks of this code hold position and normal in 24-byte records, the size
+// that otherwise means position, colour and texture coordinate.
+constexpr uint16_t kPositionNormalSignature = 0x012;
 constexpr int64_t kMaxListIndex = 65535;
 
 // A vertex record: its fields are 4 bytes each, in order. 'F' is a single,
@@ -40,8 +46,10 @@ constexpr std::array<TLayout, 7> kLayouts = {{
     {"REC6:", "FFFFF", 3, 4},
     {"REC7:", "FFF", -1, -1},
 }};
+constexpr TLayout kPositionNormal = {"REC8:", "FFFFFF", -1, -1};
 
-const TLayout* LayoutOfSize(int64_t size) {
+const TLayout* LayoutOf(uint16_t signature, int64_t size) {
+  if (signature == kPositionNormalSignature && size == kPositionNormal.Size()) return &kPositionNormal;
   for (const TLayout& layout : kLayouts)
     if (layout.Size() == size) return &layout;
   return nullptr;
@@ -87,7 +95,7 @@ void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
     for (const int64_t value : {s, s + nv - 1, t, t + nt - 1})
       if (value < 0 || value > kMaxListIndex) RaiseRange("mesh range outside 0..65535");
     AddMesh(run, material, static_cast<uint16_t>(s), static_cast<uint16_t>(s + nv - 1), vertexRefCount,
-            static_cast<uint16_t>(t), static_cast<uint16_t>(t + nt - 1));
+            static_cast<uint16_t>(t), static_cast<uint16_t>(t + nt - 1), startVertex);
     t += nt;
     s += nv;
   }
@@ -142,7 +150,7 @@ void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t
                     size_t vertexOffset) {
   if (h.VertexCount == 0) RaiseRange("mesh data block without vertices");
   const int64_t vertexSize = (int64_t{dataSize} - static_cast<int64_t>(vertexOffset)) / h.VertexCount;
-  const TLayout* layout = LayoutOfSize(vertexSize);
+  const TLayout* layout = LayoutOf(h.Signature, vertexSize);
   if (!layout) {
     run.Console.Line("  Error: unknown structure/format tables!");
     if (run.Settings.DebugOn) WriteDbg(run, "  Error: unknown structure/format tables!\r\n");
@@ -161,6 +169,46 @@ void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t
     const float u = layout->UField < 0 ? 0.0f : rd.F32(at + 4 * static_cast<size_t>(layout->UField));
     const float v = layout->VField < 0 ? 1.0f : rd.F32(at + 4 * static_cast<size_t>(layout->VField));
     AddVert(run, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);
+  }
+}
+
+// The meshes of a model without a part table are drawn through the block's
+// references all the same: each mesh starts at the StartVertex of the first
+// reference in node order that holds it, plus its own stored start. Meshes
+// that several references hold share one pool of vertices, so the running
+// sum of the vertex counts does not find them. A mesh no reference holds
+// keeps the running sum.
+void ResolveRootStarts(TRun& run, const std::string& lodName) {
+  const TNodesList& nodes = run.NodesList;
+  TMeshList& meshes = run.MeshList;
+  run.Work.Charge(static_cast<uint64_t>(nodes.Count()));
+  const uint32_t hash = NameHash(lodName);
+  const auto count = static_cast<uint32_t>(meshes.Count());
+  // nextOpen[i]: the first mesh at or after i that no reference has taken
+  // yet (count when none), so that every mesh is visited once however
+  // many references overlap.
+  std::vector<uint32_t> nextOpen(count + 1);
+  for (uint32_t i = 0; i <= count; ++i) nextOpen[i] = i;
+  auto findOpen = [&](uint32_t i) {
+    uint32_t root = i;
+    while (nextOpen[root] != root) root = nextOpen[root];
+    while (nextOpen[i] != root) {
+      const uint32_t next = nextOpen[i];
+      nextOpen[i] = root;
+      i = next;
+    }
+    return root;
+  };
+  for (const TUtfNode& node : nodes) {
+    if (!SameName(node.Name, "vmeshref") || !HoldsVMeshRef(node)) continue;
+    const TVMeshRef ref = ReadVMeshRef(node);
+    if (!RefersToBlock(ref, hash) || ref.StartMesh >= count) continue;
+    const uint32_t end = std::min<uint32_t>(uint32_t{ref.StartMesh} + ref.MeshCount, count);
+    for (uint32_t i = findOpen(ref.StartMesh); i < end; i = findOpen(i)) {
+      TMeshRec& mesh = meshes[static_cast<int32_t>(i)];
+      mesh.RootFirstVertex = int32_t{ref.StartVertex} + mesh.StoredStartVertex;
+      nextOpen[i] = i + 1;
+    }
   }
 }
 
@@ -204,9 +252,12 @@ void DecodeMeshData(TRun& run, const std::string& lodName) {
     DecodeVertices(run, rd, h, dataSize, vertexOffset);
   }
 
-  if (run.MeshGroups.Count() == 0 && run.MeshList.Count() > 0)
+  if (run.MeshGroups.Count() == 0 && run.MeshList.Count() > 0) {
+    ResolveRootStarts(run, lodName);
     AddMeshGroup(run, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0, 0,
-                 0, {}, {}, 0);
+                 0, {}, {}, 0)
+        .DefaultPart = true;
+  }
 
   run.Console.Line("  Data Size = " + PadLeft(UIntText(dataSize), 6, ' ') +
                    ";   Meshes = " + IntText(run.MeshList.Count()));

@@ -219,8 +219,9 @@ void TMeshGroups::FreeAll() {
 // ---- Add operations on the run's lists ------------------------------------
 
 void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
-             uint16_t startTriangle, uint16_t endTriangle) {
-  run.MeshList.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle});
+             uint16_t startTriangle, uint16_t endTriangle, uint16_t storedStartVertex) {
+  run.MeshList.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle,
+                    storedStartVertex, startVertex});
 }
 
 void AddVert(TRun& run, float x, float y, float z, float u, float v) {

@@ -51,11 +51,18 @@ class TRecList {
 
 struct TMeshRec {
   uint32_t Material = 0;
+  // The running sum of the vertex counts of the meshes before this one.
   uint16_t StartVertex = 0;
   uint16_t EndVertex = 0;
   uint16_t VertexRefCount = 0;
   uint16_t StartTriangle = 0;
   uint16_t EndTriangle = 0;
+  // The mesh's first vertex as the block stores it: counted from the
+  // StartVertex of the part reference that draws the mesh.
+  uint16_t StoredStartVertex = 0;
+  // The first vertex when the default part draws the mesh: found by the
+  // decoder through the block's references, or StartVertex without one.
+  int32_t RootFirstVertex = 0;
 };
 
 struct TVertRec {
@@ -87,6 +94,9 @@ struct TMeshGroup {
   std::array<float, 3> U{};
   float Radius = 0;
   TMatrix Mtx = kIdentity;
+  // The part the decoder adds when the model has no part table; its meshes
+  // find their vertices through RootFirstVertex, not through StartVertex.
+  bool DefaultPart = false;
 };
 
 // Three-way comparison of a listed vertex P with the values sought in Q; only
@@ -160,7 +170,7 @@ class TMeshGroups : public TRecList<TMeshGroup> {
 
 // The add operations on the run's lists.
 void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
-             uint16_t startTriangle, uint16_t endTriangle);
+             uint16_t startTriangle, uint16_t endTriangle, uint16_t storedStartVertex);
 void AddVert(TRun& run, float x, float y, float z, float u, float v);
 void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
 int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);

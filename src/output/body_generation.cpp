@@ -139,6 +139,9 @@ void GenerateBodies(TRun& run, int32_t n) {
                                                   ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
                                                   : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
       const int32_t last = run.VertList.Count() - 1;
+      // A part's meshes count their vertices from its reference's start.
+      const int32_t firstVertex =
+          group.DefaultPart ? mesh.RootFirstVertex : group.StartVertex + mesh.StoredStartVertex;
       if (mesh.EndTriangle >= mesh.StartTriangle)
         run.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
 
@@ -149,7 +152,7 @@ void GenerateBodies(TRun& run, int32_t n) {
         uint16_t pos[3];
 
         for (int c = 0; c < 3; ++c) {
-          const int32_t idx = CheckIndex(run, mesh.StartVertex + cornerIdx[c], 0, last);
+          const int32_t idx = CheckIndex(run, firstVertex + cornerIdx[c], 0, last);
           corner[c] = &run.VertList[idx];
           const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
           pos[c] = VertexPos(AddModelVert(run, modelMat, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
