@@ -175,7 +175,7 @@ double ConvertOnce(const fs::path& dir) {
   int status = 0;
   {
     bw::TRun run;
-    run.Console.Capture = &console;
+    run.Ctx.Console.Capture = &console;
     status = bw::RunProgram(run, (dir / kProgramName).string(), args);
   }
   const auto stop = TClock::now();

@@ -88,7 +88,7 @@ int TScratch::Run(const std::vector<std::string>& args) {
   int status;
   {
     bw::TRun run;
-    run.Console.Capture = &console;
+    run.Ctx.Console.Capture = &console;
     status = bw::RunProgram(run, (FProg / "bodwright").string(), args);
   }
   if (status != bw::kExitOk && status != bw::kExitFailure)

@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "cmp/compound_parts.h"
-#include "driver/run_state.h"
 #include "parts_builder.h"
 #include "support/buf_stream.h"
 #include "support/text_helpers.h"
@@ -27,10 +26,10 @@ TVMeshRefSpec Ref(uint16_t startMesh, uint16_t meshCount, uint32_t id = 0) {
   return r;
 }
 
-// The part names of the run's table, in order.
-std::vector<std::string> PartNames(bw::TRun& run) {
+// The part names of a table, in order.
+std::vector<std::string> PartNames(const bw::TMeshGroups& groups) {
   std::vector<std::string> names;
-  for (const bw::TMeshGroup& g : run.MeshGroups) names.push_back(g.PartName);
+  for (const bw::TMeshGroup& g : groups) names.push_back(g.PartName);
   return names;
 }
 
@@ -49,14 +48,14 @@ TEST(CompoundParts, OneRecordPerPartThroughEitherContainer) {
   desc.Parts.push_back({"Alpha", "a.3db", a, true});
   desc.Parts.push_back({"Beta", "b.3db", Ref(65535, 65535), false});
   TDbgRun t;
+  bw::TMeshGroups groups;
   t.Load(BuildUtf(CompoundTree(desc)));
-  bw::TRun& run = t.Run();
-  run.MeshGroups.Add({});  // a leftover of an earlier block
+  groups.Add({});  // a leftover of an earlier block
 
-  EXPECT_EQ(bw::ReadCompoundParts(run, "model.lod0.vms"), 4);
+  EXPECT_EQ(bw::ReadCompoundParts(t.Nodes, "model.lod0.vms", groups, t.Ctx), 4);
 
-  ASSERT_EQ(run.MeshGroups.Count(), 2);
-  const bw::TMeshGroup& g = run.MeshGroups[0];
+  ASSERT_EQ(groups.Count(), 2);
+  const bw::TMeshGroup& g = groups[0];
   EXPECT_EQ(g.RootName, "\\a.3db\\MultiLevel");
   EXPECT_EQ(g.PartName, "Alpha");
   EXPECT_EQ(g.BegMesh, 2);
@@ -73,7 +72,7 @@ TEST(CompoundParts, OneRecordPerPartThroughEitherContainer) {
   EXPECT_EQ(g.Z, 0.0f);
   EXPECT_EQ(g.W, 1.0f);
   EXPECT_EQ(g.Mtx, bw::kIdentity);
-  const bw::TMeshGroup& h = run.MeshGroups[1];
+  const bw::TMeshGroup& h = groups[1];
   EXPECT_EQ(h.RootName, "\\b.3db\\VMeshPart");
   EXPECT_EQ(h.PartName, "Beta");
   // The 16-bit words are unsigned: the largest arrives whole, never as -1.
@@ -97,10 +96,11 @@ TEST(CompoundParts, OneRecordPerPartThroughEitherContainer) {
 
 TEST(CompoundParts, NoCmpndLeavesTheTableEmpty) {
   TDbgRun t;
+  bw::TMeshGroups groups;
   t.Load(BuildUtf({Folder("VMeshLibrary", {Folder("m.lod0.vms", {Leaf("VMeshData", Bytes(16, 0))})})}));
-  t.Run().MeshGroups.Add({});
-  EXPECT_EQ(bw::ReadCompoundParts(t.Run(), "m.lod0.vms"), -1);
-  EXPECT_EQ(t.Run().MeshGroups.Count(), 0);
+  groups.Add({});
+  EXPECT_EQ(bw::ReadCompoundParts(t.Nodes, "m.lod0.vms", groups, t.Ctx), -1);
+  EXPECT_EQ(groups.Count(), 0);
   EXPECT_EQ(t.DbgText(), Lines({"Find \"Cmpnd\""}));
 }
 
@@ -108,11 +108,12 @@ TEST(CompoundParts, TheLastCmpndInNodeOrderIsUsed) {
   const uint32_t id = TestNameHash("m.lod0.vms");
   TVMeshRefSpec ref = Ref(0, 1, id);
   TDbgRun t;
+  bw::TMeshGroups groups;
   t.Load(BuildUtf({Folder("Cmpnd", {PartNode("Part_First", "First", "f.3db")}),                        // 1
                    Folder("Holder", {Folder("CMPND", {PartNode("Part_Second", "Second", "s.3db")})}),  // 6, 7
                    FileNode("f.3db", ref, true), FileNode("s.3db", ref, true)}));
-  EXPECT_EQ(bw::ReadCompoundParts(t.Run(), "m.lod0.vms"), 7);
-  EXPECT_EQ(PartNames(t.Run()), std::vector<std::string>{"Second"});
+  EXPECT_EQ(bw::ReadCompoundParts(t.Nodes, "m.lod0.vms", groups, t.Ctx), 7);
+  EXPECT_EQ(PartNames(groups), std::vector<std::string>{"Second"});
   const std::string text = t.DbgText();
   EXPECT_EQ(text.substr(0, text.find("======")),
             Lines({"Find \"Cmpnd\"", "idx =    1; parent = \"\\\";  node.name = \"Cmpnd\";  DataSize = 0",
@@ -126,6 +127,7 @@ TEST(CompoundParts, LevelsAreLookedUpInTheirOrder) {
     return Folder(name, {Folder("VMeshPart", {Leaf("VMeshRef", VMeshRefData(ref))})});
   };
   TDbgRun t(false);
+  bw::TMeshGroups groups;
   t.Load(BuildUtf(
       {Folder("Cmpnd", {PartNode("P1", "Both", "both.3db"), PartNode("P2", "Many", "many.3db"),
                         PartNode("P3", "Plain", "plain.3db")}),
@@ -142,19 +144,18 @@ TEST(CompoundParts, LevelsAreLookedUpInTheirOrder) {
            {Folder("VMeshPart",
                    {Folder("Extra", {Folder("VMeshPart", {Leaf("VMeshRef", VMeshRefData(Ref(6, 1, id)))})}),
                     Leaf("Other", VMeshRefData(Ref(7, 1, id)))})})}));
-  bw::TRun& run = t.Run();
 
-  bw::ReadCompoundParts(run, "m.lod0.vms");
-  ASSERT_EQ(PartNames(run), (std::vector<std::string>{"Many", "Plain"}));
-  EXPECT_EQ(run.MeshGroups[0].BegMesh, 4);
-  EXPECT_EQ(run.MeshGroups[1].BegMesh, 6);
-  EXPECT_EQ(run.MeshGroups[1].RootName, "\\plain.3db\\VMeshPart");
+  bw::ReadCompoundParts(t.Nodes, "m.lod0.vms", groups, t.Ctx);
+  ASSERT_EQ(PartNames(groups), (std::vector<std::string>{"Many", "Plain"}));
+  EXPECT_EQ(groups[0].BegMesh, 4);
+  EXPECT_EQ(groups[1].BegMesh, 6);
+  EXPECT_EQ(groups[1].RootName, "\\plain.3db\\VMeshPart");
 
   // Each block rebuilds the table from scratch with its own levels.
-  bw::ReadCompoundParts(run, "m.lod1.vms");
-  ASSERT_EQ(PartNames(run), (std::vector<std::string>{"Both", "Many"}));
-  EXPECT_EQ(run.MeshGroups[0].BegMesh, 1);
-  EXPECT_EQ(run.MeshGroups[1].BegMesh, 3);
+  bw::ReadCompoundParts(t.Nodes, "m.lod1.vms", groups, t.Ctx);
+  ASSERT_EQ(PartNames(groups), (std::vector<std::string>{"Both", "Many"}));
+  EXPECT_EQ(groups[0].BegMesh, 1);
+  EXPECT_EQ(groups[1].BegMesh, 3);
 }
 
 TEST(CompoundParts, RejectedReferencesAddNothing) {
@@ -171,6 +172,7 @@ TEST(CompoundParts, RejectedReferencesAddNothing) {
     return Folder(name, {Folder("VMeshPart", {std::move(ref)})});
   };
   TDbgRun t;
+  bw::TMeshGroups groups;
   t.Load(BuildUtf(
       {Folder("Cmpnd", {PartNode("P1", "Foreign", "f1"), PartNode("P2", "H59", "f2"),
                         PartNode("P3", "H61", "f3"), PartNode("P4", "Short", "f4"),
@@ -181,8 +183,8 @@ TEST(CompoundParts, RejectedReferencesAddNothing) {
        file("f2", Leaf("VMeshRef", VMeshRefData(header59))),
        file("f3", Leaf("VMeshRef", VMeshRefData(header61))), file("f4", Leaf("VMeshRef", shortRef)),
        file("f5", uncopied), file("f6", Folder("VMeshRef", {})), Folder("f7", {})}));
-  bw::ReadCompoundParts(t.Run(), "m.lod0.vms");
-  EXPECT_EQ(t.Run().MeshGroups.Count(), 0);
+  bw::ReadCompoundParts(t.Nodes, "m.lod0.vms", groups, t.Ctx);
+  EXPECT_EQ(groups.Count(), 0);
 
   // Only the references of 60 copied bytes are listed; parts without both
   // names are not mentioned at all.
@@ -235,11 +237,12 @@ TEST(CompoundParts, RejectedReferencesAddNothing) {
 TEST(CompoundParts, NamesWithoutNulStopAtTheEndOfTheirData) {
   const uint32_t id = TestNameHash("m.lod0.vms");
   TDbgRun t(false);
+  bw::TMeshGroups groups;
   t.Load(BuildUtf({Folder("Cmpnd", {Folder("P", {Leaf("Object Name", Bytes{'H', 'u', 'l', 'l'}),
                                                  Leaf("File Name", Bytes{'h', '.', '3', 'd', 'b'})})}),
                    FileNode("h.3db", Ref(0, 1, id), false)}));
-  bw::ReadCompoundParts(t.Run(), "m.lod0.vms");
-  EXPECT_EQ(PartNames(t.Run()), std::vector<std::string>{"Hull"});
+  bw::ReadCompoundParts(t.Nodes, "m.lod0.vms", groups, t.Ctx);
+  EXPECT_EQ(PartNames(groups), std::vector<std::string>{"Hull"});
 }
 
 TEST(CompoundParts, ALoopingPartChainEnds) {
@@ -250,11 +253,11 @@ TEST(CompoundParts, ALoopingPartChainEnds) {
   // Part_B (node 10) leads back to Part_A (node 6).
   SetU32(image, kHeaderSize + 10 * kEntrySize, 6 * kEntrySize);
   TDbgRun t(false);
+  bw::TMeshGroups groups;
   t.Load(image);
-  bw::TRun& run = t.Run();
-  bw::ReadCompoundParts(run, "model.lod0.vms");
-  ASSERT_GE(run.MeshGroups.Count(), 2);
-  EXPECT_LE(run.MeshGroups.Count(), run.NodesList.Count());
-  EXPECT_EQ(run.MeshGroups[0].PartName, "A");
-  EXPECT_EQ(run.MeshGroups[1].PartName, "B");
+  bw::ReadCompoundParts(t.Nodes, "model.lod0.vms", groups, t.Ctx);
+  ASSERT_GE(groups.Count(), 2);
+  EXPECT_LE(groups.Count(), t.Nodes.Count());
+  EXPECT_EQ(groups[0].PartName, "A");
+  EXPECT_EQ(groups[1].PartName, "B");
 }

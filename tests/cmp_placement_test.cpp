@@ -6,9 +6,9 @@
 #include <stdexcept>
 
 #include "cmp/part_placement.h"
-#include "driver/run_state.h"
 #include "parts_builder.h"
 #include "support/buf_stream.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/text_helpers.h"
 #include "test_support.h"
@@ -48,9 +48,10 @@ constexpr std::array<float, 9> kQuarterZ = {0, -1, 0, 1, 0, 0, 0, 0, 1};
 // About X: (x, y, z) -> (x, -z, y); rows (1,0,0), (0,0,1), (0,-1,0).
 constexpr std::array<float, 9> kQuarterX = {1, 0, 0, 0, 0, -1, 0, 1, 0};
 
-// A run of the compound model with the parts and tables given.
+// The compound model with the parts and tables given, and its part table.
 struct TPlaced {
   TDbgRun T;
+  bw::TMeshGroups Groups;
   explicit TPlaced(const std::vector<TPartSpec>& parts, std::vector<TNodeSpec> tables, bool debug = true)
       : T(debug) {
     TCompoundSpec desc;
@@ -58,18 +59,18 @@ struct TPlaced {
     desc.ConsTables = std::move(tables);
     T.Load(BuildUtf(CompoundTree(desc)));
   }
-  bool Place() { return bw::ReadPartPlacement(T.Run(), "model.lod0.vms"); }
+  void Place() { Groups = bw::ReadPartPlacement(T.Nodes, "model.lod0.vms", T.Ctx); }
   const bw::TMeshGroup& Group(const std::string& name) {
-    const bw::TMeshGroup* g = T.Run().MeshGroups.FindPart(name);
+    const bw::TMeshGroup* g = Groups.FindPart(name);
     if (!g) throw std::runtime_error("no part " + name);
     return *g;
   }
 };
 
 // A group added straight to the part table.
-void AddPlaced(bw::TRun& run, const std::string& part, const std::string& parent, float x, float y, float z,
-               const bw::TMatrix& mtx = bw::kIdentity) {
-  bw::TMeshGroup& g = bw::AddMeshGroup(run, parent, part, 0, 1, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
+void AddPlaced(bw::TMeshGroups& groups, const std::string& part, const std::string& parent, float x, float y,
+               float z, const bw::TMatrix& mtx = bw::kIdentity) {
+  bw::TMeshGroup& g = bw::AddMeshGroup(groups, parent, part, 0, 1, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
   g.X = x;
   g.Y = y;
   g.Z = z;
@@ -89,7 +90,7 @@ TEST(PartPlacement, StoredMatrixFillsColumnsAndRootInAnyCaseEndsTheChain) {
                              {Cons("Root", "P", {1, 2, 3}, {1, 2, 3, 4, 5, 6, 7, 8, 9}),
                               Cons("root", "Root", {100, 0, 0}), Cons("rOOT", "Q", {1, 1, 1}, kQuarterZ)}))},
       false);
-  EXPECT_TRUE(p.Place());
+  p.Place();
   const bw::TMeshGroup& g = p.Group("P");
   EXPECT_EQ(g.RootName, "Root");
   EXPECT_EQ(Position(g), (std::array<float, 3>{1, 2, 3}));
@@ -143,30 +144,32 @@ TEST(PartPlacement, AThreeLevelChainIsComposedRigidlyInEveryPartOrder) {
 }
 
 TEST(PartPlacement, UnturnedChainsSumTheirOffsets) {
-  bw::TRun run;
-  AddPlaced(run, "C", "b", 100.01f, 0.001f, -7.0f);
-  AddPlaced(run, "B", "A", 1.7f, -2.9f, 3.3f);
-  AddPlaced(run, "A", "ROOT", 0.1f, 0.2f, 0.3f);
+  bw::TMeshGroups groups;
+  bw::TContext ctx;
+  AddPlaced(groups, "C", "b", 100.01f, 0.001f, -7.0f);
+  AddPlaced(groups, "B", "A", 1.7f, -2.9f, 3.3f);
+  AddPlaced(groups, "A", "ROOT", 0.1f, 0.2f, 0.3f);
   // A chain that ends at a name no part has: what was added so far stands.
-  AddPlaced(run, "E", "D", 1, 2, 3);
-  AddPlaced(run, "D", "Ghost", 10, 20, 30);
-  bw::ComposePlacements(run);
-  EXPECT_EQ(Position(run.MeshGroups[0]),
+  AddPlaced(groups, "E", "D", 1, 2, 3);
+  AddPlaced(groups, "D", "Ghost", 10, 20, 30);
+  bw::ComposePlacements(groups, ctx);
+  EXPECT_EQ(Position(groups[0]),
             (std::array<float, 3>{(100.01f + 1.7f) + 0.1f, (0.001f + -2.9f) + 0.2f, (-7.0f + 3.3f) + 0.3f}));
-  EXPECT_EQ(Position(run.MeshGroups[1]), (std::array<float, 3>{1.7f + 0.1f, -2.9f + 0.2f, 3.3f + 0.3f}));
-  EXPECT_EQ(Position(run.MeshGroups[2]), (std::array<float, 3>{0.1f, 0.2f, 0.3f}));
-  EXPECT_EQ(Position(run.MeshGroups[3]), (std::array<float, 3>{11, 22, 33}));
-  EXPECT_EQ(Position(run.MeshGroups[4]), (std::array<float, 3>{10, 20, 30}));
-  for (const bw::TMeshGroup& g : run.MeshGroups) EXPECT_EQ(g.Mtx, bw::kIdentity);
+  EXPECT_EQ(Position(groups[1]), (std::array<float, 3>{1.7f + 0.1f, -2.9f + 0.2f, 3.3f + 0.3f}));
+  EXPECT_EQ(Position(groups[2]), (std::array<float, 3>{0.1f, 0.2f, 0.3f}));
+  EXPECT_EQ(Position(groups[3]), (std::array<float, 3>{11, 22, 33}));
+  EXPECT_EQ(Position(groups[4]), (std::array<float, 3>{10, 20, 30}));
+  for (const bw::TMeshGroup& g : groups) EXPECT_EQ(g.Mtx, bw::kIdentity);
 }
 
 TEST(PartPlacement, ALoopingChainStopsAfterAsManyStepsAsThereAreGroups) {
-  bw::TRun run;
-  AddPlaced(run, "A", "B", 1, 0, 0);
-  AddPlaced(run, "B", "a", 0, 10, 0);
-  bw::ComposePlacements(run);
-  EXPECT_EQ(Position(run.MeshGroups[0]), (std::array<float, 3>{2, 10, 0}));  // A, B, A
-  EXPECT_EQ(Position(run.MeshGroups[1]), (std::array<float, 3>{1, 20, 0}));  // B, A, B
+  bw::TMeshGroups groups;
+  bw::TContext ctx;
+  AddPlaced(groups, "A", "B", 1, 0, 0);
+  AddPlaced(groups, "B", "a", 0, 10, 0);
+  bw::ComposePlacements(groups, ctx);
+  EXPECT_EQ(Position(groups[0]), (std::array<float, 3>{2, 10, 0}));  // A, B, A
+  EXPECT_EQ(Position(groups[1]), (std::array<float, 3>{1, 20, 0}));  // B, A, B
 }
 
 TEST(PartPlacement, TableKindByNameThenBySize) {
@@ -199,7 +202,7 @@ TEST(PartPlacement, TableKindByNameThenBySize) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name + " " + std::to_string(c.Data.size()));
     TPlaced p({Part("P")}, {Leaf(c.Name, c.Data)});
-    EXPECT_TRUE(p.Place());
+    p.Place();
     const std::string text = p.T.DbgText();
     EXPECT_EQ(Occurrences(text, "Fixed : "), c.Fixed);
     EXPECT_EQ(Occurrences(text, "Revolute : "), c.Revolute);
@@ -242,7 +245,7 @@ TEST(PartPlacement, RecordsAreAppliedInOrderAndOnlyWhenPresent) {
       {Leaf("Fix", ConsTable(TConsLayout::Fixed, {Cons("Root", "p", {1, 1, 1}), Cons("Root", "P", {2, 2, 2}),
                                                   Cons("Root", longName + "tail", {3, 3, 3})})),
        cut, empty});
-  EXPECT_TRUE(p.Place());
+  p.Place();
   EXPECT_EQ(Position(p.Group("P")), (std::array<float, 3>{2, 2, 2}));
   // A name filling its 64 bytes is read as 64 characters.
   EXPECT_EQ(Position(p.Group(longName)), (std::array<float, 3>{3, 3, 3}));
@@ -262,9 +265,9 @@ TEST(PartPlacement, ConstraintTextOfEachKind) {
   rec.Unk1 = c.Unk1;
   rec.Unk2 = c.Unk2;
   TDbgRun t;
-  bw::PrintConstraint(t.Run(), bw::TConsKind::Fixed, rec);
-  bw::PrintConstraint(t.Run(), bw::TConsKind::Revolute, rec);
-  bw::PrintConstraint(t.Run(), bw::TConsKind::Sphere, rec);
+  bw::PrintConstraint(t.Ctx, bw::TConsKind::Fixed, rec);
+  bw::PrintConstraint(t.Ctx, bw::TConsKind::Revolute, rec);
+  bw::PrintConstraint(t.Ctx, bw::TConsKind::Sphere, rec);
   const std::string head = "RootName = \"Root\";  PartName = \"Arm\";";
   const std::string origin = "  Origin = (1.500, -2.000, 1.2346E005);";
   const std::string mtx = "  Mtx = 1.000; 2.000; 3.000; 4.000; 5.000; 6.000; 7.000; 8.000; 9.000; ";
@@ -284,7 +287,7 @@ TEST(PartPlacement, WholeDiagnosticsOfAPlacedModel) {
             {Leaf("Fix", ConsTable(TConsLayout::Fixed,
                                    {Cons("Root", "Hull", {12345.6f, -0.5f, 2}),
                                     Cons("Hull", "Turret", {1, 2, 3}), Cons("Hull", "Ghost", {0, 0, 0})}))});
-  EXPECT_TRUE(p.Place());
+  p.Place();
   const std::string hash = bw::DWordToHex(TestNameHash("model.lod0.vms"));
   const std::string identity = "  Mtx = 1.000; 0.000; 0.000; 0.000; 1.000; 0.000; 0.000; 0.000; 1.000; ";
   EXPECT_EQ(
@@ -323,8 +326,7 @@ TEST(PartPlacement, WholeDiagnosticsOfAPlacedModel) {
 TEST(PartPlacement, AModelWithoutCmpndPlacesNothing) {
   TDbgRun t;
   t.Load(BuildUtf({Folder("VMeshLibrary", {Folder("m.lod0.vms", {Leaf("VMeshData", Bytes(16, 0))})})}));
-  EXPECT_TRUE(bw::ReadPartPlacement(t.Run(), "m.lod0.vms"));
-  EXPECT_EQ(t.Run().MeshGroups.Count(), 0);
+  EXPECT_EQ(bw::ReadPartPlacement(t.Nodes, "m.lod0.vms", t.Ctx).Count(), 0);
   EXPECT_EQ(t.DbgText(), Lines({"Find \"Cmpnd\"", "======================"}));
 }
 
@@ -351,10 +353,10 @@ TEST(PartPlacement, ThousandsOfPartsInALargeTree) {
   tree.insert(tree.begin(), Folder("Filler", std::move(filler)));
   TDbgRun t(false);
   t.Load(BuildUtf(tree));
-  ASSERT_GT(t.Run().NodesList.Count(), 100000);
-  EXPECT_TRUE(bw::ReadPartPlacement(t.Run(), "model.lod0.vms"));
-  ASSERT_EQ(t.Run().MeshGroups.Count(), kParts);
+  ASSERT_GT(t.Nodes.Count(), 100000);
+  const bw::TMeshGroups groups = bw::ReadPartPlacement(t.Nodes, "model.lod0.vms", t.Ctx);
+  ASSERT_EQ(groups.Count(), kParts);
   // The fourth of a chain: (1,0,0) turned three times about Z, plus the offsets above it.
-  const bw::TMeshGroup& last = t.Run().MeshGroups[kParts - 1];
+  const bw::TMeshGroup& last = groups[kParts - 1];
   EXPECT_EQ(Position(last), (std::array<float, 3>{0, 0, 0}));
 }

@@ -2,7 +2,6 @@
 
 #include "cmp/utf_tree.h"
 #include "cmp_builder.h"
-#include "driver/run_state.h"
 #include "support/buf_stream.h"
 #include "test_support.h"
 
@@ -275,27 +274,27 @@ TEST(UtfTree, DamagedImagesAreRangeFailures) {
 }
 
 TEST(UtfTree, ReadUtfTreeListsTheNodes) {
-  TTempDir dir;
-  TRun run;
-  run.Settings.DebugOn = true;
-  run.DbgStream = std::make_unique<TBufStream>(dir.File("t.dbg"), ModeCreate, kBufSize);
-  run.InpData = BuildUtf({Folder("Lod0", {Leaf("VMeshData", {1, 2, 3, 4})}), Leaf("Info", {1, 2, 3})});
-  EXPECT_TRUE(ReadUtfTree(run));
-  run.DbgStream.reset();
-  EXPECT_EQ(ReadFileText(dir.File("t.dbg")),
-            "idx =    0 \"\\\";  DataSize = 0;  ChildIdx = 1;  Parent = 0\r\n"
-            "idx =    1 \"Lod0\";  DataSize = 0;  ChildIdx = 2;  Parent = 0\r\n"
-            "idx =    2 \"VMeshData\";  DataSize = 4;  ChildIdx = 0;  Parent = 1\r\n"
-            "idx =    3 \"Info\";  DataSize = 3;  ChildIdx = 0;  Parent = 0\r\n"
-            "\r\n\r\n"
-            "idx =    2; parent = \"Lod0\";  node.name = \"VMeshData\";  DataSize = 4\r\n"
-            "\r\n\r\n");
+  TDbgRun t;
+  const Bytes image = BuildUtf({Folder("Lod0", {Leaf("VMeshData", {1, 2, 3, 4})}), Leaf("Info", {1, 2, 3})});
+  EXPECT_TRUE(ReadUtfTree(image, t.Nodes, t.Ctx));
+  // Read twice, the same image gives the same tree and the same listings.
+  EXPECT_TRUE(ReadUtfTree(image, t.Nodes, t.Ctx));
+  EXPECT_EQ(t.Nodes.Count(), 4);
+  const std::string listings =
+      "idx =    0 \"\\\";  DataSize = 0;  ChildIdx = 1;  Parent = 0\r\n"
+      "idx =    1 \"Lod0\";  DataSize = 0;  ChildIdx = 2;  Parent = 0\r\n"
+      "idx =    2 \"VMeshData\";  DataSize = 4;  ChildIdx = 0;  Parent = 1\r\n"
+      "idx =    3 \"Info\";  DataSize = 3;  ChildIdx = 0;  Parent = 0\r\n"
+      "\r\n\r\n"
+      "idx =    2; parent = \"Lod0\";  node.name = \"VMeshData\";  DataSize = 4\r\n"
+      "\r\n\r\n";
+  EXPECT_EQ(t.DbgText(), listings + listings);
 
   // No mesh data node: false, after the listings.
-  TRun noMesh;
-  noMesh.InpData = BuildUtf({Leaf("vmeshdatax", {1})});
-  EXPECT_FALSE(ReadUtfTree(noMesh));
-  EXPECT_EQ(noMesh.NodesList.Count(), 2);
+  TDbgRun noMesh(false);
+  const Bytes noMeshImage = BuildUtf({Leaf("vmeshdatax", {1})});
+  EXPECT_FALSE(ReadUtfTree(noMeshImage, noMesh.Nodes, noMesh.Ctx));
+  EXPECT_EQ(noMesh.Nodes.Count(), 2);
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {
   WriteFileText(input, "x");
   std::string console;
   bw::TRun run;
-  run.Console.Capture = &console;
+  run.Ctx.Console.Capture = &console;
   WriteFileText(dir.File("bodwright.ini"),
                 "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
   ASSERT_EQ(bw::StartUp(run, dir.File("bodwright"), {input}), -1) << console;
@@ -178,6 +178,17 @@ TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {
   const std::string dbg = ReadFileText(dir.File("box.dbg"));
   EXPECT_NE(dbg.find("0.250"), std::string::npos);
   EXPECT_EQ(dbg.find("0,250"), std::string::npos);
+}
+
+TEST(Conversion, EachOutputHasItsOwnSwitch) {
+  TTempDir dir;
+  const std::string input = dir.File("box.cmp");
+  WriteFileBytes(input, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
+  std::string console;
+  ASSERT_EQ(RunInProcess(dir.Path(), "[system]\nGenMesh=.txt, ON\n", {input}, console), 0) << console;
+  EXPECT_EQ(FolderListing(dir.Path()), "bodwright.ini;box.cmp;box_00_00.txt;");
+  ASSERT_EQ(RunInProcess(dir.Path(), "[system]\nGenBod=.bod, ON\n", {input}, console), 0) << console;
+  EXPECT_EQ(FolderListing(dir.Path()), "bodwright.ini;box.cmp;box_00.bod;box_00_00.txt;");
 }
 
 TEST(Conversion, BlocksAreNumberedAndAFailureStopsTheLoop) {

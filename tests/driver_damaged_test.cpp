@@ -50,7 +50,7 @@ class TDamageRunner {
     int status;
     {
       bw::TRun run;
-      run.Console.Capture = &console;
+      run.Ctx.Console.Capture = &console;
       status = bw::RunProgram(run, (FDir.Path() / "prog" / "bodwright").string(),
                               {FDir.File("sample.cmp"), FDir.File("sample.mat")});
     }

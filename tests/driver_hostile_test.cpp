@@ -47,8 +47,8 @@ TOutcome Convert(const Bytes& model, const Bytes* mat = nullptr, const std::stri
   TOutcome out;
   {
     bw::TRun run;
-    run.Console.Capture = &out.Console;
-    run.Work.Limit = workLimit;
+    run.Ctx.Console.Capture = &out.Console;
+    run.Ctx.Work.Limit = workLimit;
     out.Status = bw::RunProgram(run, dir.File("bodwright"), args);
   }
   for (const auto& entry : fs::directory_iterator(dir.Path())) {

@@ -20,7 +20,7 @@ const std::string kFloatMsg = "Error : float value\n";
 // The settings from `text`; the console lines go to `console`.
 TSettings Load(const std::string& text, std::string& console) {
   TRun run;
-  run.Console.Capture = &console;
+  run.Ctx.Console.Capture = &console;
   LoadSettingsFrom(run, TProfile::FromText(text));
   return run.Settings;
 }
@@ -91,7 +91,7 @@ TEST(SettingsHelpers, NormalizeAndSwitch) {
 TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
   std::string console;
   TRun run;
-  run.Console.Capture = &console;
+  run.Ctx.Console.Capture = &console;
   Floats v{9, 9, 9};
   EXPECT_TRUE(ParseFloatList(run, "1E3,.5,-2", 3, v.data()));
   EXPECT_EQ(v, (Floats{1000, 0.5f, -2}));
@@ -124,7 +124,7 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
   bwtest::TTempDir dir;
   TRun run;
   std::string console;
-  run.Console.Capture = &console;
+  run.Ctx.Console.Capture = &console;
   run.Names.IniFileName = dir.File("missing.ini");
   LoadSettings(run);
   EXPECT_EQ(console, "");

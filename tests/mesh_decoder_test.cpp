@@ -4,7 +4,6 @@
 
 #include "cmp/utf_tree.h"
 #include "cmp_builder.h"
-#include "driver/run_state.h"
 #include "support/buf_stream.h"
 #include "test_support.h"
 
@@ -13,24 +12,20 @@ namespace {
 using namespace bw;
 using namespace bwtest;
 
-// A run holding one CMP image, its console captured and, with debug on, its
-// diagnostics going to a scratch file.
+// One CMP image and what decoding it makes, its console captured and, with
+// debug on, its diagnostics going to a scratch file.
 struct TDecodeRun {
-  TTempDir Dir;
-  TRun Run;
+  TDbgRun T;
   std::string Console;
+  TMeshGroups Groups;
+  TMeshData Block;
 
-  explicit TDecodeRun(Bytes image, bool debug = false) {
-    Run.Console.Capture = &Console;
-    Run.Settings.DebugOn = debug;
-    if (debug) Run.DbgStream = std::make_unique<TBufStream>(Dir.File("t.dbg"), ModeCreate, kBufSize);
-    Run.InpData = std::move(image);
-    EXPECT_TRUE(ReadUtfImage(Run.InpData, Run.NodesList));
+  explicit TDecodeRun(const Bytes& image, bool debug = false) : T(debug) {
+    T.Ctx.Console.Capture = &Console;
+    T.Load(image);
   }
-  std::string Dbg() {
-    Run.DbgStream.reset();
-    return ReadFileText(Dir.File("t.dbg"));
-  }
+  void Decode(const std::string& lodName) { DecodeMeshData(T.Nodes, lodName, Groups, Block, T.Ctx); }
+  std::string Dbg() { return T.DbgText(); }
 };
 
 Bytes Image(const Bytes& block) {
@@ -66,12 +61,12 @@ TEST(MeshDecoder, EachLayoutGivesPositionAndItsOwnTextureFields) {
     SCOPED_TRACE(size);
     const Bytes block = BuildMeshBlock(OneMesh(size));
     TDecodeRun r(Image(block));
-    DecodeMeshData(r.Run, "lod0");
+    r.Decode("lod0");
     // The signature says REC1 whatever the size: no message.
     EXPECT_EQ(r.Console, Summary(static_cast<uint32_t>(block.size()), 1));
-    ASSERT_EQ(r.Run.VertList.Count(), 3);
+    ASSERT_EQ(r.Block.VertList.Count(), 3);
     for (int32_t k = 0; k < 3; ++k) {
-      const TVertRec& v = r.Run.VertList[k];
+      const TVertRec& v = r.Block.VertList[k];
       EXPECT_EQ(v.X, 1.0f + k);
       EXPECT_EQ(v.Y, 2.0f + k);
       EXPECT_EQ(v.Z, 3.0f + k);
@@ -79,10 +74,10 @@ TEST(MeshDecoder, EachLayoutGivesPositionAndItsOwnTextureFields) {
       EXPECT_EQ(v.V, size == 12 ? 1.0f : 0.5f + k);
       EXPECT_EQ(v.Key, 0);
     }
-    ASSERT_EQ(r.Run.TriList.Count(), 1);
-    EXPECT_EQ(r.Run.TriList[0].C, 2);
-    ASSERT_EQ(r.Run.MeshList.Count(), 1);
-    EXPECT_EQ(r.Run.MeshList[0].Material, 0x1234u);
+    ASSERT_EQ(r.Block.TriList.Count(), 1);
+    EXPECT_EQ(r.Block.TriList[0].C, 2);
+    ASSERT_EQ(r.Block.MeshList.Count(), 1);
+    EXPECT_EQ(r.Block.MeshList[0].Material, 0x1234u);
   }
 }
 
@@ -93,10 +88,10 @@ TEST(MeshDecoder, MeshRangesAccumulateWhateverTheStoredStarts) {
   desc.VertexSize = 20;
   desc.Vertices = Vertices(20, 35);
   TDecodeRun r(Image(BuildMeshBlock(desc)));
-  DecodeMeshData(r.Run, "LOD0");
-  ASSERT_EQ(r.Run.MeshList.Count(), 4);
+  r.Decode("LOD0");
+  ASSERT_EQ(r.Block.MeshList.Count(), 4);
   auto range = [&](int32_t i) {
-    const TMeshRec& m = r.Run.MeshList[i];
+    const TMeshRec& m = r.Block.MeshList[i];
     return std::vector<int>{m.StartVertex, m.EndVertex, m.StartTriangle, m.EndTriangle, m.VertexRefCount};
   };
   EXPECT_EQ(range(0), (std::vector<int>{0, 23, 0, 11, 36}));
@@ -105,8 +100,8 @@ TEST(MeshDecoder, MeshRangesAccumulateWhateverTheStoredStarts) {
   EXPECT_EQ(range(2), (std::vector<int>{34, 34, 16, 15, 2}));
   // EndVertex one below StartVertex: an empty vertex range.
   EXPECT_EQ(range(3), (std::vector<int>{35, 34, 16, 16, 3}));
-  EXPECT_EQ(r.Run.TriList.Count(), 17);
-  EXPECT_EQ(r.Run.VertList.Count(), 35);
+  EXPECT_EQ(r.Block.TriList.Count(), 17);
+  EXPECT_EQ(r.Block.VertList.Count(), 35);
 }
 
 TEST(MeshDecoder, LayoutIsChosenBySizeOfWhatFollowsTheTriangles) {
@@ -115,28 +110,28 @@ TEST(MeshDecoder, LayoutIsChosenBySizeOfWhatFollowsTheTriangles) {
   seven.Triangles = {{0, 1, 1}, {1, 0, 0}};
   seven.VertexRefCount = 7;
   TDecodeRun r7(Image(BuildMeshBlock(seven)));
-  DecodeMeshData(r7.Run, "lod0");
-  EXPECT_EQ(r7.Run.TriList.Count(), 2);
-  EXPECT_EQ(r7.Run.VertList[1].X, 2.0f);
+  r7.Decode("lod0");
+  EXPECT_EQ(r7.Block.TriList.Count(), 2);
+  EXPECT_EQ(r7.Block.VertList[1].X, 2.0f);
 
   // Trailing bytes fewer than the vertex count are ignored.
   TBlockSpec trailing = OneMesh(32);
   trailing.VertexCount = 3;
   trailing.Vertices.insert(trailing.Vertices.end(), {9, 9});
   TDecodeRun rt(Image(BuildMeshBlock(trailing)));
-  DecodeMeshData(rt.Run, "lod0");
-  EXPECT_EQ(rt.Run.VertList[2].U, 2.25f);
+  rt.Decode("lod0");
+  EXPECT_EQ(rt.Block.VertList[2].U, 2.25f);
 
   // A size of no known layout.
   TBlockSpec odd = OneMesh(32);
   odd.VertexCount = 3;
   odd.Vertices.insert(odd.Vertices.end(), {9, 9, 9});
   TDecodeRun ro(Image(BuildMeshBlock(odd)), true);
-  EXPECT_THROW(DecodeMeshData(ro.Run, "lod0"), EIdxError);
+  EXPECT_THROW(ro.Decode("lod0"), EIdxError);
   EXPECT_EQ(ro.Console, "  Error: unknown structure/format tables!\n");
   const std::string dbg = ro.Dbg();
   EXPECT_EQ(dbg.substr(dbg.size() - 43), "  Error: unknown structure/format tables!\r\n");
-  EXPECT_EQ(ro.Run.MeshGroups.Count(), 0);
+  EXPECT_EQ(ro.Groups.Count(), 0);
 }
 
 TEST(MeshDecoder, OtherKindsAreSkippedQuietly) {
@@ -144,11 +139,11 @@ TEST(MeshDecoder, OtherKindsAreSkippedQuietly) {
   desc.Kind = 2;
   const Bytes block = BuildMeshBlock(desc);
   TDecodeRun r(Image(block), true);
-  AddVert(r.Run, 1, 1, 1, 1, 1);  // left from an earlier block
-  DecodeMeshData(r.Run, "lod0");
+  AddVert(r.Block.VertList, 1, 1, 1, 1, 1);  // left from an earlier block
+  r.Decode("lod0");
   EXPECT_EQ(r.Console, Summary(static_cast<uint32_t>(block.size()), 0));
-  EXPECT_EQ(r.Run.VertList.Count(), 0);
-  EXPECT_EQ(r.Run.MeshGroups.Count(), 0);
+  EXPECT_EQ(r.Block.VertList.Count(), 0);
+  EXPECT_EQ(r.Groups.Count(), 0);
   EXPECT_EQ(r.Dbg(), "");
 }
 
@@ -156,9 +151,9 @@ TEST(MeshDecoder, DamagedBlocksAreRejectedWithoutSummary) {
   auto rejected = [](const Bytes& block, const char* what) {
     SCOPED_TRACE(what);
     TDecodeRun r(Image(block));
-    EXPECT_THROW(DecodeMeshData(r.Run, "lod0"), ERangeError);
+    EXPECT_THROW(r.Decode("lod0"), ERangeError);
     EXPECT_EQ(r.Console, "");
-    EXPECT_EQ(r.Run.MeshGroups.Count(), 0);
+    EXPECT_EQ(r.Groups.Count(), 0);
   };
   const Bytes good = BuildMeshBlock(OneMesh(32));
   rejected(Bytes(good.begin(), good.begin() + 15), "shorter than the header");
@@ -192,8 +187,8 @@ TEST(MeshDecoder, DamagedBlocksAreRejectedWithoutSummary) {
   TNodeSpec shortLeaf = Leaf("VMeshData", good);
   shortLeaf.UsedSizeOverride = static_cast<int64_t>(good.size()) - 1;
   TDecodeRun r(BuildUtf({Folder("Lod0", {shortLeaf})}));
-  EXPECT_THROW(DecodeMeshData(r.Run, "lod0"), ERangeError);
-  EXPECT_EQ(r.Run.VertList.Count(), 2);
+  EXPECT_THROW(r.Decode("lod0"), ERangeError);
+  EXPECT_EQ(r.Block.VertList.Count(), 2);
 }
 
 TEST(MeshDecoder, DefaultPartOnlyWithoutPartTable) {
@@ -201,19 +196,19 @@ TEST(MeshDecoder, DefaultPartOnlyWithoutPartTable) {
   desc.Meshes = {{1, 0, 1, 3}, {2, 0, 1, 3}};
   desc.Triangles = {{0, 1, 1}, {0, 1, 1}};
   TDecodeRun r(Image(BuildMeshBlock(desc)));
-  DecodeMeshData(r.Run, "lod0");
-  ASSERT_EQ(r.Run.MeshGroups.Count(), 1);
-  const TMeshGroup& g = r.Run.MeshGroups[0];
+  r.Decode("lod0");
+  ASSERT_EQ(r.Groups.Count(), 1);
+  const TMeshGroup& g = r.Groups[0];
   EXPECT_EQ(g.RootName + "/" + g.PartName, "Root/Root");
   EXPECT_EQ(
       (std::vector<int32_t>{g.BegMesh, g.MeshCnt, g.StartVertex, g.EndVertex, g.StartIndex, g.EndIndex}),
       (std::vector<int32_t>{0, 2, 0, 3, 0, 1}));
 
   TDecodeRun withParts(Image(BuildMeshBlock(desc)));
-  AddMeshGroup(withParts.Run, "Root", "Hull", 0, 2, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
-  DecodeMeshData(withParts.Run, "lod0");
-  ASSERT_EQ(withParts.Run.MeshGroups.Count(), 1);
-  EXPECT_EQ(withParts.Run.MeshGroups[0].PartName, "Hull");
+  AddMeshGroup(withParts.Groups, "Root", "Hull", 0, 2, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
+  withParts.Decode("lod0");
+  ASSERT_EQ(withParts.Groups.Count(), 1);
+  EXPECT_EQ(withParts.Groups[0].PartName, "Hull");
 }
 
 TEST(MeshDecoder, BlockIsFoundByItsParentsName) {
@@ -223,13 +218,13 @@ TEST(MeshDecoder, BlockIsFoundByItsParentsName) {
                               Folder("loda", {Leaf("VMESHDATA", BuildMeshBlock(second))}),
                               Folder("LodB", {Leaf("other", BuildMeshBlock(second))})});
   TDecodeRun r(img);
-  DecodeMeshData(r.Run, "loda");
-  EXPECT_EQ(r.Run.VertList[0].U, 0.25f);  // the first block, not the REC7 one
+  r.Decode("loda");
+  EXPECT_EQ(r.Block.VertList[0].U, 0.25f);  // the first block, not the REC7 one
   r.Console.clear();
-  DecodeMeshData(r.Run, "lodb");
+  r.Decode("lodb");
   EXPECT_EQ(r.Console, "");
-  EXPECT_EQ(r.Run.VertList.Count(), 0);
-  EXPECT_EQ(r.Run.MeshList.Count(), 0);
+  EXPECT_EQ(r.Block.VertList.Count(), 0);
+  EXPECT_EQ(r.Block.MeshList.Count(), 0);
 }
 
 TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
@@ -245,7 +240,7 @@ TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
   desc.Vertices.insert(desc.Vertices.end(), rec3.begin(), rec3.end());
   const Bytes block = BuildMeshBlock(desc);
   TDecodeRun r(Image(block), true);
-  DecodeMeshData(r.Run, "lod0");
+  r.Decode("lod0");
   // An unknown signature is reported and decoding goes on by size.
   EXPECT_EQ(r.Console,
             "  Unknown signature [00000142] in header!\n" + Summary(static_cast<uint32_t>(block.size()), 1));
@@ -273,13 +268,13 @@ TEST(MeshDecoder, DiagnosticsDumpTheWholeBlock) {
   // The colour in hexadecimal in REC3, and the three fields of REC7.
   TBlockSpec rec3Spec = OneMesh(24);
   TDecodeRun r3(Image(BuildMeshBlock(rec3Spec)), true);
-  DecodeMeshData(r3.Run, "lod0");
+  r3.Decode("lod0");
   EXPECT_NE(r3.Dbg().find("REC3:    0;   1.000; 2.000; 3.000; FF102030; 0.250; 0.500; \r\n"),
             std::string::npos);
   TBlockSpec rec7Spec = OneMesh(12, 1);
   rec7Spec.Vertices = VertexRecord(12, 1, 2.5f, -3, 0, 0);
   TDecodeRun r7(Image(BuildMeshBlock(rec7Spec)), true);
-  DecodeMeshData(r7.Run, "lod0");
+  r7.Decode("lod0");
   const std::string dbg7 = r7.Dbg();
   EXPECT_EQ(dbg7.substr(dbg7.find("REC7:")), "REC7:    0;   1.000; 2.500; -3.000; \r\n");
 }

@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "driver/run_state.h"
+#include "cmp/part_table.h"
+#include "support/matrix.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ TVertRec Vert(int32_t key, float x, float y, float z) {
   return r;
 }
 
+int32_t FindOrAdd(TVertList& list, int32_t key, float x, float y, float z, float u, float v) {
+  return list.FindOrAdd({x, y, z, u, v, key});
+}
+
 TEST(MeshLists, CompareVertOrdersByKeyThenCoordinatesAndNeverMatchesNaN) {
   EXPECT_EQ(CompareVert(Vert(2, 0, 0, 0), Vert(1, 9, 9, 9)), 1);
   EXPECT_EQ(CompareVert(Vert(1, 1, 5, 5), Vert(1, 2, 0, 0)), -1);
@@ -32,20 +37,21 @@ TEST(MeshLists, CompareVertOrdersByKeyThenCoordinatesAndNeverMatchesNaN) {
 }
 
 TEST(MeshLists, VerticesAreSharedByKeyAndPositionOnly) {
-  TRun run;
-  EXPECT_EQ(AddModelVert(run, 1, 1, 2, 3, 0.25f, 0.5f), 0);
+  TVertList model;
+  TVertList part;
+  EXPECT_EQ(FindOrAdd(model, 1, 1, 2, 3, 0.25f, 0.5f), 0);
   // The first record is returned, its texture coordinate untouched.
-  EXPECT_EQ(AddModelVert(run, 1, 1, 2, 3, 0.75f, 0.125f), 0);
-  EXPECT_EQ(run.ModelVertList[0].U, 0.25f);
-  EXPECT_EQ(AddModelVert(run, 2, 1, 2, 3, 0, 0), 1);
-  EXPECT_EQ(AddModelVert(run, 1, 0.0f, -0.0f, 0.0f, 0, 0), 2);
-  EXPECT_EQ(AddModelVert(run, 1, -0.0f, 0.0f, -0.0f, 9, 9), 2);
-  EXPECT_EQ(AddModelVert(run, 1, kNaN, 0, 0, 0, 0), 3);
-  EXPECT_EQ(AddModelVert(run, 1, kNaN, 0, 0, 0, 0), 4);
-  EXPECT_EQ(AddPartVert(run, 1, 1, 2, 3, 0, 0), 0);
-  run.ModelVertList.FreeAll();
-  EXPECT_EQ(run.ModelVertList.Find(1, 1, 2, 3), -1);
-  EXPECT_EQ(AddModelVert(run, 2, 1, 2, 3, 0, 0), 0);
+  EXPECT_EQ(FindOrAdd(model, 1, 1, 2, 3, 0.75f, 0.125f), 0);
+  EXPECT_EQ(model[0].U, 0.25f);
+  EXPECT_EQ(FindOrAdd(model, 2, 1, 2, 3, 0, 0), 1);
+  EXPECT_EQ(FindOrAdd(model, 1, 0.0f, -0.0f, 0.0f, 0, 0), 2);
+  EXPECT_EQ(FindOrAdd(model, 1, -0.0f, 0.0f, -0.0f, 9, 9), 2);
+  EXPECT_EQ(FindOrAdd(model, 1, kNaN, 0, 0, 0, 0), 3);
+  EXPECT_EQ(FindOrAdd(model, 1, kNaN, 0, 0, 0, 0), 4);
+  EXPECT_EQ(FindOrAdd(part, 1, 1, 2, 3, 0, 0), 0);
+  model.FreeAll();
+  EXPECT_EQ(model.Find(1, 1, 2, 3), -1);
+  EXPECT_EQ(FindOrAdd(model, 2, 1, 2, 3, 0, 0), 0);
 
   // Records appended without the index are still found, the first of equals.
   TVertList list;
@@ -56,27 +62,29 @@ TEST(MeshLists, VerticesAreSharedByKeyAndPositionOnly) {
 }
 
 TEST(MeshLists, MaterialsAndPartsAreFoundFirstAdded) {
-  TRun run;
-  EXPECT_EQ(AddModelMatr(run, 7), 0);
-  EXPECT_EQ(AddModelMatr(run, 9), 1);
-  EXPECT_EQ(AddModelMatr(run, 7), -1);
-  EXPECT_EQ(run.ModelMatrList.IndexOf(9), 1);
-  run.ModelMatrList.FreeAll();
-  EXPECT_EQ(run.ModelMatrList.IndexOf(7), -1);
+  TMatrList mats;
+  TMeshGroups groups;
+  EXPECT_EQ(mats.AddUnique(7), 0);
+  EXPECT_EQ(mats.AddUnique(9), 1);
+  EXPECT_EQ(mats.AddUnique(7), -1);
+  EXPECT_EQ(mats.IndexOf(9), 1);
+  mats.FreeAll();
+  EXPECT_EQ(mats.IndexOf(7), -1);
 
-  EXPECT_EQ(run.MeshGroups.FindPart("x"), nullptr);
-  const TMeshGroup& g = AddMeshGroup(run, "Root", "Wing_Left", 2, 3, 4, 5, 6, 7, 0, 0, 0, {}, {1, 2, 3}, 10);
+  EXPECT_EQ(groups.FindPart("x"), nullptr);
+  const TMeshGroup& g =
+      AddMeshGroup(groups, "Root", "Wing_Left", 2, 3, 4, 5, 6, 7, 0, 0, 0, {}, {1, 2, 3}, 10);
   EXPECT_EQ(g.W, 1.0f);
   EXPECT_EQ(g.Mtx, kIdentity);
-  AddMeshGroup(run, "Root", "WING_LEFT", 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
-  AddMeshGroup(run, "Root", "Tail\xC4", 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
-  EXPECT_EQ(run.MeshGroups.IndexOfPart("wInG_LeFt"), 0);
-  EXPECT_EQ(run.MeshGroups.FindPart("wing_left"), &run.MeshGroups[0]);
+  AddMeshGroup(groups, "Root", "WING_LEFT", 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
+  AddMeshGroup(groups, "Root", "Tail\xC4", 0, 0, 0, 0, 0, 0, 0, 0, 0, {}, {}, 0);
+  EXPECT_EQ(groups.IndexOfPart("wInG_LeFt"), 0);
+  EXPECT_EQ(groups.FindPart("wing_left"), &groups[0]);
   // Only A-Z fold.
-  EXPECT_EQ(run.MeshGroups.IndexOfPart("TAIL\xC4"), 2);
-  EXPECT_EQ(run.MeshGroups.IndexOfPart("tail\xE4"), -1);
-  run.MeshGroups.FreeAll();
-  EXPECT_EQ(run.MeshGroups.IndexOfPart("wing_left"), -1);
+  EXPECT_EQ(groups.IndexOfPart("TAIL\xC4"), 2);
+  EXPECT_EQ(groups.IndexOfPart("tail\xE4"), -1);
+  groups.FreeAll();
+  EXPECT_EQ(groups.IndexOfPart("wing_left"), -1);
 }
 
 TEST(MeshLists, MatrixProductsRoundOnceFromExtendedSums) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_state.h"
 #include "output/bod_writer.h"
 #include "output/body_generation.h"
 #include "support/buf_stream.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "test_support.h"
 #include "version.h"
@@ -28,17 +28,33 @@ const std::string kEndCoords = "-1;  -1;   -1; / marks end of coords for body\r\
 const std::string kSeparator = "-99; 00000000000000000001;\r\n";
 const std::string kEndBody = "-99; 00000000000000000001;\r\n-99; 0000000000000000; /Mark end of body\r\n";
 
-// A run whose outputs go to a scratch folder as ship_*.
+// The writers' settings with outputs going to a scratch folder as ship_*,
+// and the lists they write.
 struct TWriterRun {
   TTempDir Dir;
-  TRun Run;
+  TBodOutput Out;
+  TContext Ctx;
+  TBodyLists Model;
+  TBodyLists Part;
+  TMatrList TexList;
+  std::unique_ptr<TBufStream> Log;
   TWriterRun() {
-    Run.Names.InpFileName = Dir.File("ship.cmp");
-    Run.Names.BodBaseName = Dir.File("ship");
-    Run.RunDateText = "2024-05-06 07:08:09";
-    Run.Settings.GenBodOn = true;
-    Run.Settings.GenMeshOn = true;
-    WriteFileText(Run.Names.InpFileName, "not read here");
+    Out.InpFileName = Dir.File("ship.cmp");
+    Out.BodBaseName = Dir.File("ship");
+    Out.BodExt = ".bod";
+    Out.MeshExt = ".txt";
+    Out.Banner = kBanner;
+    Out.DateText = "2024-05-06 07:08:09";
+    Out.Guard.InpFileName = Out.InpFileName;
+    WriteFileText(Out.InpFileName, "not read here");
+  }
+  void OpenLog() {
+    Log = std::make_unique<TBufStream>(Dir.File("ship.log"), ModeCreate, kBufSize);
+    Ctx.LogStream = Log.get();
+  }
+  void CloseLog() {
+    Ctx.LogStream = nullptr;
+    Log.reset();
   }
   std::string Text(const std::string& name) const { return ReadFileText(Dir.File(name)); }
   std::vector<std::string> Files() const {
@@ -58,8 +74,8 @@ TTriRec Tri(uint16_t a, uint16_t b, uint16_t c, int32_t mat, int32_t seq, std::a
 }
 
 // The lines of a model BOD file before its material lines.
-std::string Head(const TRun& run, const std::string& lod) {
-  return std::string("// ") + kBanner + "\r\n// Generated from " + run.Names.InpFileName + ", LOD = " + lod +
+std::string Head(const TWriterRun& w, const std::string& lod) {
+  return std::string("// ") + kBanner + "\r\n// Generated from " + w.Out.InpFileName + ", LOD = " + lod +
          "\r\n// 2024-05-06 07:08:09\r\n//\r\n\r\n";
 }
 
@@ -79,18 +95,17 @@ std::string Polygon(int n, int mat = 0) {
 
 TEST(WriteBodFile, WholeModelFile) {
   TWriterRun w;
-  TRun& run = w.Run;
-  run.ModelMatrList.AddUnique(0x11);
-  run.ModelMatrList.AddUnique(0x22);
-  AddVertex(run.ModelVertList, 0.0625f, 0.1875f, -0.0625f);
-  AddVertex(run.ModelVertList, 1, 2, 3);
-  AddVertex(run.ModelVertList, -0.5f, 0, 0.001f);
-  run.ModelTriList.Add(Tri(0, 1, 2, 0, 0, {0, 1, 0.5f, 0.25f, 1, 0}));
-  run.ModelTriList.Add(Tri(2, 1, 0, 1, 1, {-0.25f, 123.456789f, -0.0000006f, -0.0000004f, 2, 0.1f}));
-  WriteBodFile(run, 0, "level0");
+  w.Model.MatrList.AddUnique(0x11);
+  w.Model.MatrList.AddUnique(0x22);
+  AddVertex(w.Model.VertList, 0.0625f, 0.1875f, -0.0625f);
+  AddVertex(w.Model.VertList, 1, 2, 3);
+  AddVertex(w.Model.VertList, -0.5f, 0, 0.001f);
+  w.Model.TriList.Add(Tri(0, 1, 2, 0, 0, {0, 1, 0.5f, 0.25f, 1, 0}));
+  w.Model.TriList.Add(Tri(2, 1, 0, 1, 1, {-0.25f, 123.456789f, -0.0000006f, -0.0000004f, 2, 0.1f}));
+  WriteBodFile(w.Model, 0, "level0", w.Out);
 
   const std::string expected =
-      std::string("// ") + kBanner + "\r\n" + "// Generated from " + run.Names.InpFileName +
+      std::string("// ") + kBanner + "\r\n" + "// Generated from " + w.Out.InpFileName +
       ", LOD = level0\r\n"
       "// 2024-05-06 07:08:09\r\n"
       "//\r\n"
@@ -112,57 +127,51 @@ TEST(WriteBodFile, WholeModelFile) {
   EXPECT_EQ(w.Text("ship_00.bod"), expected);
 }
 
-TEST(WriteBodFile, SeparatorsNamesAndSwitch) {
+TEST(WriteBodFile, SeparatorsAndNames) {
   TWriterRun w;
-  TRun& run = w.Run;
-  run.Settings.BodExt = ".b";
-  run.Settings.ScaleFactor = {1.0f, -1000.0f, 1.0f};
-  AddVertex(run.ModelVertList, 2.5f, 0.5f, 3.5f);
-  for (int32_t seq : {0, 0, 1, 1, 3}) run.ModelTriList.Add(Tri(0, 1, 2, 0, seq, {}));
-  WriteBodFile(run, 5, "lod");
+  w.Out.BodExt = ".b";
+  w.Out.ScaleFactor = {1.0f, -1000.0f, 1.0f};
+  AddVertex(w.Model.VertList, 2.5f, 0.5f, 3.5f);
+  for (int32_t seq : {0, 0, 1, 1, 3}) w.Model.TriList.Add(Tri(0, 1, 2, 0, seq, {}));
+  WriteBodFile(w.Model, 5, "lod", w.Out);
   const std::string head =
-      Head(run, "lod") + "\r\n10000; / Automatic Object Size\r\n\r\n2; -500; 4; / 0\r\n" + kEndCoords;
+      Head(w, "lod") + "\r\n10000; / Automatic Object Size\r\n\r\n2; -500; 4; / 0\r\n" + kEndCoords;
   EXPECT_EQ(w.Text("ship_05.b"), head + Polygon(0) + Polygon(1) + kSeparator + Polygon(2) + Polygon(3) +
                                      kSeparator + Polygon(4) + kEndBody);
 
-  run.ModelTriList.FreeAll();
-  for (int32_t seq : {2, 2}) run.ModelTriList.Add(Tri(0, 1, 2, 0, seq, {}));
-  WriteBodFile(run, 100, "lod");
+  w.Model.TriList.FreeAll();
+  for (int32_t seq : {2, 2}) w.Model.TriList.Add(Tri(0, 1, 2, 0, seq, {}));
+  WriteBodFile(w.Model, 100, "lod", w.Out);
   EXPECT_EQ(w.Text("ship_100.b"), head + kSeparator + Polygon(0) + Polygon(1) + kEndBody);
-
-  run.Settings.GenBodOn = false;
-  WriteBodFile(run, 7, "lod");
   EXPECT_EQ(w.Files(), (std::vector<std::string>{"ship.cmp", "ship_05.b", "ship_100.b"}));
 }
 
 TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
   for (const bool originOn : {true, false}) {
     TWriterRun w;
-    TRun& run = w.Run;
-    run.Settings.OriginOn = originOn;
-    run.Settings.GenLogOn = true;
-    run.Settings.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
-    run.LogStream = std::make_unique<TBufStream>(w.Dir.File("ship.log"), ModeCreate, kBufSize);
+    w.Out.OriginOn = originOn;
+    w.Out.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
+    w.OpenLog();
     // Material lines come from the user's template when a material file names textures.
-    run.Mat.MatTexList.emplace();
-    run.Mat.MatTexList->AddUnique(0x22, "Deck_Tex");
-    run.Settings.StrMat = "MATERIAL5: %i; %1:s;";
-    run.PartMatrList.AddUnique(0x22);
-    run.PartMatrList.AddUnique(0xABCDEF);
-    AddVertex(run.PartVertList, 0, 0, 0);
-    AddVertex(run.PartVertList, 0.001f, 0.002f, 0.003f);
-    AddVertex(run.PartVertList, 1, 1, 1);
-    run.PartTriList.Add(Tri(0, 1, 2, 0, 0, {0.5f, 0.5f, 1, 1, 0, 0}));
-    run.PartTriList.Add(Tri(2, 1, 0, 1, 4, {}));  // no separators in a group file
+    w.TexList.AddUnique(0x22, "Deck_Tex");
+    w.Out.Materials.MatTexList = &w.TexList;
+    w.Out.Materials.StrMat = "MATERIAL5: %i; %1:s;";
+    w.Part.MatrList.AddUnique(0x22);
+    w.Part.MatrList.AddUnique(0xABCDEF);
+    AddVertex(w.Part.VertList, 0, 0, 0);
+    AddVertex(w.Part.VertList, 0.001f, 0.002f, 0.003f);
+    AddVertex(w.Part.VertList, 1, 1, 1);
+    w.Part.TriList.Add(Tri(0, 1, 2, 0, 0, {0.5f, 0.5f, 1, 1, 0, 0}));
+    w.Part.TriList.Add(Tri(2, 1, 0, 1, 4, {}));  // no separators in a group file
     TMeshGroup group;
     group.X = 0.5f;
     group.Y = -1;
     group.Z = 0.0625f;
-    WriteGroupFile(run, 3, 12, group);
-    run.LogStream.reset();
+    WriteGroupFile(w.Part, 3, 12, group, w.Out, w.Ctx);
+    w.CloseLog();
 
     const std::string groupText =
-        "Group:03_12 file:" + run.Names.BodBaseName + "_03_12.txt; pos = (500, -1000, -62);\r\n";
+        "Group:03_12 file:" + w.Out.BodBaseName + "_03_12.txt; pos = (500, -1000, -62);\r\n";
     const std::string expected =
         "//" + groupText +
         (originOn ? "//Origin = (500, -1000, -62);\r\n\r\n" : "//Origin = (0, 0, 0);\r\n\r\n") +
@@ -185,20 +194,18 @@ TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
 
 TEST(BodOutput, FailureLeavesNoPartialFile) {
   TWriterRun w;
-  TRun& run = w.Run;
-  run.Settings.GenLogOn = true;
-  run.LogStream = std::make_unique<TBufStream>(w.Dir.File("ship.log"), ModeCreate, kBufSize);
+  w.OpenLog();
   WriteFileText(w.Dir.File("ship_00.bod"), "earlier model");
   WriteFileText(w.Dir.File("ship_00_00.txt"), "earlier group");
   // Enough lines before the bad vertex to fill the stream's buffer more than once.
-  for (int i = 0; i < 1000; ++i) AddVertex(run.ModelVertList, static_cast<float>(i), 0, 0);
-  AddVertex(run.ModelVertList, std::numeric_limits<float>::quiet_NaN(), 0, 0);
-  EXPECT_THROW(WriteBodFile(run, 0, "lod"), EInvalidOp);
+  for (int i = 0; i < 1000; ++i) AddVertex(w.Model.VertList, static_cast<float>(i), 0, 0);
+  AddVertex(w.Model.VertList, std::numeric_limits<float>::quiet_NaN(), 0, 0);
+  EXPECT_THROW(WriteBodFile(w.Model, 0, "lod", w.Out), EInvalidOp);
 
-  for (int i = 0; i < 1000; ++i) AddVertex(run.PartVertList, static_cast<float>(i), 0, 0);
-  AddVertex(run.PartVertList, 0, std::numeric_limits<float>::infinity(), 0);
-  EXPECT_THROW(WriteGroupFile(run, 0, 0, TMeshGroup{}), EInvalidOp);
-  run.LogStream.reset();
+  for (int i = 0; i < 1000; ++i) AddVertex(w.Part.VertList, static_cast<float>(i), 0, 0);
+  AddVertex(w.Part.VertList, 0, std::numeric_limits<float>::infinity(), 0);
+  EXPECT_THROW(WriteGroupFile(w.Part, 0, 0, TMeshGroup{}, w.Out, w.Ctx), EInvalidOp);
+  w.CloseLog();
 
   EXPECT_EQ(w.Text("ship_00.bod"), "earlier model");
   EXPECT_EQ(w.Text("ship_00_00.txt"), "earlier group");
@@ -208,19 +215,23 @@ TEST(BodOutput, FailureLeavesNoPartialFile) {
 
 TEST(BodOutput, NanTextureCoordinatesFromVertexRecords) {
   TWriterRun w;
-  TRun& run = w.Run;
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  AddMesh(run, 0x22, 0, 2, 3, 0, 0, 0);
-  AddVert(run, 0, 0, 0, nan, 0.5f);
-  AddVert(run, 1, 0, 0, 1, nan);
-  AddVert(run, 0, 1, 0, 0.25f, 1);
-  AddTri(run, 0, 1, 2);
+  TMeshData block;
+  AddMesh(block.MeshList, 0x22, 0, 2, 3, 0, 0, 0);
+  AddVert(block.VertList, 0, 0, 0, nan, 0.5f);
+  AddVert(block.VertList, 1, 0, 0, 1, nan);
+  AddVert(block.VertList, 0, 1, 0, 0.25f, 1);
+  AddTri(block.TriList, 0, 1, 2);
+  TMeshGroups groups;
   TMeshGroup group;
   group.BegMesh = 0;
   group.MeshCnt = 1;
-  run.MeshGroups.AddGroup(group);
-  GenerateBodies(run, 0);
-  WriteBodFile(run, 0, "lod");
+  groups.AddGroup(group);
+  GenerateBodies(block, groups, false, w.Model, w.Ctx,
+                 [&](int32_t g, const TMeshGroup& placed, const TBodyLists& part) {
+                   WriteGroupFile(part, 0, g, placed, w.Out, w.Ctx);
+                 });
+  WriteBodFile(w.Model, 0, "lod", w.Out);
 
   // The corners' NaN texture coordinates become 0.000000.
   const std::string polygon =

@@ -35,67 +35,64 @@ Bytes SampleMatFile() {
        Folder("Dot", {TextLeaf("DT_NAME", ".tga")})})});
 }
 
-// Loads `bytes` as the run's material file, with the diagnostics file open.
+// Loads `bytes` as a material file, with the diagnostics file open, and
+// the material lines made from it.
 struct TMatRun {
   TTempDir Dir;
-  TRun Run;
+  TDbgRun T;
+  TMatFile Mat;
+  TMaterials Materials;
   bool Parsed = false;
 
-  explicit TMatRun(const Bytes& bytes, bool debugOn = true) {
+  explicit TMatRun(const Bytes& bytes, bool debugOn = true) : T(debugOn) {
     WriteFileBytes(Dir.File("lib.mat"), bytes);
-    Run.Names.MatFileName = Dir.File("lib.mat");
-    Run.Names.MatFileGiven = true;
-    Run.Settings.DebugOn = debugOn;
-    Run.Settings.StrMat = "M%d tex=%1:s";
-    if (debugOn) Run.DbgStream = std::make_unique<TBufStream>(Dir.File("out.dbg"), ModeCreate, kBufSize);
-    LoadMatFile(Run);
-    Parsed = ParseMatFile(Run);
+    Mat = LoadMatFile(Dir.File("lib.mat"));
+    Parsed = ParseMatFile(Mat, T.Ctx);
+    Materials.MatTexList = &Mat.MatTexList;
+    Materials.StrMat = "M%d tex=%1:s";
   }
-  std::string Dump() {
-    Run.DbgStream.reset();
-    return ReadFileText(Dir.File("out.dbg"));
-  }
+  std::string Dump() { return T.DbgText(); }
 };
 
 }  // namespace
 
 TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
-  TRun run;
-  run.Settings.StrMat = "ignored %1:s";  // only a material file brings StrMat into play
-  EXPECT_EQ(FormatMatLine(run, 0, 0x1234), kBuiltIn0);
-  EXPECT_EQ(FormatMatLine(run, 1, 0), kBuiltIn1);
+  TMaterials materials;
+  materials.StrMat = "ignored %1:s";  // only a material file brings StrMat into play
+  EXPECT_EQ(FormatMatLine(materials, 0, 0x1234), kBuiltIn0);
+  EXPECT_EQ(FormatMatLine(materials, 1, 0), kBuiltIn1);
 
-  run.Mat.MatTexList.emplace();
-  AddMatTex(run, 7, "Hull_Tex");
-  AddMatTex(run, 7, "Second");  // the first entry of an ID stays
-  run.Settings.StrMat = kDefaultStrMat;
-  EXPECT_EQ(FormatMatLine(run, 0, 7), kBuiltIn0);
-  EXPECT_EQ(FormatMatLine(run, 1, 99), kBuiltIn1);
+  TMatrList texList;
+  materials.MatTexList = &texList;
+  AddMatTex(texList, 7, "Hull_Tex");
+  AddMatTex(texList, 7, "Second");  // the first entry of an ID stays
+  materials.StrMat = kDefaultStrMat;
+  EXPECT_EQ(FormatMatLine(materials, 0, 7), kBuiltIn0);
+  EXPECT_EQ(FormatMatLine(materials, 1, 99), kBuiltIn1);
 
-  run.Settings.StrMat = "MATERIAL5: %i; 38; %1:s";
-  EXPECT_EQ(FormatMatLine(run, 3, 7), "MATERIAL5: 3; 38; Hull_Tex");
-  EXPECT_EQ(FormatMatLine(run, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
-  ASSERT_EQ(run.Mat.MatTexList->Count(), 1);
+  materials.StrMat = "MATERIAL5: %i; 38; %1:s";
+  EXPECT_EQ(FormatMatLine(materials, 3, 7), "MATERIAL5: 3; 38; Hull_Tex");
+  EXPECT_EQ(FormatMatLine(materials, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
+  ASSERT_EQ(texList.Count(), 1);
 
   // A template that cannot be applied gives the error line, never a failure.
-  run.Settings.StrMat = "%s; %d";
-  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
-  run.Settings.StrMat = "%d %d";
-  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
-  run.Settings.StrMat = "tail %";
-  EXPECT_EQ(FormatMatLine(run, 0, 7), "//Error formatting materials string.");
+  materials.StrMat = "%s; %d";
+  EXPECT_EQ(FormatMatLine(materials, 0, 7), "//Error formatting materials string.");
+  materials.StrMat = "%d %d";
+  EXPECT_EQ(FormatMatLine(materials, 0, 7), "//Error formatting materials string.");
+  materials.StrMat = "tail %";
+  EXPECT_EQ(FormatMatLine(materials, 0, 7), "//Error formatting materials string.");
 }
 
 TEST(MatFile, TextureTableAndDump) {
   TMatRun m(SampleMatFile());
   ASSERT_TRUE(m.Parsed);
-  const TRun& run = m.Run;
-  ASSERT_TRUE(run.Mat.MatTexList.has_value());
-  ASSERT_EQ(run.Mat.MatTexList->Count(), 3);
-  EXPECT_EQ(FormatMatLine(run, 0, TestNameHash("Hull")), "M0 tex=Hull_Tex");
-  EXPECT_EQ(FormatMatLine(run, 1, TestNameHash("Deck")), "M1 tex=a.b\\c");
-  EXPECT_EQ(FormatMatLine(run, 2, TestNameHash("Dot")), "M2 tex=");
-  EXPECT_EQ(FormatMatLine(run, 3, TestNameHash("Empty")), "M3 tex=" + Hex("Empty"));
+  const TMaterials& materials = m.Materials;
+  ASSERT_EQ(m.Mat.MatTexList.Count(), 3);
+  EXPECT_EQ(FormatMatLine(materials, 0, TestNameHash("Hull")), "M0 tex=Hull_Tex");
+  EXPECT_EQ(FormatMatLine(materials, 1, TestNameHash("Deck")), "M1 tex=a.b\\c");
+  EXPECT_EQ(FormatMatLine(materials, 2, TestNameHash("Dot")), "M2 tex=");
+  EXPECT_EQ(FormatMatLine(materials, 3, TestNameHash("Empty")), "M3 tex=" + Hex("Empty"));
 
   const std::string expected =
       "== BEG TEXTURE FILE ==\r\n"
@@ -123,9 +120,8 @@ TEST(MatFile, FilesThatAreNotUtfGiveHexIds) {
   for (const Bytes& bytes : {Bytes{}, tooShort, notUtf}) {
     TMatRun m(bytes);
     EXPECT_FALSE(m.Parsed);
-    ASSERT_TRUE(m.Run.Mat.MatTexList.has_value());
-    EXPECT_EQ(m.Run.Mat.MatTexList->Count(), 0);
-    EXPECT_EQ(FormatMatLine(m.Run, 2, 11259375), "M2 tex=00ABCDEF");
+    EXPECT_EQ(m.Mat.MatTexList.Count(), 0);
+    EXPECT_EQ(FormatMatLine(m.Materials, 2, 11259375), "M2 tex=00ABCDEF");
     EXPECT_EQ(m.Dump(), "");
   }
 }

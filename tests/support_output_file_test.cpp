@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "driver/run_state.h"
 #include "support/errors.h"
 #include "support/output_file.h"
 #include "support/writers.h"
@@ -22,9 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string CreateFailure(TRun& run, const std::string& name, const std::string& text) {
+std::string CreateFailure(const TOutputGuard& guard, const std::string& name, const std::string& text) {
   try {
-    TOutputFile out(run, name);
+    TOutputFile out(guard, name);
     WriteBod(out.Stream(), text);
     out.Commit();
   } catch (const EFCreateError& e) {
@@ -37,17 +36,17 @@ std::string CreateFailure(TRun& run, const std::string& name, const std::string&
 
 TEST(OutputFile, TakesItsNameOnlyWhenCommitted) {
   bwtest::TTempDir dir;
-  TRun run;
+  TOutputGuard guard;
   const auto name = dir.File("ship.bod");
   {
-    TOutputFile out(run, name);
+    TOutputFile out(guard, name);
     WriteBod(out.Stream(), "line\r\n");
     EXPECT_FALSE(fs::exists(name));
     out.Commit();
   }
   EXPECT_EQ(bwtest::ReadFileText(name), "line\r\n");
   {
-    TOutputFile out(run, name);
+    TOutputFile out(guard, name);
     WriteBod(out.Stream(), std::string(20000, 'x'));
   }  // abandoned: the earlier file stays
   EXPECT_EQ(bwtest::ReadFileText(name), "line\r\n");
@@ -56,13 +55,13 @@ TEST(OutputFile, TakesItsNameOnlyWhenCommitted) {
 
 TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
   bwtest::TTempDir dir;
-  TRun run;
+  TOutputGuard guard;
   const auto noFolder = dir.File("gone/ship.bod");
-  EXPECT_EQ(CreateFailure(run, noFolder, "x"),
+  EXPECT_EQ(CreateFailure(guard, noFolder, "x"),
             "Cannot create file \"" + noFolder + "\". " + bwtest::SystemReasons().NoFolder);
   const auto folder = dir.File("ship.bod");  // a folder in the way: the rename is refused
   fs::create_directories(dir.File("ship.bod/inner"));
-  EXPECT_EQ(CreateFailure(run, folder, "x"),
+  EXPECT_EQ(CreateFailure(guard, folder, "x"),
             "Cannot create file \"" + folder + "\". " + bwtest::SystemReasons().FolderInTheWay);
   EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship.bod;");
 
@@ -79,7 +78,7 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
     rlimit lim{8192, 8192};
     ::setrlimit(RLIMIT_FSIZE, &lim);
     const std::string expected = "Cannot create file \"" + name + "\". Not every byte could be written.";
-    ::_exit(CreateFailure(run, name, std::string(10000, 'y')) == expected ? 0 : 1);
+    ::_exit(CreateFailure(guard, name, std::string(10000, 'y')) == expected ? 0 : 1);
   }
   int status = -1;
   ::waitpid(pid, &status, 0);
@@ -92,26 +91,26 @@ TEST(OutputFile, FailuresNameTheFinalFileAndLeaveNoTrace) {
 TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
   bwtest::TTempDir dir;
   std::string console;
-  TRun run;
-  run.Console.Capture = &console;
-  run.Names.InpFileName = dir.File("ship.cmp");
-  run.Names.MatFileName = dir.File("ship.mat");
-  bwtest::WriteFileText(run.Names.InpFileName, "model");
-  bwtest::WriteFileText(run.Names.MatFileName, "materials");
-  fs::create_hard_link(run.Names.InpFileName, dir.File("link.bod"));
+  TOutputGuard guard;
+  guard.Console.Capture = &console;
+  guard.InpFileName = dir.File("ship.cmp");
+  guard.MatFileName = dir.File("ship.mat");
+  bwtest::WriteFileText(guard.InpFileName, "model");
+  bwtest::WriteFileText(guard.MatFileName, "materials");
+  fs::create_hard_link(guard.InpFileName, dir.File("link.bod"));
 
-  EXPECT_THROW(GuardOutput(run, run.Names.InpFileName), EOverwriteError);
-  EXPECT_THROW(TOutputFile(run, dir.File("link.bod")), EOverwriteError);
-  EXPECT_NO_THROW(GuardOutput(run, run.Names.MatFileName));  // counts only when given
-  run.Names.MatFileGiven = true;
-  EXPECT_THROW(GuardOutput(run, dir.File("./ship.mat")), EOverwriteError);
-  EXPECT_NO_THROW(GuardOutput(run, dir.File("ship.dbg")));
+  EXPECT_THROW(GuardOutput(guard, guard.InpFileName), EOverwriteError);
+  EXPECT_THROW(TOutputFile(guard, dir.File("link.bod")), EOverwriteError);
+  EXPECT_NO_THROW(GuardOutput(guard, guard.MatFileName));  // counts only when given
+  guard.MatFileGiven = true;
+  EXPECT_THROW(GuardOutput(guard, dir.File("./ship.mat")), EOverwriteError);
+  EXPECT_NO_THROW(GuardOutput(guard, dir.File("ship.dbg")));
 
-  EXPECT_EQ(console, "  Error : output file " + run.Names.InpFileName + " would overwrite an input file.\n" +
+  EXPECT_EQ(console, "  Error : output file " + guard.InpFileName + " would overwrite an input file.\n" +
                          "  Error : output file " + dir.File("link.bod") +
                          " would overwrite an input file.\n" + "  Error : output file " +
                          dir.File("./ship.mat") + " would overwrite an input file.\n");
-  EXPECT_EQ(bwtest::ReadFileText(run.Names.InpFileName), "model");
-  EXPECT_EQ(bwtest::ReadFileText(run.Names.MatFileName), "materials");
+  EXPECT_EQ(bwtest::ReadFileText(guard.InpFileName), "model");
+  EXPECT_EQ(bwtest::ReadFileText(guard.MatFileName), "materials");
   EXPECT_EQ(bwtest::FolderListing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
 }

@@ -248,26 +248,26 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
   const fs::path program = dir / ProgramFileName();
   WriteFileText((dir / "bodwright.ini").string(), iniText);
   bw::TRun run;
-  run.Console.Capture = &console;
+  run.Ctx.Console.Capture = &console;
   return bw::RunProgram(run, program.string(), args);
 }
 
-TDbgRun::TDbgRun(bool debugOn) : FRun(std::make_unique<bw::TRun>()) {
-  FRun->Settings.DebugOn = debugOn;
-  if (debugOn)
-    FRun->DbgStream = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
+TDbgRun::TDbgRun(bool debugOn) {
+  if (debugOn) FDbg = std::make_unique<bw::TBufStream>(FDir.File("run.dbg"), bw::ModeCreate, bw::kBufSize);
+  Ctx.DbgStream = FDbg.get();
 }
 
 TDbgRun::~TDbgRun() = default;
 
 void TDbgRun::Load(const std::vector<uint8_t>& image) {
-  FRun->InpData = image;
-  if (!bw::ReadUtfImage(FRun->InpData, FRun->NodesList)) throw std::runtime_error("not a UTF image");
+  FImage = image;
+  if (!bw::ReadUtfImage(FImage, Nodes)) throw std::runtime_error("not a UTF image");
 }
 
 std::string TDbgRun::DbgText() {
-  if (!FRun->DbgStream) return {};
-  FRun->DbgStream.reset();
+  if (!FDbg) return {};
+  Ctx.DbgStream = nullptr;
+  FDbg.reset();
   return ReadFileText(FDir.File("run.dbg"));
 }
 

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "cmp/utf_tree.h"
+#include "support/buf_stream.h"
+#include "support/context.h"
+
 namespace bw {
 struct TRun;
 }
@@ -80,20 +84,27 @@ int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vec
 // The settings text that switches every output on with the usual extensions.
 extern const char* const kAllOnIni;
 
-// A run whose diagnostics go to a scratch file the test reads back.
+// What a stage needs to run alone: a context whose diagnostics go to a
+// scratch file the test reads back (when debugOn), and the tree of an image.
 class TDbgRun {
  public:
   explicit TDbgRun(bool debugOn = true);
   ~TDbgRun();
-  bw::TRun& Run() { return *FRun; }
-  // The nodes' data point into the image, so the run keeps it.
+  TDbgRun(const TDbgRun&) = delete;
+  TDbgRun& operator=(const TDbgRun&) = delete;
+  // Reads the image into Nodes; the nodes' data point into the image, so it
+  // is kept here.
   void Load(const std::vector<uint8_t>& image);
   // Closes the diagnostics file and returns all that was written to it.
   std::string DbgText();
 
+  bw::TContext Ctx;
+  bw::TNodesList Nodes;
+
  private:
   TTempDir FDir;
-  std::unique_ptr<bw::TRun> FRun;
+  std::unique_ptr<bw::TBufStream> FDbg;
+  std::vector<uint8_t> FImage;
 };
 
 // Each text followed by CR LF.

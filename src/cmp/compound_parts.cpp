@@ -1,8 +1,8 @@
 #include "cmp/compound_parts.h"
 
 #include "cmp/vmesh_ref.h"
-#include "driver/run_state.h"
 #include "support/byte_reader.h"
+#include "support/context.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
 
@@ -15,9 +15,8 @@ std::string NodeText(const TUtfNode& node) {
   return TByteReader(node.Data).CString(0);
 }
 
-void WriteLevelLine(TRun& run, const std::string& levelPath, int32_t idx) {
-  if (run.Settings.DebugOn)
-    WriteDbg(run, "\r\nParntName = \"" + levelPath + "\"  idx = " + IntText(idx) + "\r\n");
+void WriteLevelLine(TContext& ctx, const std::string& levelPath, int32_t idx) {
+  if (ctx.DebugOn()) WriteDbg(ctx, "\r\nParntName = \"" + levelPath + "\"  idx = " + IntText(idx) + "\r\n");
 }
 
 // Walks the chain first child, next sibling, ... of `parent`, calling
@@ -34,8 +33,7 @@ void ForEachChild(const TNodesList& nodes, int32_t parent, F visit) {
 
 // Adds the record of one part when one of its levels refers into the block
 // whose parent name hashes to `hash`.
-void ReadPart(TRun& run, int32_t part, uint32_t hash) {
-  const TNodesList& nodes = run.NodesList;
+void ReadPart(const TNodesList& nodes, int32_t part, uint32_t hash, TMeshGroups& groups, TContext& ctx) {
   const int32_t objectName = nodes.FindChild(part, "Object Name");
   const int32_t fileName = nodes.FindChild(part, "File Name");
   if (objectName == -1 || fileName == -1) return;
@@ -43,11 +41,11 @@ void ReadPart(TRun& run, int32_t part, uint32_t hash) {
   const std::string file = NodeText(nodes[fileName]);
   std::string levelPath = "\\" + file + "\\MultiLevel";
   int32_t level = nodes.FindPath(levelPath);
-  WriteLevelLine(run, levelPath, level);
+  WriteLevelLine(ctx, levelPath, level);
   if (level == -1) {
     levelPath = "\\" + file + "\\VMeshPart";
     level = nodes.FindPath(levelPath);
-    WriteLevelLine(run, levelPath, level);
+    WriteLevelLine(ctx, levelPath, level);
     if (level == -1) return;
   }
 
@@ -57,58 +55,58 @@ void ReadPart(TRun& run, int32_t part, uint32_t hash) {
                                     ? levelPath + "\\" + vName
                                     : levelPath + "\\" + vName + "\\VMeshPart\\VMeshRef";
     const int32_t r = nodes.FindPath(refPath);
-    if (run.Settings.DebugOn) WriteDbg(run, ">Node = \"" + refPath + "\"  idx = " + IntText(r) + "\r\n");
+    if (ctx.DebugOn()) WriteDbg(ctx, ">Node = \"" + refPath + "\"  idx = " + IntText(r) + "\r\n");
     if (r == -1) return true;
     const TUtfNode& refNode = nodes[r];
     if (!HoldsVMeshRef(refNode)) return true;
 
     const TVMeshRef ref = ReadVMeshRef(refNode);
-    if (run.Settings.DebugOn) {
-      WriteDbg(run, ">>VMeshRef = \"" + refNode.Name + "\"  ID = " + DWordToHex(ref.ID) +
+    if (ctx.DebugOn()) {
+      WriteDbg(ctx, ">>VMeshRef = \"" + refNode.Name + "\"  ID = " + DWordToHex(ref.ID) +
                         "  crc = " + DWordToHex(hash) + "\r\n");
-      WriteDbg(run, ">>StartMesh = " + IntText(ref.StartMesh) + "  MeshCount = " + IntText(ref.MeshCount) +
+      WriteDbg(ctx, ">>StartMesh = " + IntText(ref.StartMesh) + "  MeshCount = " + IntText(ref.MeshCount) +
                         "  StartVertex = " + IntText(ref.StartVertex) +
                         "  EndVertex = " + IntText(ref.EndVertex) + "\r\n");
     }
     if (!RefersToBlock(ref, hash)) return true;
 
-    if (run.Settings.DebugOn) WriteDbg(run, ">>>VMeshRef ADD\r\n");
-    AddMeshGroup(run, levelPath, NodeText(nodes[objectName]), ref.StartMesh, ref.MeshCount, ref.StartVertex,
-                 ref.EndVertex, ref.StartIndex, ref.EndIndex, 0.0f, 0.0f, 0.0f, ref.Bounds, ref.U,
-                 ref.Radius);
+    if (ctx.DebugOn()) WriteDbg(ctx, ">>>VMeshRef ADD\r\n");
+    AddMeshGroup(groups, levelPath, NodeText(nodes[objectName]), ref.StartMesh, ref.MeshCount,
+                 ref.StartVertex, ref.EndVertex, ref.StartIndex, ref.EndIndex, 0.0f, 0.0f, 0.0f, ref.Bounds,
+                 ref.U, ref.Radius);
     return false;  // one record per part and block: the first level that matches
   });
 }
 
 }  // namespace
 
-int32_t FindCmpnd(TRun& run) {
-  const bool debug = run.Settings.DebugOn;
-  if (debug) WriteDbg(run, "Find \"Cmpnd\"\r\n");
-  const TNodesList& nodes = run.NodesList;
+int32_t FindCmpnd(const TNodesList& nodes, TContext& ctx) {
+  const bool debug = ctx.DebugOn();
+  if (debug) WriteDbg(ctx, "Find \"Cmpnd\"\r\n");
   int32_t found = -1;
   for (int32_t i = 0; i < nodes.Count(); ++i) {
     const TUtfNode& node = nodes[i];
     if (!SameName(node.Name, "cmpnd")) continue;
     found = i;
     if (debug)
-      WriteDbg(run, "idx = " + PadLeft(IntText(i), 4, ' ') + "; parent = \"" + nodes[node.ParentIdx].Name +
+      WriteDbg(ctx, "idx = " + PadLeft(IntText(i), 4, ' ') + "; parent = \"" + nodes[node.ParentIdx].Name +
                         "\";  node.name = \"" + node.Name + "\";  DataSize = " + UIntText(node.DataSize) +
                         "\r\n");
   }
   return found;
 }
 
-int32_t ReadCompoundParts(TRun& run, const std::string& lodName) {
-  run.MeshGroups.FreeAll();
-  const int32_t cmpnd = FindCmpnd(run);
+int32_t ReadCompoundParts(const TNodesList& nodes, const std::string& lodName, TMeshGroups& groups,
+                          TContext& ctx) {
+  groups.FreeAll();
+  const int32_t cmpnd = FindCmpnd(nodes, ctx);
   if (cmpnd == -1) return -1;
 
   const uint32_t hash = NameHash(lodName);
-  if (run.Settings.DebugOn) WriteDbg(run, "======================\r\n");
-  ForEachChild(run.NodesList, cmpnd, [&](int32_t part) {
-    run.Work.Charge(1);
-    ReadPart(run, part, hash);
+  if (ctx.DebugOn()) WriteDbg(ctx, "======================\r\n");
+  ForEachChild(nodes, cmpnd, [&](int32_t part) {
+    ctx.Work.Charge(1);
+    ReadPart(nodes, part, hash, groups, ctx);
     return true;
   });
   return cmpnd;

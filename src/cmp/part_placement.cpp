@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cmp/compound_parts.h"
-#include "driver/run_state.h"
 #include "support/byte_reader.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/text_helpers.h"
@@ -115,31 +115,30 @@ void LiftPoint(TPlacement& p, const TMeshGroup& parent) {
 
 }  // namespace
 
-void PrintConstraint(TRun& run, TConsKind kind, const TConsRecord& rec) {
+void PrintConstraint(TContext& ctx, TConsKind kind, const TConsRecord& rec) {
   const bool jointed = kind != TConsKind::Fixed;
-  WriteDbg(run, std::string(KindWord(kind)) + " : RootName = \"" + rec.RootName + "\";  PartName = \"" +
+  WriteDbg(ctx, std::string(KindWord(kind)) + " : RootName = \"" + rec.RootName + "\";  PartName = \"" +
                     rec.PartName + "\";\r\n  Origin = (" + F5(rec.Origin[0]) + ", " + F5(rec.Origin[1]) +
                     ", " + F5(rec.Origin[2]) + ");\r\n");
-  if (jointed) WriteDbg(run, "  Unk1 = " + FloatList(rec.Unk1, 3) + "\r\n");
-  WriteDbg(run, "  Mtx = " + FloatList(rec.Mtx, 9) + "\r\n");
-  if (jointed) WriteDbg(run, "  Unk2 = " + FloatList(rec.Unk2, Unk2Count(kind)) + "\r\n");
+  if (jointed) WriteDbg(ctx, "  Unk1 = " + FloatList(rec.Unk1, 3) + "\r\n");
+  WriteDbg(ctx, "  Mtx = " + FloatList(rec.Mtx, 9) + "\r\n");
+  if (jointed) WriteDbg(ctx, "  Unk2 = " + FloatList(rec.Unk2, Unk2Count(kind)) + "\r\n");
 }
 
-void ApplyConsTable(TRun& run, int32_t node, TConsKind kind) {
-  const TUtfNode& table = run.NodesList[node];
+void ApplyConsTable(const TUtfNode& table, TConsKind kind, TMeshGroups& groups, TContext& ctx) {
   const TByteReader in(table.Data);
   const size_t size = RecordSize(kind);
   const size_t count = table.UsedSize / size;
-  run.Work.Charge(count);
+  ctx.Work.Charge(count);
   for (size_t r = 0; r < count; ++r) {
     // Records beyond the bytes that were copied are not there to read; as
     // they lie back to back, none after the first missing one is either.
     if (!in.Has(r * size, size)) break;
     const TConsRecord rec = ReadConsRecord(TByteReader(in.Sub(r * size, size)), kind);
-    if (run.Settings.DebugOn) PrintConstraint(run, kind, rec);
-    const int32_t g = run.MeshGroups.IndexOfPart(rec.PartName);
+    if (ctx.DebugOn()) PrintConstraint(ctx, kind, rec);
+    const int32_t g = groups.IndexOfPart(rec.PartName);
     if (g == -1) continue;
-    TMeshGroup& group = run.MeshGroups[g];
+    TMeshGroup& group = groups[g];
     group.RootName = rec.RootName;
     group.X = rec.Origin[0];
     group.Y = rec.Origin[1];
@@ -148,8 +147,7 @@ void ApplyConsTable(TRun& run, int32_t node, TConsKind kind) {
   }
 }
 
-void ComposePlacements(TRun& run) {
-  TMeshGroups& groups = run.MeshGroups;
+void ComposePlacements(TMeshGroups& groups, TContext& ctx) {
   const int32_t count = groups.Count();
 
   // Each group's parent, looked up once: -1 where the chain ends (the parent
@@ -173,7 +171,7 @@ void ComposePlacements(TRun& run) {
     // A chain that loops stops after as many steps as there are groups.
     int32_t a = parent[static_cast<size_t>(i)];
     for (int32_t steps = 0; a != -1 && steps < count; ++steps) {
-      run.Work.Charge(1);
+      ctx.Work.Charge(1);
       const TMeshGroup& ancestor = groups[a];
       LiftPoint(p, ancestor);
       TMatrix turned;
@@ -193,37 +191,37 @@ void ComposePlacements(TRun& run) {
   }
 }
 
-bool ReadPartPlacement(TRun& run, const std::string& lodName) {
-  const bool debug = run.Settings.DebugOn;
-  const int32_t cmpnd = ReadCompoundParts(run, lodName);
-  const int32_t cons = run.NodesList.FindChild(cmpnd, "Cons");
+TMeshGroups ReadPartPlacement(const TNodesList& nodes, const std::string& lodName, TContext& ctx) {
+  const bool debug = ctx.DebugOn();
+  TMeshGroups groups;
+  const int32_t cmpnd = ReadCompoundParts(nodes, lodName, groups, ctx);
+  const int32_t cons = nodes.FindChild(cmpnd, "Cons");
   if (cons != -1) {
-    const TNodesList& nodes = run.NodesList;
     int32_t n = nodes[cons].ChildIdx;
     for (int32_t steps = 0; n != 0 && steps < nodes.Count(); ++steps) {
       const std::optional<TConsKind> kind = TableKind(nodes[n]);
       if (!kind) {
-        if (debug) WriteDbg(run, "Err: Unknown format tables.\r\n");
+        if (debug) WriteDbg(ctx, "Err: Unknown format tables.\r\n");
         throw EIdxError();
       }
-      ApplyConsTable(run, n, *kind);
+      ApplyConsTable(nodes[n], *kind, groups, ctx);
       n = nodes[n].SiblingIdx;
     }
   }
 
-  ComposePlacements(run);
+  ComposePlacements(groups, ctx);
 
   if (debug) {
-    WriteDbg(run, "======================\r\n");
-    for (int32_t i = 0; i < run.MeshGroups.Count(); ++i) {
-      const TMeshGroup& g = run.MeshGroups[i];
-      WriteDbg(run, "idx = " + IntText(i) + "; RootName = \"" + g.RootName + "\";; PartName = \"" +
+    WriteDbg(ctx, "======================\r\n");
+    for (int32_t i = 0; i < groups.Count(); ++i) {
+      const TMeshGroup& g = groups[i];
+      WriteDbg(ctx, "idx = " + IntText(i) + "; RootName = \"" + g.RootName + "\";; PartName = \"" +
                         g.PartName + "\";  BegMesh = " + IntText(g.BegMesh) + "  MeshCnt = " +
                         IntText(g.MeshCnt) + "  X = " + F4(g.X) + "  Y = " + F4(g.Y) + "  Z = " + F4(g.Z) +
                         "  u0 = " + F4(g.U[0]) + "  u1 = " + F4(g.U[1]) + "  u2 = " + F4(g.U[2]) + "\r\n");
     }
   }
-  return true;
+  return groups;
 }
 
 }  // namespace bw

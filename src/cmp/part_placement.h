@@ -3,11 +3,12 @@
 #include <cstdint>
 #include <string>
 
-#include "mesh/mesh_lists.h"
+#include "cmp/part_table.h"
+#include "cmp/utf_tree.h"
 
 namespace bw {
 
-struct TRun;
+struct TContext;
 
 enum class TConsKind { Fixed, Revolute, Sphere };
 
@@ -21,12 +22,13 @@ struct TConsRecord {
   std::array<float, 6> Unk2{};
 };
 
-// Builds the part table of the block, applies the constraint tables and
-// composes the placements. Always true; raises EIdxError for a table of an
+// The part table of the block whose parent node is named `lodName`, with
+// every part placed: the constraint tables applied and the placements
+// composed along the parent chains. Raises EIdxError for a table of an
 // unknown size.
-bool ReadPartPlacement(TRun& run, const std::string& lodName);
-void ApplyConsTable(TRun& run, int32_t node, TConsKind kind);
-void PrintConstraint(TRun& run, TConsKind kind, const TConsRecord& rec);
-void ComposePlacements(TRun& run);
+TMeshGroups ReadPartPlacement(const TNodesList& nodes, const std::string& lodName, TContext& ctx);
+void ApplyConsTable(const TUtfNode& table, TConsKind kind, TMeshGroups& groups, TContext& ctx);
+void PrintConstraint(TContext& ctx, TConsKind kind, const TConsRecord& rec);
+void ComposePlacements(TMeshGroups& groups, TContext& ctx);
 
 }  // namespace bw

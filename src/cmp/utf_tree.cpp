@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "driver/run_state.h"
 #include "support/byte_reader.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/text_helpers.h"
@@ -278,12 +278,11 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
   return true;
 }
 
-bool ReadUtfTree(TRun& run) {
-  TNodesList& nodes = run.NodesList;
-  if (!ReadUtfImage(run.InpData, nodes)) return false;
+bool ReadUtfTree(std::span<const uint8_t> image, TNodesList& nodes, TContext& ctx) {
+  if (!ReadUtfImage(image, nodes)) return false;
 
   const int32_t count = nodes.Count();
-  if (run.Settings.DebugOn) {
+  if (ctx.DebugOn()) {
     // One line per node: built in one reused string.
     std::string line;
     for (int32_t i = 0; i < count; ++i) {
@@ -299,17 +298,17 @@ bool ReadUtfTree(TRun& run) {
       line += ";  Parent = ";
       AppendInt(line, node.ParentIdx);
       line += "\r\n";
-      WriteDbg(run, line);
+      WriteDbg(ctx, line);
     }
-    WriteDbg(run, "\r\n\r\n");
+    WriteDbg(ctx, "\r\n\r\n");
     for (int32_t i = 0; i < count; ++i) {
       const TUtfNode& node = nodes[i];
       if (!SameName(node.Name, "vmeshdata")) continue;
-      WriteDbg(run, "idx = " + PadLeft(IntText(i), 4, ' ') + "; parent = \"" + nodes[node.ParentIdx].Name +
+      WriteDbg(ctx, "idx = " + PadLeft(IntText(i), 4, ' ') + "; parent = \"" + nodes[node.ParentIdx].Name +
                         "\";  node.name = \"" + node.Name + "\";  DataSize = " + UIntText(node.DataSize) +
                         "\r\n");
     }
-    WriteDbg(run, "\r\n\r\n");
+    WriteDbg(ctx, "\r\n\r\n");
   }
 
   for (const TUtfNode& node : nodes)

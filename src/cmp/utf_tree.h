@@ -1,6 +1,10 @@
 #pragma once
 // The UTF tree container: a flat list of node records in node-table order,
 // with child, sibling and parent links resolved to list indices.
+//
+// A tree borrows from the image it was read from: every node's Data points
+// into that image, which must outlive the tree (the driver keeps the input
+// image for the whole run, the material file's tree keeps its own image).
 
 #include <cstdint>
 #include <span>
@@ -9,11 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "mesh/mesh_lists.h"
+#include "support/rec_list.h"
 
 namespace bw {
 
-struct TRun;
+struct TContext;
 
 struct TUtfNode {
   std::string Name;
@@ -69,8 +73,8 @@ class TNodesList : public TRecList<TUtfNode> {
 // Data spans point into `image`, which must outlive them.
 bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes);
 
-// Reads run.InpData into run.NodesList and writes the node listings; true
+// Reads the input's image into `nodes` and writes the node listings; true
 // when the tree holds at least one "vmeshdata" node.
-bool ReadUtfTree(TRun& run);
+bool ReadUtfTree(std::span<const uint8_t> image, TNodesList& nodes, TContext& ctx);
 
 }  // namespace bw

@@ -45,6 +45,28 @@ void ReadInputImage(TRun& run) {
   stream.Read(run.InpData.data(), size);
 }
 
+TOutputGuard GuardOf(const TRun& run) {
+  return {run.Ctx.Console, run.Names.InpFileName, run.Names.MatFileName, run.Names.MatFileGiven};
+}
+
+// What every BOD file of the run is written with.
+TBodOutput BodOutputOf(const TRun& run) {
+  const TSettings& s = run.Settings;
+  TBodOutput out;
+  out.BodBaseName = run.Names.BodBaseName;
+  out.BodExt = s.BodExt;
+  out.MeshExt = s.MeshExt;
+  out.ScaleFactor = s.ScaleFactor;
+  out.OriginOn = s.OriginOn;
+  out.Banner = kBanner;
+  out.InpFileName = run.Names.InpFileName;
+  out.DateText = run.RunDateText;
+  out.Materials.MatTexList = run.Mat ? &run.Mat->MatTexList : nullptr;
+  out.Materials.StrMat = s.StrMat;
+  out.Guard = GuardOf(run);
+  return out;
+}
+
 // Start-up from the file names on: nothing here is guarded by the
 // conversion's handler, so a failure ends the run with its own report.
 void OpenAndRead(TRun& run, const std::string& input) {
@@ -55,13 +77,15 @@ void OpenAndRead(TRun& run, const std::string& input) {
   run.Names.LogFileName = ReplaceExtension(input, s.LogExt);
 
   // No output may empty the model or the material file before it is read.
-  if (s.DebugOn) GuardOutput(run, run.Names.DbgFileName);
-  if (s.GenLogOn) GuardOutput(run, run.Names.LogFileName);
+  if (s.DebugOn) GuardOutput(GuardOf(run), run.Names.DbgFileName);
+  if (s.GenLogOn) GuardOutput(GuardOf(run), run.Names.LogFileName);
   if (s.DebugOn) run.DbgStream = std::make_unique<TBufStream>(run.Names.DbgFileName, ModeCreate, kBufSize);
   if (s.GenLogOn) run.LogStream = std::make_unique<TBufStream>(run.Names.LogFileName, ModeCreate, kBufSize);
+  run.Ctx.DbgStream = run.DbgStream.get();
+  run.Ctx.LogStream = run.LogStream.get();
 
   ReadInputImage(run);
-  LoadMatFile(run);
+  if (run.Names.MatFileGiven) run.Mat = LoadMatFile(run.Names.MatFileName);
   run.RunDateText = plat::LocalDateTimeText();
 }
 
@@ -79,7 +103,7 @@ std::string FileNamePart(const std::string& path) {
 }
 
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
-  const TConsole& console = run.Console;
+  const TConsole& console = run.Ctx.Console;
   console.Line(kBanner);
   if (args.size() != 1 && args.size() != 2) {
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
@@ -113,12 +137,20 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
 }
 
 bool ConvertAll(TRun& run) {
-  ParseMatFile(run);
-  if (!ReadUtfTree(run)) {
-    run.Console.Line(kNoMeshMessage);
+  TContext& ctx = run.Ctx;
+  if (run.Mat) ParseMatFile(*run.Mat, ctx);
+  if (!ReadUtfTree(run.InpData, run.NodesList, ctx)) {
+    ctx.Console.Line(kNoMeshMessage);
     return false;
   }
-  TNodesList& nodes = run.NodesList;
+  const TNodesList& nodes = run.NodesList;
+  const TBodOutput out = BodOutputOf(run);
+  const TSettings& s = run.Settings;
+
+  // The block's lists, kept from one block to the next so that their room
+  // is made once.
+  TMeshData block;
+  TBodyLists model;
   const int32_t count = nodes.Count();
   int32_t n = 0;
   for (int32_t i = 0; i < count; ++i) {
@@ -126,12 +158,17 @@ bool ConvertAll(TRun& run) {
     const int32_t parent = nodes[i].ParentIdx;
     if (parent < 0) RaiseRange("mesh data node without a parent");
     const std::string lodName = LowerCase(nodes[parent].Name);
-    run.Console.Line(PadLeft(IntText(n), 3, ' ') + ": " + lodName);
-    if (ReadPartPlacement(run, lodName)) {
-      DecodeMeshData(run, lodName);
-      GenerateBodies(run, n);
-      WriteBodFile(run, n, lodName);
-    }
+    ctx.Console.Line(PadLeft(IntText(n), 3, ' ') + ": " + lodName);
+
+    TMeshGroups groups = ReadPartPlacement(nodes, lodName, ctx);
+    DecodeMeshData(nodes, lodName, groups, block, ctx);
+    TGroupSink writeGroup;
+    if (s.GenMeshOn)
+      writeGroup = [&](int32_t g, const TMeshGroup& group, const TBodyLists& part) {
+        WriteGroupFile(part, n, g, group, out, ctx);
+      };
+    GenerateBodies(block, groups, s.OriginOn, model, ctx, writeGroup);
+    if (s.GenBodOn) WriteBodFile(model, n, lodName, out);
     ++n;
   }
   return true;
@@ -143,26 +180,18 @@ bool RunConversion(TRun& run) {
   } catch (...) {
     // Every failure of the conversion ends here: the input is damaged or of
     // an unknown layout, or an output could not be written.
-    run.Console.Line(kDamageMessage);
+    run.Ctx.Console.Line(kDamageMessage);
     return false;
   }
 }
 
 void ShutDown(TRun& run) {
+  // The streams write out their buffers as they close; everything else the
+  // run holds goes with it.
+  run.Ctx.DbgStream = nullptr;
+  run.Ctx.LogStream = nullptr;
   run.DbgStream.reset();
   run.LogStream.reset();
-  run.MeshList.FreeAll();
-  run.VertList.FreeAll();
-  run.TriList.FreeAll();
-  run.ModelVertList.FreeAll();
-  run.ModelTriList.FreeAll();
-  run.ModelMatrList.FreeAll();
-  run.PartVertList.FreeAll();
-  run.PartTriList.FreeAll();
-  run.PartMatrList.FreeAll();
-  run.NodesList.FreeAll();
-  run.MeshGroups.FreeAll();
-  FreeMatFile(run);
 }
 
 int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {

@@ -1,20 +1,19 @@
 #pragma once
-// The state of one run: settings, file names, the input image, the shared
-// lists and the streams. The driver owns it; every procedure takes it by
-// reference, so any of them can run on a state of its own.
+// The state of one run: settings, file names, the streams, the input image
+// and its tree, the material file. The driver owns it and hands each stage
+// of the conversion only what that stage reads and makes.
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cmp/utf_tree.h"
-#include "mesh/mesh_lists.h"
 #include "output/materials.h"
 #include "support/buf_stream.h"
-#include "support/console.h"
-#include "support/work_budget.h"
+#include "support/context.h"
 
 namespace bw {
 
@@ -48,29 +47,19 @@ struct TFileNames {
 struct TRun {
   TSettings Settings;
   TFileNames Names;
-  TConsole Console;
+  // What every stage shares: the console, the diagnostics file and the log
+  // (pointing at the streams below while they are open), the work bound.
+  TContext Ctx;
   // The date line of the model BOD files, fixed once per run.
   std::string RunDateText;
-  // Work charged by every block of the run.
-  TWorkBudget Work;
 
-  std::vector<uint8_t> InpData;
   std::unique_ptr<TBufStream> DbgStream;
   std::unique_ptr<TBufStream> LogStream;
-
-  TMeshList MeshList;
-  TVertList VertList;
-  TTriList TriList;
-  TVertList ModelVertList;
-  TTriList ModelTriList;
-  TMatrList ModelMatrList;
-  TVertList PartVertList;
-  TTriList PartTriList;
-  TMatrList PartMatrList;
-  TMeshGroups MeshGroups;
+  // The input file whole; the tree borrows from it.
+  std::vector<uint8_t> InpData;
   TNodesList NodesList;
-
-  TMatFile Mat;
+  // Only when a material file was named.
+  std::optional<TMatFile> Mat;
 };
 
 }  // namespace bw

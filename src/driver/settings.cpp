@@ -171,7 +171,7 @@ bool ParseFloatList(TRun& run, std::string_view s, int count, float* values) {
     const std::string_view field = from <= p ? s.substr(from, p - from) : std::string_view();
     float value = 0;
     if (!ReadFloat(field, value)) {
-      run.Console.Line("Error : float value");
+      run.Ctx.Console.Line("Error : float value");
       return false;
     }
     values[i] = value;
@@ -201,7 +201,7 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   if (ParseFloatList(run, scale, 3, st.ScaleFactor.data())) {
     for (float& f : st.ScaleFactor) f = static_cast<float>(ClampValue(f, -kScaleLimit, kScaleLimit));
   } else {
-    run.Console.Line("Error : Parameter \"ScaleFactor\" has invalid value.");
+    run.Ctx.Console.Line("Error : Parameter \"ScaleFactor\" has invalid value.");
   }
 
   st.StrMat = StripQuotes(profile.GetString(kSection, "StrMat", kDefaultStrMat));

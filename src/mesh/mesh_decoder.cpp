@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cmp/vmesh_ref.h"
-#include "driver/run_state.h"
 #include "mesh/mesh_lists.h"
 #include "support/byte_reader.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/text_helpers.h"
@@ -64,17 +64,17 @@ struct THeader {
   uint16_t VertexCount = 0;
 };
 
-void WriteHeaderDump(TRun& run, const THeader& h) {
-  WriteDbg(run, "\r\n");
-  WriteDbg(run, "H.MeshCount      = " + IntText(h.MeshCount) + "\r\n" +
+void WriteHeaderDump(TContext& ctx, const THeader& h) {
+  WriteDbg(ctx, "\r\n");
+  WriteDbg(ctx, "H.MeshCount      = " + IntText(h.MeshCount) + "\r\n" +
                     "H.VertexRefCount = " + IntText(h.VertexRefCount) + "\r\n" +
                     "H.VertexCount    = " + IntText(h.VertexCount) + "\r\n" + "\r\n");
-  WriteDbg(run, "\r\n");
+  WriteDbg(ctx, "\r\n");
 }
 
-void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
+void DecodeMeshes(const TByteReader& rd, const THeader& h, TMeshList& meshes, TContext& ctx) {
   if (h.MeshCount == 0) RaiseRange("mesh data block without meshes");
-  run.MeshList.Reserve(h.MeshCount);
+  meshes.Reserve(h.MeshCount);
   int64_t s = 0;  // next vertex
   int64_t t = 0;  // next triangle
   for (size_t i = 0; i < h.MeshCount; ++i) {
@@ -85,8 +85,8 @@ void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
     const uint16_t vertexRefCount = rd.U16(at + 8);
     const int64_t nv = int64_t{endVertex} - startVertex + 1;
     const int64_t nt = vertexRefCount / 3;
-    if (run.Settings.DebugOn)
-      WriteDbg(run, IntText(static_cast<int64_t>(i)) + "\r\n" + " M.Material       = " +
+    if (ctx.DebugOn())
+      WriteDbg(ctx, IntText(static_cast<int64_t>(i)) + "\r\n" + " M.Material       = " +
                         DWordToHex(material) + "\r\n" + " M.StartVertex    = " + IntText(s) + "//" +
                         IntText(startVertex) + "\r\n" + " M.EndVertex      = " + IntText(s + nv - 1) + "//" +
                         IntText(endVertex) + "\r\n" + " M.VertexRefCount = " + IntText(vertexRefCount) +
@@ -94,17 +94,17 @@ void DecodeMeshes(TRun& run, const TByteReader& rd, const THeader& h) {
                         " M.EndTriangle    = " + IntText(t + nt - 1) + "\r\n" + "\r\n");
     for (const int64_t value : {s, s + nv - 1, t, t + nt - 1})
       if (value < 0 || value > kMaxListIndex) RaiseRange("mesh range outside 0..65535");
-    AddMesh(run, material, static_cast<uint16_t>(s), static_cast<uint16_t>(s + nv - 1), vertexRefCount,
+    AddMesh(meshes, material, static_cast<uint16_t>(s), static_cast<uint16_t>(s + nv - 1), vertexRefCount,
             static_cast<uint16_t>(t), static_cast<uint16_t>(t + nt - 1), startVertex);
     t += nt;
     s += nv;
   }
 }
 
-void DecodeTriangles(TRun& run, const TByteReader& rd, const THeader& h) {
+void DecodeTriangles(const TByteReader& rd, const THeader& h, TTriList& tris, TContext& ctx) {
   const size_t count = h.VertexRefCount / 3;
   if (count == 0) RaiseRange("mesh data block without triangles");
-  run.TriList.Reserve(count);
+  tris.Reserve(count);
   const size_t first = kHeaderSize + kMeshRecSize * h.MeshCount;
   std::string line;
   for (size_t j = 0; j < count; ++j) {
@@ -112,7 +112,7 @@ void DecodeTriangles(TRun& run, const TByteReader& rd, const THeader& h) {
     const uint16_t a = rd.U16(at);
     const uint16_t b = rd.U16(at + 2);
     const uint16_t c = rd.U16(at + 4);
-    if (run.Settings.DebugOn) {
+    if (ctx.DebugOn()) {
       line.clear();
       AppendInt(line, static_cast<int64_t>(j), 5);
       line += ";   ";
@@ -122,9 +122,9 @@ void DecodeTriangles(TRun& run, const TByteReader& rd, const THeader& h) {
       line += ";  ";
       AppendInt(line, c, 4);
       line += ";\r\n";
-      WriteDbg(run, line);
+      WriteDbg(ctx, line);
     }
-    AddTri(run, a, b, c);
+    AddTri(tris, a, b, c);
   }
 }
 
@@ -146,29 +146,29 @@ void VertexLine(std::string& line, const TLayout& layout, size_t k, const TByteR
   line += "\r\n";
 }
 
-void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t dataSize,
-                    size_t vertexOffset) {
+void DecodeVertices(const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset,
+                    TVertList& verts, TContext& ctx) {
   if (h.VertexCount == 0) RaiseRange("mesh data block without vertices");
   const int64_t vertexSize = (int64_t{dataSize} - static_cast<int64_t>(vertexOffset)) / h.VertexCount;
   const TLayout* layout = LayoutOf(h.Signature, vertexSize);
   if (!layout) {
-    run.Console.Line("  Error: unknown structure/format tables!");
-    if (run.Settings.DebugOn) WriteDbg(run, "  Error: unknown structure/format tables!\r\n");
+    ctx.Console.Line("  Error: unknown structure/format tables!");
+    if (ctx.DebugOn()) WriteDbg(ctx, "  Error: unknown structure/format tables!\r\n");
     throw EIdxError();
   }
-  run.VertList.Reserve(h.VertexCount);
+  verts.Reserve(h.VertexCount);
   const size_t size = layout->Size();
   std::string line;
   for (size_t k = 0; k < h.VertexCount; ++k) {
     const size_t at = vertexOffset + size * k;
     rd.Require(at, size);
-    if (run.Settings.DebugOn) {
+    if (ctx.DebugOn()) {
       VertexLine(line, *layout, k, rd, at);
-      WriteDbg(run, line);
+      WriteDbg(ctx, line);
     }
     const float u = layout->UField < 0 ? 0.0f : rd.F32(at + 4 * static_cast<size_t>(layout->UField));
     const float v = layout->VField < 0 ? 1.0f : rd.F32(at + 4 * static_cast<size_t>(layout->VField));
-    AddVert(run, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);
+    AddVert(verts, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);
   }
 }
 
@@ -178,10 +178,9 @@ void DecodeVertices(TRun& run, const TByteReader& rd, const THeader& h, uint32_t
 // that several references hold share one pool of vertices, so the running
 // sum of the vertex counts does not find them. A mesh no reference holds
 // keeps the running sum.
-void ResolveRootStarts(TRun& run, const std::string& lodName) {
-  const TNodesList& nodes = run.NodesList;
-  TMeshList& meshes = run.MeshList;
-  run.Work.Charge(static_cast<uint64_t>(nodes.Count()));
+void ResolveRootStarts(const TNodesList& nodes, const std::string& lodName, TMeshList& meshes,
+                       TContext& ctx) {
+  ctx.Work.Charge(static_cast<uint64_t>(nodes.Count()));
   const uint32_t hash = NameHash(lodName);
   const auto count = static_cast<uint32_t>(meshes.Count());
   // nextOpen[i]: the first mesh at or after i that no reference has taken
@@ -214,14 +213,15 @@ void ResolveRootStarts(TRun& run, const std::string& lodName) {
 
 }  // namespace
 
-void DecodeMeshData(TRun& run, const std::string& lodName) {
-  run.MeshList.FreeAll();
-  run.VertList.FreeAll();
-  run.TriList.FreeAll();
+void DecodeMeshData(const TNodesList& nodes, const std::string& lodName, TMeshGroups& groups,
+                    TMeshData& block, TContext& ctx) {
+  block.MeshList.FreeAll();
+  block.VertList.FreeAll();
+  block.TriList.FreeAll();
 
-  const int32_t idx = run.NodesList.FindMeshData(lodName);
+  const int32_t idx = nodes.FindMeshData(lodName);
   if (idx < 0) return;
-  const TUtfNode& node = run.NodesList[idx];
+  const TUtfNode& node = nodes[idx];
   const uint32_t dataSize = node.DataSize;
   // NOTE: DataSize is what the file claims and drives the layout; reads go
   // through the bytes actually present, so a claim beyond them fails there.
@@ -237,30 +237,30 @@ void DecodeMeshData(TRun& run, const std::string& lodName) {
   h.VertexCount = rd.U16(14);
 
   if (h.Kind == 1 && h.SubKind == 4) {
-    if (run.Settings.DebugOn) WriteHeaderDump(run, h);
+    if (ctx.DebugOn()) WriteHeaderDump(ctx, h);
     if (h.Signature != kKnownSignature) {
       const std::string text = "  Unknown signature [" + DWordToHex(h.Signature) + "] in header!";
-      run.Console.Line(text);
-      if (run.Settings.DebugOn) WriteDbg(run, text + "\r\n");
+      ctx.Console.Line(text);
+      if (ctx.DebugOn()) WriteDbg(ctx, text + "\r\n");
     }
     const size_t vertexOffset =
         kHeaderSize + kMeshRecSize * h.MeshCount + kTriangleSize * (h.VertexRefCount / 3u);
     if (vertexOffset > dataSize) RaiseRange("mesh data block shorter than its tables");
-    run.Work.Charge(uint64_t{h.MeshCount} + h.VertexRefCount / 3u + h.VertexCount);
-    DecodeMeshes(run, rd, h);
-    DecodeTriangles(run, rd, h);
-    DecodeVertices(run, rd, h, dataSize, vertexOffset);
+    ctx.Work.Charge(uint64_t{h.MeshCount} + h.VertexRefCount / 3u + h.VertexCount);
+    DecodeMeshes(rd, h, block.MeshList, ctx);
+    DecodeTriangles(rd, h, block.TriList, ctx);
+    DecodeVertices(rd, h, dataSize, vertexOffset, block.VertList, ctx);
   }
 
-  if (run.MeshGroups.Count() == 0 && run.MeshList.Count() > 0) {
-    ResolveRootStarts(run, lodName);
-    AddMeshGroup(run, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0, 0,
-                 0, {}, {}, 0)
+  if (groups.Count() == 0 && block.MeshList.Count() > 0) {
+    ResolveRootStarts(nodes, lodName, block.MeshList, ctx);
+    AddMeshGroup(groups, "Root", "Root", 0, h.MeshCount, 0, h.VertexCount - 1, 0, h.VertexRefCount / 3 - 1, 0,
+                 0, 0, {}, {}, 0)
         .DefaultPart = true;
   }
 
-  run.Console.Line("  Data Size = " + PadLeft(UIntText(dataSize), 6, ' ') +
-                   ";   Meshes = " + IntText(run.MeshList.Count()));
+  ctx.Console.Line("  Data Size = " + PadLeft(UIntText(dataSize), 6, ' ') +
+                   ";   Meshes = " + IntText(block.MeshList.Count()));
 }
 
 }  // namespace bw

@@ -2,13 +2,18 @@
 
 #include <string>
 
+#include "cmp/part_table.h"
+#include "cmp/utf_tree.h"
+#include "mesh/mesh_lists.h"
+
 namespace bw {
 
-struct TRun;
+struct TContext;
 
 // Decodes the mesh data block whose parent node is named `lodName` into
-// MeshList, VertList and TriList; adds the default part "Root" when the
-// model has no part table.
-void DecodeMeshData(TRun& run, const std::string& lodName);
+// `block` (emptied first). Adds the default part "Root" to `groups` when
+// the model has no part table.
+void DecodeMeshData(const TNodesList& nodes, const std::string& lodName, TMeshGroups& groups,
+                    TMeshData& block, TContext& ctx);
 
 }  // namespace bw

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "driver/run_state.h"
-#include "support/text_helpers.h"
-
 namespace bw {
 namespace {
 
@@ -179,136 +176,21 @@ void TMatrList::FreeAll() {
   FIndexed = 0;
 }
 
-// ---- TMeshGroups ----------------------------------------------------------
+// ---- Add operations ------------------------------------------------------
 
-void TMeshGroups::CatchUp() const {
-  if (FIndexed > Count()) {
-    FIndex.clear();
-    FIndexed = 0;
-  }
-  for (; FIndexed < Count(); ++FIndexed)
-    FIndex.emplace(LowerCase(FItems[static_cast<size_t>(FIndexed)].PartName), FIndexed);
+void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t endVertex,
+             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle,
+             uint16_t storedStartVertex) {
+  list.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle, storedStartVertex,
+            startVertex});
 }
 
-int32_t TMeshGroups::IndexOfPart(std::string_view name) const {
-  CatchUp();
-  const auto it = FIndex.find(LowerCase(name));
-  return it == FIndex.end() ? -1 : it->second;
+void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
+  list.Add({x, y, z, u, v, 0});
 }
 
-TMeshGroup* TMeshGroups::FindPart(std::string_view name) {
-  const int32_t idx = IndexOfPart(name);
-  return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
-}
-
-const TMeshGroup* TMeshGroups::FindPart(std::string_view name) const {
-  const int32_t idx = IndexOfPart(name);
-  return idx < 0 ? nullptr : &FItems[static_cast<size_t>(idx)];
-}
-
-TMeshGroup& TMeshGroups::AddGroup(TMeshGroup group) {
-  return Add(std::move(group));
-}
-
-void TMeshGroups::FreeAll() {
-  TRecList::FreeAll();
-  FIndex.clear();
-  FIndexed = 0;
-}
-
-// ---- Add operations on the run's lists ------------------------------------
-
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
-             uint16_t startTriangle, uint16_t endTriangle, uint16_t storedStartVertex) {
-  run.MeshList.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle,
-                    storedStartVertex, startVertex});
-}
-
-void AddVert(TRun& run, float x, float y, float z, float u, float v) {
-  run.VertList.Add({x, y, z, u, v, 0});
-}
-
-void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  run.TriList.Add(TTriRec{a, b, c});
-}
-
-int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
-  return run.ModelVertList.FindOrAdd({x, y, z, u, v, key});
-}
-
-int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, float v) {
-  return run.PartVertList.FindOrAdd({x, y, z, u, v, key});
-}
-
-TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return run.ModelTriList.Add(TTriRec{a, b, c});
-}
-
-TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c) {
-  return run.PartTriList.Add(TTriRec{a, b, c});
-}
-
-int32_t AddModelMatr(TRun& run, uint32_t id) {
-  return run.ModelMatrList.AddUnique(id);
-}
-
-int32_t AddPartMatr(TRun& run, uint32_t id) {
-  return run.PartMatrList.AddUnique(id);
-}
-
-TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
-                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
-                         const std::array<float, 3>& u, float radius) {
-  TMeshGroup g;
-  g.RootName = std::move(rootName);
-  g.PartName = std::move(partName);
-  g.BegMesh = begMesh;
-  g.MeshCnt = meshCnt;
-  g.StartVertex = startVertex;
-  g.EndVertex = endVertex;
-  g.StartIndex = startIndex;
-  g.EndIndex = endIndex;
-  g.X = x;
-  g.Y = y;
-  g.Z = z;
-  g.W = 1.0f;
-  g.Bounds = bounds;
-  g.U = u;
-  g.Radius = radius;
-  g.Mtx = kIdentity;
-  return run.MeshGroups.AddGroup(std::move(g));
-}
-
-// ---- Matrices -------------------------------------------------------------
-
-// NOTE: the products of two singles are exact in long double; the sums are
-// formed left to right there and rounded to single once, so a composed
-// matrix does not drift with the order of intermediate roundings.
-// Both write through a local result, so res or out may be one of the inputs.
-void MatMul(const TMatrix& m1, const TMatrix& m2, TMatrix& res) {
-  TMatrix r;
-  for (size_t i = 0; i < 4; ++i)
-    for (size_t j = 0; j < 4; ++j) {
-      long double sum = static_cast<long double>(m2[4 * i + 0]) * m1[0 * 4 + j];
-      sum += static_cast<long double>(m2[4 * i + 1]) * m1[1 * 4 + j];
-      sum += static_cast<long double>(m2[4 * i + 2]) * m1[2 * 4 + j];
-      sum += static_cast<long double>(m2[4 * i + 3]) * m1[3 * 4 + j];
-      r[4 * i + j] = static_cast<float>(sum);
-    }
-  res = r;
-}
-
-void MatVec(const TMatrix& m, const std::array<float, 4>& p, std::array<float, 4>& out) {
-  std::array<float, 4> r;
-  for (size_t j = 0; j < 4; ++j) {
-    long double sum = static_cast<long double>(p[0]) * m[0 * 4 + j];
-    sum += static_cast<long double>(p[1]) * m[1 * 4 + j];
-    sum += static_cast<long double>(p[2]) * m[2 * 4 + j];
-    sum += static_cast<long double>(p[3]) * m[3 * 4 + j];
-    r[j] = static_cast<float>(sum);
-  }
-  out = r;
+void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c) {
+  list.Add(TTriRec{a, b, c});
 }
 
 }  // namespace bw

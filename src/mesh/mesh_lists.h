@@ -1,6 +1,7 @@
 #pragma once
-// The in-memory model shared by the conversion: record lists held by value,
-// the find-or-add operations and the 4x4 matrix helpers.
+// The geometry of a conversion: the decoded meshes, vertices and triangles
+// of a block, and the placed lists of a body (a model or one part), held by
+// value with their find-or-add operations.
 
 #include <array>
 #include <cstdint>
@@ -10,44 +11,9 @@
 #include <vector>
 
 #include "support/errors.h"
+#include "support/rec_list.h"
 
 namespace bw {
-
-struct TRun;
-
-// 16 singles, row-major (element [i][j] is number 4i + j), used with row
-// vectors: a point is the row (x, y, z, 1) multiplied from the left.
-using TMatrix = std::array<float, 16>;
-inline constexpr TMatrix kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
-// An ordered, zero-based list of records held by value. Access outside the
-// list raises the range failure.
-template <class T>
-class TRecList {
- public:
-  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-  T& operator[](int32_t i) {
-    if (i < 0 || i >= Count()) RaiseRange("list index out of bounds");
-    return FItems[static_cast<size_t>(i)];
-  }
-  const T& operator[](int32_t i) const {
-    if (i < 0 || i >= Count()) RaiseRange("list index out of bounds");
-    return FItems[static_cast<size_t>(i)];
-  }
-  T& Add(T rec) {
-    FItems.push_back(std::move(rec));
-    return FItems.back();
-  }
-  void FreeAll() { FItems.clear(); }
-  void Reserve(size_t n) { FItems.reserve(n); }
-  auto begin() { return FItems.begin(); }
-  auto end() { return FItems.end(); }
-  auto begin() const { return FItems.begin(); }
-  auto end() const { return FItems.end(); }
-
- protected:
-  std::vector<T> FItems;
-};
 
 struct TMeshRec {
   uint32_t Material = 0;
@@ -81,22 +47,6 @@ struct TTriRec {
 struct TMatrRec {
   uint32_t ID = 0;
   std::string Name;
-};
-
-struct TMeshGroup {
-  std::string RootName;
-  std::string PartName;
-  int32_t BegMesh = 0;
-  int32_t MeshCnt = 0;
-  int32_t StartVertex = 0, EndVertex = 0, StartIndex = 0, EndIndex = 0;
-  float X = 0, Y = 0, Z = 0, W = 1;
-  std::array<float, 6> Bounds{};
-  std::array<float, 3> U{};
-  float Radius = 0;
-  TMatrix Mtx = kIdentity;
-  // The part the decoder adds when the model has no part table; its meshes
-  // find their vertices through RootFirstVertex, not through StartVertex.
-  bool DefaultPart = false;
 };
 
 // Three-way comparison of a listed vertex P with the values sought in Q; only
@@ -153,41 +103,26 @@ class TMatrList : public TRecList<TMatrRec> {
   mutable int32_t FIndexed = 0;
 };
 
-class TMeshGroups : public TRecList<TMeshGroup> {
- public:
-  // The first group whose PartName equals `name` without regard to ASCII case.
-  TMeshGroup* FindPart(std::string_view name);
-  const TMeshGroup* FindPart(std::string_view name) const;
-  int32_t IndexOfPart(std::string_view name) const;
-  TMeshGroup& AddGroup(TMeshGroup group);
-  void FreeAll();
-
- private:
-  void CatchUp() const;
-  mutable std::unordered_map<std::string, int32_t> FIndex;  // lower-cased name -> first group
-  mutable int32_t FIndexed = 0;
+// One decoded mesh data block: what the decoder makes and body generation reads.
+struct TMeshData {
+  TMeshList MeshList;
+  TVertList VertList;
+  TTriList TriList;
 };
 
-// The add operations on the run's lists.
-void AddMesh(TRun& run, uint32_t material, uint16_t startVertex, uint16_t endVertex, uint16_t vertexRefCount,
-             uint16_t startTriangle, uint16_t endTriangle, uint16_t storedStartVertex);
-void AddVert(TRun& run, float x, float y, float z, float u, float v);
-void AddTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
-int32_t AddModelVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);
-int32_t AddPartVert(TRun& run, int32_t key, float x, float y, float z, float u, float v);
-TTriRec& AddModelTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
-TTriRec& AddPartTri(TRun& run, uint16_t a, uint16_t b, uint16_t c);
-int32_t AddModelMatr(TRun& run, uint32_t id);
-int32_t AddPartMatr(TRun& run, uint32_t id);
-TMeshGroup& AddMeshGroup(TRun& run, std::string rootName, std::string partName, int32_t begMesh,
-                         int32_t meshCnt, int32_t startVertex, int32_t endVertex, int32_t startIndex,
-                         int32_t endIndex, float x, float y, float z, const std::array<float, 6>& bounds,
-                         const std::array<float, 3>& u, float radius);
+// The placed lists of one body, a whole model or one part, as its BOD file
+// holds them: materials in order of first use, shared vertices, triangles.
+struct TBodyLists {
+  TMatrList MatrList;
+  TVertList VertList;
+  TTriList TriList;
+};
 
-// res := m2 x m1 (res[i][j] = sum over k of m2[i][k] * m1[k][j]), each element
-// accumulated in extended precision and rounded once to single.
-void MatMul(const TMatrix& m1, const TMatrix& m2, TMatrix& res);
-// out := p x m for the row vector p, accumulated the same way.
-void MatVec(const TMatrix& m, const std::array<float, 4>& p, std::array<float, 4>& out);
+// Records of a block, appended to the decoder's lists.
+void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t endVertex,
+             uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle,
+             uint16_t storedStartVertex);
+void AddVert(TVertList& list, float x, float y, float z, float u, float v);
+void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c);
 
 }  // namespace bw

@@ -3,13 +3,12 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/run_state.h"
 #include "output/materials.h"
+#include "support/context.h"
 #include "support/number_text.h"
 #include "support/output_file.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
-#include "version.h"
 
 namespace bw {
 namespace {
@@ -57,16 +56,15 @@ std::string TwoDigits(int32_t v) {
   return PadLeft(IntText(v), 2, '0');
 }
 
-void WriteMaterials(TBufStream& s, const TRun& run, const TMatrList& materials) {
+void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList& list) {
   int32_t i = 0;
-  for (const TMatrRec& mat : materials) {
-    WriteText(s, FormatMatLine(run, i++, mat.ID));
+  for (const TMatrRec& mat : list) {
+    WriteText(s, FormatMatLine(materials, i++, mat.ID));
     WriteText(s, "\r\n");
   }
 }
 
-void WriteCoords(TBufStream& s, const TRun& run, const TVertList& verts) {
-  const auto& f = run.Settings.ScaleFactor;
+void WriteCoords(TBufStream& s, const std::array<float, 3>& f, const TVertList& verts) {
   int64_t i = 0;
   for (const TVertRec& v : verts) {
     TLine line;
@@ -86,37 +84,35 @@ void WritePolygon(TBufStream& s, const TTriRec& t, int64_t n) {
   WriteText(s, line.View());
 }
 
-std::string ScaledTriple(const TRun& run, float x, float y, float z) {
-  const auto& f = run.Settings.ScaleFactor;
+std::string ScaledTriple(const std::array<float, 3>& f, float x, float y, float z) {
   return IntText(ScaledCoord(x, f[0])) + ", " + IntText(ScaledCoord(y, f[1])) + ", " +
          IntText(ScaledCoord(z, f[2]));
 }
 
 }  // namespace
 
-void WriteBodFile(TRun& run, int32_t n, const std::string& lodName) {
-  if (!run.Settings.GenBodOn) return;
+void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out) {
   // Written under a temporary name: a failure part way leaves no truncated
   // file behind and keeps an earlier file of this name as it was.
-  TOutputFile file(run, run.Names.BodBaseName + "_" + TwoDigits(n) + run.Settings.BodExt);
+  TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.BodExt);
   TBufStream& s = file.Stream();
 
-  WriteText(s, std::string("// ") + kBanner + "\r\n");
-  WriteText(s, "// Generated from " + run.Names.InpFileName + ", LOD = " + lodName + "\r\n");
-  WriteText(s, "// " + run.RunDateText + "\r\n");
+  WriteText(s, "// " + out.Banner + "\r\n");
+  WriteText(s, "// Generated from " + out.InpFileName + ", LOD = " + lodName + "\r\n");
+  WriteText(s, "// " + out.DateText + "\r\n");
   WriteText(s, "//\r\n");
   WriteText(s, "\r\n");
-  WriteMaterials(s, run, run.ModelMatrList);
+  WriteMaterials(s, out.Materials, model.MatrList);
   WriteText(s, "\r\n");
   WriteText(s, kObjectSize);
-  WriteCoords(s, run, run.ModelVertList);
+  WriteCoords(s, out.ScaleFactor, model.VertList);
   WriteText(s, kEndOfCoords);
 
   // A separator stands wherever the mesh changes, also before the first
   // polygon when it does not come from the block's first mesh.
   int32_t currentSeq = 0;
   int64_t pos = 0;
-  for (const TTriRec& tri : run.ModelTriList) {
+  for (const TTriRec& tri : model.TriList) {
     if (tri.MeshSeq != currentSeq) {
       currentSeq = tri.MeshSeq;
       WriteText(s, kBodySeparator);
@@ -127,31 +123,32 @@ void WriteBodFile(TRun& run, int32_t n, const std::string& lodName) {
   file.Commit();
 }
 
-void WriteGroupFile(TRun& run, int32_t n, int32_t g, const TMeshGroup& group) {
+void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
+                    const TBodOutput& out, TContext& ctx) {
   const std::string numbers = TwoDigits(n) + "_" + TwoDigits(g);
-  TOutputFile file(run, run.Names.BodBaseName + "_" + numbers + run.Settings.MeshExt);
+  TOutputFile file(out.Guard, out.BodBaseName + "_" + numbers + out.MeshExt);
   TBufStream& s = file.Stream();
 
   const std::string groupText = "Group:" + numbers + " file:" + file.FinalName() + "; pos = (" +
-                                ScaledTriple(run, group.X, group.Y, group.Z) + ");\r\n";
-  const bool originOn = run.Settings.OriginOn;
+                                ScaledTriple(out.ScaleFactor, group.X, group.Y, group.Z) + ");\r\n";
+  const bool originOn = out.OriginOn;
   WriteText(s, "//" + groupText);
   WriteText(s, "//Origin = (" +
-                   ScaledTriple(run, originOn ? group.X : 0.0f, originOn ? group.Y : 0.0f,
+                   ScaledTriple(out.ScaleFactor, originOn ? group.X : 0.0f, originOn ? group.Y : 0.0f,
                                 originOn ? group.Z : 0.0f) +
                    ");\r\n\r\n");
-  WriteMaterials(s, run, run.PartMatrList);
+  WriteMaterials(s, out.Materials, part.MatrList);
   WriteText(s, "\r\n");
   WriteText(s, kObjectSize);
-  WriteCoords(s, run, run.PartVertList);
+  WriteCoords(s, out.ScaleFactor, part.VertList);
   WriteText(s, kEndOfCoords);
   int64_t pos = 0;
-  for (const TTriRec& tri : run.PartTriList) WritePolygon(s, tri, pos++);
+  for (const TTriRec& tri : part.TriList) WritePolygon(s, tri, pos++);
   WriteText(s, kEndOfBody);
   file.Commit();
 
   // The log names only files that were written in full.
-  if (run.Settings.GenLogOn) WriteLog(run, groupText);
+  WriteLog(ctx, groupText);
 }
 
 }  // namespace bw

@@ -1,17 +1,39 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
+#include "cmp/part_table.h"
 #include "mesh/mesh_lists.h"
+#include "output/materials.h"
+#include "support/output_file.h"
 
 namespace bw {
 
-struct TRun;
+struct TContext;
 
-// The model BOD file of block n (when GenBod is on).
-void WriteBodFile(TRun& run, int32_t n, const std::string& lodName);
-// The group mesh file of group g of block n, from the part working lists.
-void WriteGroupFile(TRun& run, int32_t n, int32_t g, const TMeshGroup& group);
+// What the BOD files of a run share: where they go and under which guard,
+// what their header says, and how their numbers and material lines are
+// written.
+struct TBodOutput {
+  std::string BodBaseName;  // the input's path without its extension
+  std::string BodExt;
+  std::string MeshExt;
+  std::array<float, 3> ScaleFactor{1000.0f, 1000.0f, 1000.0f};
+  bool OriginOn = false;
+  std::string Banner;
+  std::string InpFileName;
+  std::string DateText;
+  TMaterials Materials;
+  TOutputGuard Guard;
+};
+
+// The model BOD file of block n from the model's placed lists.
+void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out);
+// The group mesh file of part g of block n from the part's placed lists,
+// and its log line (when the log is on).
+void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
+                    const TBodOutput& out, TContext& ctx);
 
 }  // namespace bw

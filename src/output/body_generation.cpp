@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "driver/run_state.h"
-#include "output/bod_writer.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/writers.h"
 
@@ -93,80 +92,86 @@ std::array<float, 4> TransformVertex(const TVertRec& p, const std::array<float, 
   return PlaceVertex(p, offset, m, IsIdentity(m));
 }
 
-void GenerateBodies(TRun& run, int32_t n) {
-  run.ModelVertList.FreeAll();
-  run.ModelTriList.FreeAll();
-  run.ModelMatrList.FreeAll();
-  for (const TMeshRec& mesh : run.MeshList) AddModelMatr(run, mesh.Material);
+void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool originOn, TBodyLists& model,
+                    TContext& ctx, const TGroupSink& writeGroup) {
+  const TMeshList& meshes = block.MeshList;
+  const TVertList& verts = block.VertList;
+  const TTriList& tris = block.TriList;
+  model.VertList.FreeAll();
+  model.TriList.FreeAll();
+  model.MatrList.FreeAll();
+  for (const TMeshRec& mesh : meshes) model.MatrList.AddUnique(mesh.Material);
   // Room for every triangle of the block placed once, as far as a body can
   // hold it. A guess from the block alone: asking every part would cost, for
   // a file whose parts all name every mesh, more than the work this block is
   // allowed; the lists grow past the guess when parts share meshes.
-  const size_t modelCorners =
-      std::min<size_t>(3 * static_cast<size_t>(run.TriList.Count()), kMaxVertexPos + 1);
-  run.ModelVertList.ReserveIndexed(modelCorners);
-  run.ModelTriList.Reserve(modelCorners / 3);
+  const size_t modelCorners = std::min<size_t>(3 * static_cast<size_t>(tris.Count()), kMaxVertexPos + 1);
+  model.VertList.ReserveIndexed(modelCorners);
+  model.TriList.Reserve(modelCorners / 3);
 
+  // One part's lists at a time, emptied for the next part.
+  TBodyLists part;
   int32_t meshOrd = 0;
-  for (int32_t g = 0; g < run.MeshGroups.Count(); ++g) {
-    const TMeshGroup& group = run.MeshGroups[g];
-    run.PartVertList.FreeAll();
-    run.PartTriList.FreeAll();
-    run.PartMatrList.FreeAll();
+  for (int32_t g = 0; g < groups.Count(); ++g) {
+    const TMeshGroup& group = groups[g];
+    part.VertList.FreeAll();
+    part.TriList.FreeAll();
+    part.MatrList.FreeAll();
     int32_t partMeshOrd = 0;
 
     const int64_t firstMesh = group.BegMesh;
     const int64_t endMesh = EndMesh(group);
     const bool identity = IsIdentity(group.Mtx);
-    const size_t partCorners = CornersOf(run.MeshList, firstMesh, endMesh);
-    run.PartVertList.ReserveIndexed(partCorners);
-    run.PartTriList.Reserve(partCorners / 3);
+    const size_t partCorners = CornersOf(meshes, firstMesh, endMesh);
+    part.VertList.ReserveIndexed(partCorners);
+    part.TriList.Reserve(partCorners / 3);
     for (int64_t i = firstMesh; i < endMesh; ++i) {
-      run.Work.Charge(1);
-      if (i < 0 || i >= run.MeshList.Count()) {
-        run.Console.Line("  Error index of mesh!!");
+      ctx.Work.Charge(1);
+      if (i < 0 || i >= meshes.Count()) {
+        ctx.Console.Line("  Error index of mesh!!");
         continue;
       }
-      const TMeshRec& mesh = run.MeshList[static_cast<int32_t>(i)];
-      const int32_t modelMat = run.ModelMatrList.IndexOf(mesh.Material);
-      AddPartMatr(run, mesh.Material);
+      const TMeshRec& mesh = meshes[static_cast<int32_t>(i)];
+      const int32_t modelMat = model.MatrList.IndexOf(mesh.Material);
+      part.MatrList.AddUnique(mesh.Material);
       // The polygons of a group file name its material lines, which hold
       // each distinct material of the group once.
-      const int32_t partMat = run.PartMatrList.IndexOf(mesh.Material);
+      const int32_t partMat = part.MatrList.IndexOf(mesh.Material);
 
       const std::array<float, 4> offset{group.X, group.Y, group.Z, group.W};
-      const std::array<float, 4> partOffset = run.Settings.OriginOn
-                                                  ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
-                                                  : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
-      const int32_t last = run.VertList.Count() - 1;
+      const std::array<float, 4> partOffset = originOn ? std::array<float, 4>{group.X, group.Y, group.Z, 0.0f}
+                                                       : std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.0f};
+      const int32_t last = verts.Count() - 1;
       // A part's meshes count their vertices from its reference's start.
       const int32_t firstVertex =
           group.DefaultPart ? mesh.RootFirstVertex : group.StartVertex + mesh.StoredStartVertex;
       if (mesh.EndTriangle >= mesh.StartTriangle)
-        run.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
+        ctx.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
 
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
-        const TTriRec& tri = run.TriList[k];
+        const TTriRec& tri = tris[k];
         const uint16_t cornerIdx[3] = {tri.A, tri.B, tri.C};
         const TVertRec* corner[3];
         uint16_t pos[3];
 
         for (int c = 0; c < 3; ++c) {
-          const int32_t idx = CheckIndex(run, firstVertex + cornerIdx[c], 0, last);
-          corner[c] = &run.VertList[idx];
+          const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
+          corner[c] = &verts[idx];
           const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
-          pos[c] = VertexPos(AddModelVert(run, modelMat, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
+          pos[c] =
+              VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, modelMat}));
         }
-        TTriRec& modelTri = AddModelTri(run, pos[0], pos[1], pos[2]);
+        TTriRec& modelTri = model.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
         modelTri.MatIndex = modelMat;
         SetCorners(modelTri, corner);
         modelTri.MeshSeq = meshOrd;
 
         for (int c = 0; c < 3; ++c) {
           const auto p = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
-          pos[c] = VertexPos(AddPartVert(run, partMeshOrd, p[0], p[1], p[2], corner[c]->U, corner[c]->V));
+          pos[c] =
+              VertexPos(part.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, partMeshOrd}));
         }
-        TTriRec& partTri = AddPartTri(run, pos[0], pos[1], pos[2]);
+        TTriRec& partTri = part.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
         partTri.MatIndex = partMat;
         SetCorners(partTri, corner);
         partTri.MeshSeq = meshOrd;
@@ -174,7 +179,7 @@ void GenerateBodies(TRun& run, int32_t n) {
       CountUp(partMeshOrd);
       CountUp(meshOrd);
     }
-    if (run.Settings.GenMeshOn) WriteGroupFile(run, n, g, group);
+    if (writeGroup) writeGroup(g, group, part);
   }
 }
 

@@ -1,11 +1,10 @@
 #include "output/materials.h"
 
-#include <memory>
 #include <string_view>
 
-#include "driver/run_state.h"
 #include "output/mat_template.h"
 #include "support/buf_stream.h"
+#include "support/context.h"
 #include "support/number_text.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
@@ -38,8 +37,8 @@ bool IsTextureNode(const TUtfNode& node) {
   return SameName(node.Name, "dt_name");
 }
 
-void WriteNodeListing(TRun& run, const TNodesList& nodes) {
-  WriteDbg(run, "== BEG TEXTURE FILE ==\r\n");
+void WriteNodeListing(TContext& ctx, const TNodesList& nodes) {
+  WriteDbg(ctx, "== BEG TEXTURE FILE ==\r\n");
   // One line per node, built in one reused string (which also keeps GCC's
   // overlap warning for chains of string sums quiet in optimised builds).
   std::string line;
@@ -60,32 +59,27 @@ void WriteNodeListing(TRun& run, const TNodesList& nodes) {
       line += DataText(node);
     }
     line += "\r\n";
-    WriteDbg(run, line);
+    WriteDbg(ctx, line);
   }
-  WriteDbg(run, "\r\n\r\n");
+  WriteDbg(ctx, "\r\n\r\n");
 }
 
 }  // namespace
 
-void LoadMatFile(TRun& run) {
-  if (!run.Names.MatFileGiven) return;
-  TMatFile& mat = run.Mat;
-  mat.MatNodeList.FreeAll();
-  mat.MatTexList.emplace();
-  auto stream = std::make_unique<TBufStream>(run.Names.MatFileName, ModeRead, kBufSize);
-  const int32_t size = stream->GetFileSize();
+TMatFile LoadMatFile(const std::string& matFileName) {
+  TMatFile mat;
+  TBufStream stream(matFileName, ModeRead, kBufSize);
+  const int32_t size = stream.GetFileSize();
   mat.MatData.assign(static_cast<size_t>(size > 0 ? size : 0), 0);
   if (size > 0) {
     // Keep only what was actually read, should the file shrink meanwhile.
-    const int32_t got = stream->Read(mat.MatData.data(), size);
+    const int32_t got = stream.Read(mat.MatData.data(), size);
     mat.MatData.resize(static_cast<size_t>(got > 0 ? got : 0));
   }
+  return mat;
 }
 
-bool ParseMatFile(TRun& run) {
-  if (!run.Names.MatFileGiven) return false;
-  TMatFile& mat = run.Mat;
-  if (!mat.MatTexList) mat.MatTexList.emplace();
+bool ParseMatFile(TMatFile& mat, TContext& ctx) {
   mat.MatNodeList.FreeAll();
   // NOTE: a file too short to hold the signature and version words (an
   // empty one too) is taken as one that is not a UTF file: its material
@@ -93,55 +87,45 @@ bool ParseMatFile(TRun& run) {
   if (mat.MatData.size() < kUtfIdSize) return false;
   if (!ReadUtfImage(mat.MatData, mat.MatNodeList)) return false;
 
-  const bool debugOn = run.Settings.DebugOn;
-  if (debugOn) WriteNodeListing(run, mat.MatNodeList);
+  const bool debugOn = ctx.DebugOn();
+  if (debugOn) WriteNodeListing(ctx, mat.MatNodeList);
   for (int32_t i = 0; i < mat.MatNodeList.Count(); ++i) {
     const TUtfNode& node = mat.MatNodeList[i];
     if (!IsTextureNode(node)) continue;
     if (node.DataSize == 0) {
-      if (debugOn) WriteDbg(run, "\r\n");
+      if (debugOn) WriteDbg(ctx, "\r\n");
       continue;
     }
     const std::string materialName = mat.MatNodeList[node.ParentIdx].Name;
     const uint32_t id = NameHash(materialName);
-    AddMatTex(run, id, WithoutExtension(DataText(node)));
-    if (debugOn) WriteDbg(run, DWordToHex(id) + "  " + materialName + "  " + "\r\n");
+    AddMatTex(mat.MatTexList, id, WithoutExtension(DataText(node)));
+    if (debugOn) WriteDbg(ctx, DWordToHex(id) + "  " + materialName + "  " + "\r\n");
   }
-  if (debugOn) WriteDbg(run, "== END TEXTURE FILE ==\r\n\r\n");
+  if (debugOn) WriteDbg(ctx, "== END TEXTURE FILE ==\r\n\r\n");
   return true;
 }
 
-void AddMatTex(TRun& run, uint32_t id, std::string name) {
-  if (!run.Mat.MatTexList) return;
-  run.Mat.MatTexList->AddUnique(id, std::move(name));
+void AddMatTex(TMatrList& texList, uint32_t id, std::string name) {
+  texList.AddUnique(id, std::move(name));
 }
 
-std::string FormatMatLine(const TRun& run, int32_t index, uint32_t id) {
+std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t id) {
   try {
     std::string line;
     bool ok = false;
-    const auto& texList = run.Mat.MatTexList;
+    const TMatrList* texList = materials.MatTexList;
     if (!texList) {
       ok = FormatTemplate(kBuiltInTemplate, index, nullptr, line);
     } else {
       const int32_t k = texList->IndexOf(id);
       const std::string name = k >= 0 && k < texList->Count() ? (*texList)[k].Name : DWordToHex(id);
-      ok = FormatTemplate(run.Settings.StrMat, index, &name, line);
+      ok = FormatTemplate(materials.StrMat, index, &name, line);
     }
     if (ok) return line;
   } catch (...) {
     // Falls through to the error text: a material line never ends a conversion.
   }
   return kFormatError;
-}
-
-void FreeMatFile(TRun& run) {
-  TMatFile& mat = run.Mat;
-  // The nodes point into the image: they go first.
-  mat.MatNodeList.FreeAll();
-  mat.MatTexList.reset();
-  mat.MatData.clear();
-  mat.MatData.shrink_to_fit();
 }
 
 }  // namespace bw

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,24 +9,33 @@
 
 namespace bw {
 
-struct TRun;
+struct TContext;
 
 inline constexpr const char* kBuiltInTemplate =
     "MATERIAL5: %d; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0;";
 inline constexpr const char* kFormatError = "//Error formatting materials string.";
 
-// The material file: its image, its node list and its texture table. The
-// table exists only when a material file was named.
+// A material file: its image, the tree read from it (which borrows from
+// the image) and its texture table.
 struct TMatFile {
   std::vector<uint8_t> MatData;
   TNodesList MatNodeList;
-  std::optional<TMatrList> MatTexList;
+  TMatrList MatTexList;
 };
 
-void LoadMatFile(TRun& run);
-bool ParseMatFile(TRun& run);
-void AddMatTex(TRun& run, uint32_t id, std::string name);
-std::string FormatMatLine(const TRun& run, int32_t index, uint32_t id);
-void FreeMatFile(TRun& run);
+// What the material lines are made from: the texture table of the material
+// file (null when none was named) and the StrMat template.
+struct TMaterials {
+  const TMatrList* MatTexList = nullptr;
+  std::string StrMat;
+};
+
+// Reads the material file whole into memory.
+TMatFile LoadMatFile(const std::string& matFileName);
+// Reads the file's tree and fills its texture table; false when it is no
+// UTF file (then its material lines carry the hexadecimal IDs).
+bool ParseMatFile(TMatFile& mat, TContext& ctx);
+void AddMatTex(TMatrList& texList, uint32_t id, std::string name);
+std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t id);
 
 }  // namespace bw

@@ -1,6 +1,5 @@
 #include "support/output_file.h"
 
-#include "driver/run_state.h"
 #include "support/errors.h"
 #include "support/platform.h"
 #include "support/text_helpers.h"
@@ -18,20 +17,21 @@ std::string CreateFailure(const std::string& name, const std::string& reason) {
 
 }  // namespace
 
-void GuardOutput(TRun& run, const std::string& name) {
-  const bool hitsInput = LeadsTo(name, run.Names.InpFileName);
-  const bool hitsMat = run.Names.MatFileGiven && LeadsTo(name, run.Names.MatFileName);
+void GuardOutput(const TOutputGuard& guard, const std::string& name) {
+  const bool hitsInput = LeadsTo(name, guard.InpFileName);
+  const bool hitsMat = guard.MatFileGiven && LeadsTo(name, guard.MatFileName);
   if (!hitsInput && !hitsMat) return;
   const std::string line = "  Error : output file " + name + " would overwrite an input file.";
-  run.Console.Line(line);
+  guard.Console.Line(line);
   throw EOverwriteError(line);
 }
 
-TOutputFile::TOutputFile(TRun& run, std::string finalName) : FFinalName(std::move(finalName)) {
-  GuardOutput(run, FFinalName);
+TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName)
+    : FFinalName(std::move(finalName)) {
+  GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
-  GuardOutput(run, FTempName);
+  GuardOutput(guard, FTempName);
   try {
     FStream = std::make_unique<TBufStream>(FTempName, ModeCreate, kBufSize);
   } catch (const EFCreateError& e) {

@@ -7,20 +7,27 @@
 #include <string>
 
 #include "support/buf_stream.h"
+#include "support/console.h"
 
 namespace bw {
 
-struct TRun;
+// The files of a run that no output may lead to, and where to say so.
+struct TOutputGuard {
+  TConsole Console;
+  std::string InpFileName;
+  std::string MatFileName;
+  bool MatFileGiven = false;
+};
 
 // Writes "  Error : output file <name> would overwrite an input file." to the
 // console and raises EOverwriteError when `name` is the input or the
 // material file (by path or by file identity).
-void GuardOutput(TRun& run, const std::string& name);
+void GuardOutput(const TOutputGuard& guard, const std::string& name);
 
 class TOutputFile {
  public:
   // Guards the final name, then creates the temporary file.
-  TOutputFile(TRun& run, std::string finalName);
+  TOutputFile(const TOutputGuard& guard, std::string finalName);
   // Without Commit the temporary file is removed and the final name untouched.
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "driver/run_state.h"
 #include "support/buf_stream.h"
+#include "support/context.h"
 #include "support/errors.h"
 #include "support/text_helpers.h"
 
@@ -18,18 +18,18 @@ void WriteText(TBufStream& stream, std::string_view s) {
 
 // The stream pointers are null while their output is switched off; a write
 // then goes nowhere instead of crashing on a caller's slip.
-void WriteDbg(TRun& run, std::string_view s) {
-  if (run.DbgStream) WriteText(*run.DbgStream, s);
+void WriteDbg(TContext& ctx, std::string_view s) {
+  if (ctx.DbgStream) WriteText(*ctx.DbgStream, s);
 }
 
-void WriteLog(TRun& run, std::string_view s) {
-  if (run.LogStream) WriteText(*run.LogStream, s);
+void WriteLog(TContext& ctx, std::string_view s) {
+  if (ctx.LogStream) WriteText(*ctx.LogStream, s);
 }
 
-int32_t CheckIndex(TRun& run, int32_t idx, int32_t min, int32_t max) {
+int32_t CheckIndex(TContext& ctx, int32_t idx, int32_t min, int32_t max) {
   if (min <= idx && idx <= max) return idx;
-  if (run.Settings.DebugOn)
-    WriteDbg(run, "Error: bad index!  idx = " + IntText(idx) + ";  min = " + IntText(min) +
+  if (ctx.DebugOn())
+    WriteDbg(ctx, "Error: bad index!  idx = " + IntText(idx) + ";  min = " + IntText(min) +
                       ";  max = " + IntText(max) + "\r\n");
   throw EIdxError();
 }

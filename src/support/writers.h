@@ -8,11 +8,11 @@
 namespace bw {
 
 class TBufStream;
-struct TRun;
+struct TContext;
 
 void WriteText(TBufStream& stream, std::string_view s);
-void WriteDbg(TRun& run, std::string_view s);  // the diagnostics file
-void WriteLog(TRun& run, std::string_view s);  // the log file
+void WriteDbg(TContext& ctx, std::string_view s);  // the diagnostics file
+void WriteLog(TContext& ctx, std::string_view s);  // the log file
 inline void WriteBod(TBufStream& bodStream, std::string_view s) {
   WriteText(bodStream, s);
 }
@@ -22,6 +22,6 @@ inline void WriteMesh(TBufStream& meshStream, std::string_view s) {
 
 // Returns idx when min <= idx <= max; otherwise writes the "bad index" line
 // to the diagnostics file (when Debug is on) and raises EIdxError.
-int32_t CheckIndex(TRun& run, int32_t idx, int32_t min, int32_t max);
+int32_t CheckIndex(TContext& ctx, int32_t idx, int32_t min, int32_t max);
 
 }  // namespace bw
