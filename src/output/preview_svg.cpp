@@ -1,1 +1,495 @@
 #include "output/preview_svg.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "support/errors.h"
+#include "support/number_text.h"
+#include "support/text_helpers.h"
+
+namespace bw {
+namespace {
+
+// Picture layout in picture units (pixels at the picture's own size).
+constexpr int kPanel = 360;  // side of each square panel
+constexpr int kInset = 10;   // room between the model and its panel's border
+constexpr int kMargin = 20;  // around the picture and between panels
+constexpr int kLabelHeight = 22;
+constexpr int kPanelTop = kMargin + kLabelHeight;
+constexpr int kWidth = kMargin + 3 * (kPanel + kMargin);
+constexpr int kHeight = kPanelTop + kPanel + 94;  // three lines of caption
+// View coordinates are written as whole tenths inside a group scaled by 0.1:
+// that is the tenth-of-a-unit rounding with at most four digits a number and
+// no decimal point, which keeps the largest models' pictures small.
+constexpr int kTenths = kPanel * 10;
+
+// Distinct, mid-light colours, so that the darker shading levels still tell
+// materials apart.
+constexpr std::array<uint32_t, 12> kPalette = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f, 0xedc948,
+                                               0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac, 0x8cd17d, 0xa0cbe8};
+// Brightness by facing level, from edge-on to square-on. Four levels are
+// enough to show a model's shape and few enough that neighbouring triangles
+// of a surface often share one path.
+constexpr std::array<int, 4> kShadePercent = {55, 70, 85, 100};
+constexpr int kLevels = static_cast<int>(kShadePercent.size());
+constexpr int kFills = static_cast<int>(kPalette.size()) * kLevels;
+
+// Names longer than this are cut, so that a hostile name cannot blow up the
+// picture; a path keeps its end, where the file's own name is.
+constexpr size_t kNameMax = 120;
+
+// Windows-1252 code points of the bytes 0x80 to 0x9F; 0 where the code page
+// leaves the byte unassigned.
+constexpr std::array<uint16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr int kReplacement = 0xFFFD;
+
+// Point coordinates in the order the views pick them from: +x, -y (down the
+// page is minus y), +z.
+constexpr size_t kX = 0, kDownY = 1, kZ = 2;
+
+struct TView {
+  std::string_view Label;
+  size_t Right, Down;  // the picture coordinates' columns
+  size_t Facing;       // model axis toward the viewer: 0 x, 1 y, 2 z
+  bool FacingNeg;      // the viewer is on that axis's minus side
+};
+constexpr std::array<TView, 3> kViews = {{
+    {"top: looking down -y, x right, z down", kX, kZ, 1, false},
+    {"side: looking along +x, z right, y up", kZ, kDownY, 0, true},
+    {"front: looking along -z, x right, y up", kX, kDownY, 2, false},
+}};
+
+void AppendNum(std::string& out, int64_t v) {
+  char buf[24];
+  out.append(buf, IntChars(v, buf));
+}
+
+void AppendCharRef(std::string& out, int code) {
+  out += "&#";
+  AppendNum(out, code);
+  out += ';';
+}
+
+// 8-bit text as XML character data that is also safe inside an attribute.
+void AppendXmlText(std::string& out, std::string_view s) {
+  for (const char ch : s) {
+    const auto b = static_cast<unsigned char>(ch);
+    switch (b) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default:
+        if (b >= 0x20 && b < 0x7F) {
+          out += ch;
+        } else if (b >= 0xA0) {
+          AppendCharRef(out, b);  // Windows-1252 is Latin-1 here
+        } else if (b >= 0x80 && kCp1252High[b - 0x80] != 0) {
+          AppendCharRef(out, kCp1252High[b - 0x80]);
+        } else {
+          // Most control bytes may not appear in XML even as references.
+          AppendCharRef(out, kReplacement);
+        }
+    }
+  }
+}
+
+void AppendName(std::string& out, std::string_view s, bool keepEnd) {
+  if (s.size() <= kNameMax) return AppendXmlText(out, s);
+  if (keepEnd) {
+    out += "...";
+    AppendXmlText(out, s.substr(s.size() - (kNameMax - 3)));
+  } else {
+    AppendXmlText(out, s.substr(0, kNameMax - 3));
+    out += "...";
+  }
+}
+
+void AppendText(std::string& out, int x, int y, std::string_view text) {
+  out += "<text x=\"";
+  AppendNum(out, x);
+  out += "\" y=\"";
+  AppendNum(out, y);
+  out += "\">";
+  out += text;
+  out += "</text>\n";
+}
+
+// "#rrggbb" of each palette colour at each shading level.
+using TFillNames = std::array<std::array<char, 7>, kFills>;
+constexpr TFillNames MakeFillNames() {
+  constexpr char kHex[] = "0123456789abcdef";
+  TFillNames names{};
+  for (int f = 0; f < kFills; ++f) {
+    const uint32_t rgb = kPalette[static_cast<size_t>(f / kLevels)];
+    const int percent = kShadePercent[static_cast<size_t>(f % kLevels)];
+    auto& name = names[static_cast<size_t>(f)];
+    for (int c = 0; c < 3; ++c) {
+      const int channel = static_cast<int>((rgb >> (16 - 8 * c)) & 0xFF) * percent / 100;
+      name[static_cast<size_t>(1 + 2 * c)] = kHex[channel >> 4];
+      name[static_cast<size_t>(2 + 2 * c)] = kHex[channel & 15];
+    }
+    name[0] = '#';
+  }
+  return names;
+}
+constexpr TFillNames kFillNames = MakeFillNames();
+const std::array<char, 7>& FillName(int fill) {
+  return kFillNames[static_cast<size_t>(fill)];
+}
+
+int PaletteIndex(int32_t matIndex) {
+  const int n = static_cast<int>(kPalette.size());
+  return ((matIndex % n) + n) % n;
+}
+
+// The float's bits as an unsigned key with the same order (-0 before +0).
+uint32_t OrderedBits(float f) {
+  const auto u = std::bit_cast<uint32_t>(f);
+  return (u & 0x80000000u) != 0 ? ~u : (u | 0x80000000u);
+}
+
+// Sorts keys whose upper half is the depth and whose lower half is the
+// triangle's position, ascending from the caller, by depth alone: a stable
+// radix sort (four byte-wide passes) keeps equal depths in list order, at a
+// fraction of a comparison sort's cost.
+void SortByDepth(std::span<uint64_t> keys, std::span<uint64_t> scratch) {
+  std::array<std::array<uint32_t, 256>, 4> starts{};
+  for (const uint64_t k : keys)
+    for (size_t d = 0; d < 4; ++d) ++starts[d][(k >> (32 + 8 * d)) & 0xFF];
+  for (auto& s : starts) {
+    uint32_t sum = 0;
+    for (uint32_t& c : s) sum += std::exchange(c, sum);
+  }
+  std::span<uint64_t> from = keys, to = scratch;
+  for (size_t d = 0; d < 4; ++d) {
+    for (const uint64_t k : from) to[starts[d][(k >> (32 + 8 * d)) & 0xFF]++] = k;
+    std::swap(from, to);
+  }
+}
+
+// The bounding box of the points that the triangles use, and the mapping
+// of model coordinates into a panel.
+struct TFit {
+  TPreviewPoint Lo{}, Hi{};
+  std::array<double, 3> Centre{};
+  double Scale = 0;  // picture units per model unit
+};
+
+TFit FitModel(std::span<const TPreviewPoint> points, const TTriList& tris) {
+  TFit fit;
+  fit.Lo.fill(INT64_MAX);
+  fit.Hi.fill(INT64_MIN);
+  for (const TTriRec& t : tris) {
+    for (const uint16_t i : {t.A, t.B, t.C}) {
+      if (i >= points.size()) RaiseRange("preview: vertex index out of bounds");
+      for (size_t a = 0; a < 3; ++a) {
+        fit.Lo[a] = std::min(fit.Lo[a], points[i][a]);
+        fit.Hi[a] = std::max(fit.Hi[a], points[i][a]);
+      }
+    }
+  }
+  if (tris.Count() == 0) return TFit{};
+  // In double: extents of points near +-2^63 do not fit an int64.
+  double largest = 0;
+  for (size_t a = 0; a < 3; ++a) {
+    const double lo = static_cast<double>(fit.Lo[a]), hi = static_cast<double>(fit.Hi[a]);
+    fit.Centre[a] = lo / 2 + hi / 2;
+    largest = std::max(largest, hi - lo);
+  }
+  // A model without extent stays a dot at each panel's centre.
+  if (largest > 0) fit.Scale = (kPanel - 2 * kInset) / largest;
+  return fit;
+}
+
+// Nearest tenth of a picture unit from the panel's corner, held inside the
+// panel whatever the rounding of huge coordinates did.
+int16_t Tenths(double fromCentre) {
+  const double t = kTenths / 2 + fromCentre * 10 + 0.5;
+  if (!(t > 0)) return 0;
+  if (t >= kTenths) return kTenths;
+  return static_cast<int16_t>(t);
+}
+
+void AppendHead(std::string& out) {
+  out +=
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"";
+  out += " width=\"";
+  AppendNum(out, kWidth);
+  out += "\" height=\"";
+  AppendNum(out, kHeight);
+  out += "\" viewBox=\"0 0 ";
+  AppendNum(out, kWidth);
+  out += ' ';
+  AppendNum(out, kHeight);
+  out += "\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+}
+
+template <size_t N>
+char* Put(char* q, const char (&s)[N]) {
+  return std::copy_n(s, N - 1, q);
+}
+
+// The drawing text is built in a block on the stack and appended to the
+// document a block at a time: one library call per block, not per number.
+class TChunk {
+ public:
+  explicit TChunk(std::string& out) : FOut(out) {}
+  TChunk(const TChunk&) = delete;
+  TChunk& operator=(const TChunk&) = delete;
+  // Where the next piece goes, with room for the longest piece (a path's
+  // end and start and one triangle: well under 128 bytes).
+  char* Room() {
+    if (FLen > sizeof(FBuf) - 128) Flush();
+    return FBuf + FLen;
+  }
+  void Used(const char* end) { FLen = static_cast<size_t>(end - FBuf); }
+  void Flush() {
+    FOut.append(FBuf, FLen);
+    FLen = 0;
+  }
+
+ private:
+  std::string& FOut;
+  char FBuf[16384];
+  size_t FLen = 0;
+};
+
+int PanelLeft(size_t view) {
+  return kMargin + static_cast<int>(view) * (kPanel + kMargin);
+}
+
+void AppendTexts(std::string& out, const TPreviewCaption& caption, const TFit& fit, bool empty) {
+  out += "<g font-family=\"sans-serif\" font-size=\"14\" fill=\"#202020\">\n";
+  for (size_t v = 0; v < kViews.size(); ++v) AppendText(out, PanelLeft(v), kPanelTop - 8, kViews[v].Label);
+  // A line each for the names: either may take up to kNameMax characters.
+  std::string line = "file ";
+  AppendName(line, caption.InputName, true);
+  AppendText(out, kMargin, kPanelTop + kPanel + 28, line);
+  line = "block ";
+  AppendName(line, caption.BlockName, false);
+  AppendText(out, kMargin, kPanelTop + kPanel + 52, line);
+  line = "parts ";
+  AppendNum(line, caption.Parts);
+  line += ", materials ";
+  AppendNum(line, caption.Materials);
+  line += ", vertices ";
+  AppendNum(line, caption.Vertices);
+  line += ", triangles ";
+  AppendNum(line, caption.Triangles);
+  if (!empty) {
+    line += "; size x ";
+    // The difference of two int64 values always fits a uint64.
+    for (size_t a = 0; a < 3; ++a) {
+      if (a > 0) line += a == 1 ? ", y " : ", z ";
+      line += UIntText(static_cast<uint64_t>(fit.Hi[a]) - static_cast<uint64_t>(fit.Lo[a]));
+    }
+  }
+  AppendText(out, kMargin, kPanelTop + kPanel + 76, line);
+  out += "</g>\n";
+}
+
+// A remark in the middle of panel v, over what the panel shows.
+void AppendNote(std::string& out, size_t v, std::string_view text) {
+  out += "<text x=\"";
+  AppendNum(out, PanelLeft(v) + kPanel / 2);
+  out += "\" y=\"";
+  AppendNum(out, kPanelTop + kPanel / 2);
+  out += "\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"14\" fill=\"#202020\">";
+  out += text;
+  out += "</text>\n";
+}
+
+// Per view and triangle (view-major), the fill: the material's palette
+// colour at the level of |normal . view direction| / |normal|. The normal
+// is taken in picture space (centred and scaled), where its size is bounded.
+std::vector<uint8_t> ShadeFills(std::span<const TPreviewPoint> points, const TTriList& tris,
+                                const TFit& fit) {
+  const size_t n = static_cast<size_t>(tris.Count());
+  std::vector<uint8_t> fills(3 * n);
+  size_t i = 0;
+  for (const TTriRec& t : tris) {
+    std::array<std::array<double, 3>, 3> p;
+    for (size_t a = 0; a < 3; ++a) {
+      p[0][a] = (static_cast<double>(points[t.A][a]) - fit.Centre[a]) * fit.Scale;
+      p[1][a] = (static_cast<double>(points[t.B][a]) - fit.Centre[a]) * fit.Scale;
+      p[2][a] = (static_cast<double>(points[t.C][a]) - fit.Centre[a]) * fit.Scale;
+    }
+    const std::array<double, 3> u = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    const std::array<double, 3> w = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    const std::array<double, 3> normal = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                                          u[0] * w[1] - u[1] * w[0]};
+    const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    const int base = PaletteIndex(t.MatIndex) * kLevels;
+    for (size_t v = 0; v < kViews.size(); ++v) {
+      int level = 0;
+      if (length > 0) {
+        const double facing = std::fabs(normal[kViews[v].Facing]) / length;
+        level = std::min(kLevels - 1, static_cast<int>(facing * kLevels));
+      }
+      fills[v * n + i] = static_cast<uint8_t>(base + level);
+    }
+    ++i;
+  }
+  return fills;
+}
+
+void AppendPanel(std::string& out, size_t v) {
+  out += "<rect x=\"";
+  AppendNum(out, PanelLeft(v));
+  out += "\" y=\"";
+  AppendNum(out, kPanelTop);
+  out += "\" width=\"";
+  AppendNum(out, kPanel);
+  out += "\" height=\"";
+  AppendNum(out, kPanel);
+  out += "\" fill=\"#f4f4f4\" stroke=\"#c0c0c0\"/>\n";
+}
+
+// A triangle as one view draws it, in tenths, wound one way: the first
+// corner, the second relative to the first, the third relative to the
+// second (the steps of a relative line-to).
+struct TFlat {
+  int16_t X, Y, BX, BY, CX, CY;
+  uint8_t Fill;
+};
+
+// The buffers of the views, sized once for the model and reused by each.
+struct TViewWork {
+  std::vector<TFlat> Flats;   // the triangles with area in this view, in list order
+  std::vector<TFlat> Sorted;  // the same back to front
+  std::vector<uint64_t> Keys, Scratch;
+};
+
+// One view's triangles, back to front; returns how many were drawn.
+size_t AppendView(std::string& out, size_t v, std::span<const TPreviewPoint> points, const TTriList& tris,
+                  const TFit& fit, std::span<const std::array<int16_t, 3>> tenths,
+                  std::span<const uint8_t> fills, TViewWork& work) {
+  const TView& view = kViews[v];
+  out += "<g transform=\"translate(";
+  AppendNum(out, PanelLeft(v));
+  out += ' ';
+  AppendNum(out, kPanelTop);
+  out += ") scale(0.1)\" stroke=\"#202020\" stroke-opacity=\"0.5\" stroke-width=\"3\"";
+  out += " stroke-linejoin=\"round\">\n";
+
+  // In list order, where neighbours share points: what the drawing needs,
+  // gathered so that drawing in depth order touches one record a triangle.
+  const size_t n = static_cast<size_t>(tris.Count());
+  const size_t axis = view.Facing;
+  const double centre = fit.Centre[axis];
+  work.Flats.clear();
+  work.Keys.clear();
+  size_t i = 0;
+  for (const TTriRec& t : tris) {
+    const auto& a = tenths[t.A];
+    const auto& b = tenths[t.B];
+    const auto& c = tenths[t.C];
+    const int32_t ax = a[view.Right], ay = a[view.Down];
+    int32_t bx = b[view.Right] - ax, by = b[view.Down] - ay;
+    int32_t cx = c[view.Right] - ax, cy = c[view.Down] - ay;
+    const int32_t cross = bx * cy - by * cx;  // at most 2 * 3600^2
+    const uint8_t fill = fills[v * n + i++];
+    // Twice the area in square tenths: below 2 is below 0.01 square units.
+    if (cross > -2 && cross < 2) continue;
+    // One winding for all: overlapping triangles of one path then add up
+    // under the nonzero fill rule instead of cutting holes in each other.
+    if (cross < 0) {
+      std::swap(bx, cx);
+      std::swap(by, cy);
+    }
+    // The centroid's depth toward the viewer, centred but not scaled: the
+    // order is the same, and it holds for a model without extent too.
+    const double sum = (static_cast<double>(points[t.A][axis]) - centre) +
+                       (static_cast<double>(points[t.B][axis]) - centre) +
+                       (static_cast<double>(points[t.C][axis]) - centre);
+    // +0.0f turns -0 into +0, so that equal depths tie.
+    const float depth = static_cast<float>(view.FacingNeg ? -sum : sum) + 0.0f;
+    work.Keys.push_back((uint64_t{OrderedBits(depth)} << 32) | work.Flats.size());
+    work.Flats.push_back({static_cast<int16_t>(ax), static_cast<int16_t>(ay), static_cast<int16_t>(bx),
+                          static_cast<int16_t>(by), static_cast<int16_t>(cx - bx),
+                          static_cast<int16_t>(cy - by), fill});
+  }
+  SortByDepth(work.Keys, std::span(work.Scratch).first(work.Keys.size()));
+  // Gathered in a loop of its own, the scattered reads overlap instead of
+  // each stalling the text that depends on it.
+  work.Sorted.clear();
+  for (const uint64_t key : work.Keys) work.Sorted.push_back(work.Flats[static_cast<uint32_t>(key)]);
+
+  TChunk chunk(out);
+  int open = -1;  // the fill of the open path
+  for (const TFlat& f : work.Sorted) {
+    char* q = chunk.Room();
+    if (f.Fill != open) {
+      if (open >= 0) q = Put(q, "\"/>\n");
+      q = Put(q, "<path fill=\"");
+      q = std::copy_n(FillName(f.Fill).data(), 7, q);
+      q = Put(q, "\" d=\"");
+      open = f.Fill;
+    }
+    // Relative steps: short numbers for the small triangles of big models,
+    // and the sign of a negative one separates it from the number before.
+    *q++ = 'M';
+    q = std::to_chars(q, q + 8, f.X).ptr;
+    *q++ = ' ';
+    q = std::to_chars(q, q + 8, f.Y).ptr;
+    *q++ = 'l';
+    q = std::to_chars(q, q + 8, f.BX).ptr;
+    for (const int32_t d : {f.BY, f.CX, f.CY}) {
+      if (d >= 0) *q++ = ' ';
+      q = std::to_chars(q, q + 8, d).ptr;
+    }
+    *q++ = 'z';
+    chunk.Used(q);
+  }
+  chunk.Flush();
+  if (open >= 0) out += "\"/>\n";
+  out += "</g>\n";
+  return work.Keys.size();
+}
+
+}  // namespace
+
+void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
+                   const TPreviewCaption& caption, std::string& out) {
+  const TFit fit = FitModel(points, tris);  // raises on a bad index before anything is written
+  const size_t n = static_cast<size_t>(tris.Count());
+  std::vector<std::array<int16_t, 3>> tenths(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    for (size_t a = 0; a < 3; ++a) {
+      const double d = (static_cast<double>(points[i][a]) - fit.Centre[a]) * fit.Scale;
+      tenths[i][a] = Tenths(a == kDownY ? -d : d);
+    }
+  }
+  const std::vector<uint8_t> fills = ShadeFills(points, tris, fit);
+  TViewWork work;
+  work.Flats.reserve(n);
+  work.Sorted.reserve(n);
+  work.Keys.reserve(n);
+  work.Scratch.resize(n);
+
+  // At most 60 bytes a triangle and view (a path of its own, four-digit
+  // numbers) and about 4 KB for the rest: the text never moves while it
+  // grows, and pages of the reserve that are not written cost nothing.
+  out.reserve(out.size() + 4096 + 3 * 60 * n);
+  AppendHead(out);
+  AppendTexts(out, caption, fit, n == 0);
+  for (size_t v = 0; v < kViews.size(); ++v) {
+    AppendPanel(out, v);
+    const size_t drawn = AppendView(out, v, points, tris, fit, tenths, fills, work);
+    if (n > 0 && drawn == 0) AppendNote(out, v, "edge-on: no area from this side");
+  }
+  if (n == 0) AppendNote(out, 1, "no triangles in this block");
+  out += "</svg>\n";
+}
+
+}  // namespace bw
