@@ -210,7 +210,9 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
   const size_t nameBudget = kNameBytesPerImageByte * image.size() + kNameBytesSlack;
   size_t nameBytes = 0;
   // In a tree every node is walked at most once by the sibling repairs
-  // below; more steps than nodes means the chains loop or merge.
+  // below, and only nodes already read are walked; more steps than the image
+  // holds nodes means the chains loop or merge. (Not the table's claimed
+  // count: a loop would spin that many times before a damaged header fails.)
   uint64_t walkSteps = 0;
 
   for (uint32_t i = 0; i < n; ++i) {
@@ -246,7 +248,7 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
       setParentOf(siblingIdx, node.ParentIdx);
       int32_t next = node.SiblingIdx;
       while (next != 0 && static_cast<uint32_t>(next) < i) {
-        if (++walkSteps > n) RaiseRange("sibling chains loop or merge");
+        if (++walkSteps > held) RaiseRange("sibling chains loop or merge");
         TUtfNode& current = nodes[next];
         current.ParentIdx = node.ParentIdx;
         setParentOf(static_cast<uint32_t>(current.SiblingIdx), node.ParentIdx);
