@@ -15,6 +15,7 @@ const char* const kAllOnIni =
     "GenLog=.log, ON\r\n"
     "GenMesh=.txt, ON\r\n"
     "Debug=.dbg, ON\r\n"
+    "Preview=.svg, ON\r\n"
     "Origin=ON\r\n"
     "ScaleFactor=1000.0, 1000.0, 1000.0\r\n"
     "StrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n";

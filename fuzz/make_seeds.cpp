@@ -97,6 +97,7 @@ const char* const kSettings[] = {
     "ScaleFactor=1e3, -2.5, 0.001\nStrMat=%0:-8.3x|%1:20.4s|%%|%u|%d\n",
     "; nothing on\n[other]\nGenBod=.bod, ON\n[system]\nScaleFactor=abc, 1, 1\nDebug=.d, ON\n",
     "[system]\r\nGenBod=.bod, ON\r\nScaleFactor=5000000, 1, 1\r\nStrMat=%2:s %s %-*d\r\n",
+    "[system]\r\nPreview=.svg, ON\r\nGenBod=.svg, ON\r\nScaleFactor=1e-3, 1e30, 1\r\n",
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 
 #include "cmp_builder.h"
 #include "driver/driver.h"
@@ -157,6 +158,29 @@ TEST(OverwriteGuard, LogThatIsAHardLinkToTheMaterialFileIsRefused) {
   EXPECT_EQ(console, kBannerLine + "  Error : output file " + dir.File("ship.log") +
                          " would overwrite an input file.\n");
   EXPECT_EQ(ReadFileText(mat), "materials");
+}
+
+TEST(OverwriteGuard, PicturesAreGuardedAndNeverLeftHalfWritten) {
+  TTempDir dir;
+  const std::string input = dir.File("ship.cmp");
+  const Bytes model = BuildUtf({Folder("Ship.lod0.vms", {Leaf("VMeshData", TriangleBlock())})});
+  WriteFileBytes(input, model);
+  fs::create_hard_link(input, dir.File("ship_00.svg"));
+  std::string console;
+  EXPECT_EQ(RunInProcess(dir.Path(), "[system]\nPreview=.svg, ON\n", {input}, console), 1);
+  EXPECT_NE(
+      console.find("  Error : output file " + dir.File("ship_00.svg") + " would overwrite an input file.\n"),
+      std::string::npos);
+  EXPECT_TRUE(ReadFileBytes(input) == model);
+
+  // A coordinate that cannot be written: no picture, no temporary file.
+  fs::remove(dir.File("ship_00.svg"));
+  WriteFileBytes(input, BuildUtf({Folder("Ship.lod0.vms", {Leaf("VMeshData", TriangleBlock(NAN))})}));
+  EXPECT_EQ(RunInProcess(dir.Path(), "[system]\nPreview=.svg, ON\n", {input}, console), 1);
+  EXPECT_EQ(FolderListing(dir.Path()), "bodwright.ini;ship.cmp;");
+  WriteFileBytes(input, model);
+  EXPECT_EQ(RunInProcess(dir.Path(), "[system]\nPreview=.svg, ON\n", {input}, console), 0);
+  EXPECT_EQ(FolderListing(dir.Path()), "bodwright.ini;ship.cmp;ship_00.svg;");
 }
 
 TEST(Locale, NumbersKeepTheirPointUnderADecimalCommaLocale) {

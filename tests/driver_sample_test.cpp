@@ -1,8 +1,9 @@
-// The bundled sample converted end to end with every output on, compared
-// byte for byte with the expected files in tests/golden/sample (the date
-// line of the model BOD files masked). After a deliberate change of an
-// output form, run this test with BODWRIGHT_UPDATE_GOLDEN=1 to rewrite the
-// expected files, and read the diff before committing it.
+// The bundled sample converted end to end with every output on, the
+// pictures too, compared byte for byte with the expected files in
+// tests/golden/sample (the date line of the model BOD files masked). After a
+// deliberate change of an output form, run this test with
+// BODWRIGHT_UPDATE_GOLDEN=1 to rewrite the expected files, and read the diff
+// before committing it. README shows the golden picture of the sample.
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,9 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   return "line " + std::to_string(line) + ":\n  expected: " + lineAt(expected, i) +
          "\n  actual:   " + lineAt(actual, i);
 }
+
+// Every output on, the pictures too.
+const std::string kSampleIni = std::string(kAllOnIni) + "Preview=.svg, ON\r\n";
 
 void CopySample(const TTempDir& dir) {
   fs::copy_file(kSourceDir / "examples" / "sample.cmp", dir.Path() / "sample.cmp");
@@ -105,7 +109,7 @@ TEST(Sample, ConvertsToTheExpectedFiles) {
   CopySample(dir);
   std::string console;
   const int status =
-      RunInProcess(dir.Path(), kAllOnIni, {dir.File("sample.cmp"), dir.File("sample.mat")}, console);
+      RunInProcess(dir.Path(), kSampleIni, {dir.File("sample.cmp"), dir.File("sample.mat")}, console);
   ASSERT_EQ(status, 0) << console;
   CompareWithGolden(dir, console, true);
 }
@@ -116,7 +120,7 @@ TEST(Sample, TheProgramItselfWritesTheSameFiles) {
   TTempDir dir, tools;
   CopySample(dir);
   const std::string program = CopyProgramTo(tools.Path());
-  WriteFileText((tools.Path() / "bodwright.ini").string(), kAllOnIni);
+  WriteFileText((tools.Path() / "bodwright.ini").string(), kSampleIni);
   const auto r = RunProcess(program, {dir.File("sample.cmp"), dir.File("sample.mat")});
   ASSERT_EQ(r.Status, 0) << r.Out;
   EXPECT_EQ(r.Out, Printed(ReadFileText((kGoldenDir / "console.txt").string())));

@@ -161,6 +161,16 @@ TEST(Settings, SwitchesAndOrigin) {
   EXPECT_EQ(st.DbgExt, "x.dbg");
   EXPECT_TRUE(st.OriginOn);
   EXPECT_FALSE(Load("[system]\nOrigin=ONE\n").OriginOn);
+
+  // The picture is off unless switched on, and never takes the model's name.
+  EXPECT_FALSE(Load("[system]\nGenBod=.bod, ON\n").PreviewOn);
+  st = Load("[system]\nPreview=.SVG, ON\n");
+  EXPECT_TRUE(st.PreviewOn);
+  EXPECT_EQ(st.PreviewExt, ".svg");
+  std::string console;
+  EXPECT_FALSE(Load("[system]\nGenBod=.bod, ON\nPreview=.BOD, ON\n", console).PreviewOn);
+  EXPECT_EQ(console, "Error : Parameter \"Preview\" has the extension of the model files.\n");
+  EXPECT_TRUE(Load("[system]\nPreview=.bod, ON\n").PreviewOn);  // no model file to lose
 }
 
 TEST(Settings, ScaleFactorLimitsAndMessages) {

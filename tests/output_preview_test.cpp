@@ -9,6 +9,7 @@
 
 #include "output/preview_svg.h"
 #include "support/errors.h"
+#include "test_support.h"
 
 using namespace bw;
 
@@ -26,6 +27,13 @@ struct TModel {
     Tris.Add(t);
   }
 };
+
+// Keeps a picture in the build folder, where CI opens every one of them
+// with a real SVG renderer and an XML checker.
+void KeepPicture(const std::string& name, const std::string& svg) {
+  bwtest::fs::create_directories(BODWRIGHT_PICTURE_DIR);
+  bwtest::WriteFileText(std::string(BODWRIGHT_PICTURE_DIR) + "/" + name, svg);
+}
 
 std::string Render(const TModel& m, const TPreviewCaption& caption = {}) {
   std::string out;
@@ -150,6 +158,7 @@ TEST(RenderPreview, PlainWellFormedSvgDrawnAlikeEveryTime) {
   const TModel m = BoxAndPyramid();
   const TPreviewCaption caption{"ship.cmp", "Root", 2, 2, 13, 16};
   const std::string svg = Render(m, caption);
+  KeepPicture("box_and_pyramid.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
   EXPECT_NE(
       svg.find("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"1160\" height=\"496\" "
@@ -203,6 +212,7 @@ TEST(RenderPreview, EmptyAndDegenerateModelsStillGetAPicture) {
   TModel empty;
   empty.Points = {{1, 2, 3}};
   std::string svg = Render(empty);
+  KeepPicture("empty.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
   const size_t message = svg.find(">no triangles in this block</text>");
   EXPECT_NE(message, svg.npos);
@@ -223,6 +233,7 @@ TEST(RenderPreview, EmptyAndDegenerateModelsStillGetAPicture) {
   flat.Points = {{0, 5, 0}, {10, 5, 0}, {0, 5, 10}};
   flat.Tri(0, 1, 2, 0);
   svg = Render(flat);
+  KeepPicture("flat.svg", svg);
   const auto views = ViewFills(svg);
   EXPECT_EQ(views, (std::vector<std::vector<std::string>>{{views[0][0]}, {}, {}}));
   const size_t note = svg.find(">edge-on: no area from this side<");
@@ -236,6 +247,7 @@ TEST(RenderPreview, EmptyAndDegenerateModelsStillGetAPicture) {
   huge.Tri(0, 1, 2, 0);
   huge.Tri(0, 3, 1, 1);
   svg = Render(huge);
+  KeepPicture("huge.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
   EXPECT_NE(svg.find("size x 18446744073709551615, y 18446744073709551615, z 18446744073709551615<"),
             svg.npos);
@@ -249,6 +261,7 @@ TEST(RenderPreview, HostileNamesBecomeWellFormedText) {
   for (int b = 0x7D; b <= 0xA0; ++b) caption.BlockName += static_cast<char>(b);
   caption.BlockName += "\xE9\xFF";
   std::string svg = Render(BoxAndPyramid(), caption);
+  KeepPicture("hostile_names.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
   std::string expected = ">file ";
   // Control bytes and the bytes that Windows-1252 leaves unassigned become
@@ -286,6 +299,7 @@ TEST(RenderPreview, LargestBlockStaysUnderFourMegabytes) {
     m.Tri(3 * t, 3 * t + 1, 3 * t + 2, t % 7);
   }
   const std::string svg = Render(m);
+  KeepPicture("largest.svg", svg);
   EXPECT_LT(svg.size(), 4000000u);
   EXPECT_EQ(XmlFault(svg), "");
   size_t paths = 0;

@@ -10,6 +10,7 @@
 #include "output/bod_writer.h"
 #include "output/body_generation.h"
 #include "output/materials.h"
+#include "output/preview_svg.h"
 #include "support/buf_stream.h"
 #include "support/errors.h"
 #include "support/output_file.h"
@@ -56,10 +57,12 @@ TBodOutput BodOutputOf(const TRun& run) {
   out.BodBaseName = run.Names.BodBaseName;
   out.BodExt = s.BodExt;
   out.MeshExt = s.MeshExt;
+  out.PreviewExt = s.PreviewExt;
   out.ScaleFactor = s.ScaleFactor;
   out.OriginOn = s.OriginOn;
   out.Banner = kBanner;
   out.InpFileName = run.Names.InpFileName;
+  out.InpFileTitle = FileNamePart(run.Names.InpFileName);
   out.DateText = run.RunDateText;
   out.Materials.MatTexList = run.Mat ? &run.Mat->MatTexList : nullptr;
   out.Materials.StrMat = s.StrMat;
@@ -169,6 +172,7 @@ bool ConvertAll(TRun& run) {
       };
     GenerateBodies(block, groups, s.OriginOn, model, ctx, writeGroup);
     if (s.GenBodOn) WriteBodFile(model, n, lodName, out);
+    if (s.PreviewOn) WritePreviewFile(model, n, lodName, groups.Count(), out);
     ++n;
   }
   return true;

@@ -29,6 +29,9 @@ struct TSettings {
   std::string LogExt = ".log";
   bool DebugOn = false;
   std::string DbgExt = ".dbg";
+  // A picture of each model beside its model BOD file.
+  bool PreviewOn = false;
+  std::string PreviewExt = ".svg";
   bool OriginOn = false;
   std::array<float, 3> ScaleFactor{1000.0f, 1000.0f, 1000.0f};
   std::string StrMat;

@@ -192,6 +192,13 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   // The log holds one line per group mesh file: without those it has nothing.
   if (!st.GenMeshOn) st.GenLogOn = false;
   ReadSwitch(profile, "Debug", st.DebugOn, st.DbgExt);
+  ReadSwitch(profile, "Preview", st.PreviewOn, st.PreviewExt);
+  // The picture takes the model BOD file's name but for its extension: the
+  // same extension would put the picture in the place of the model.
+  if (st.PreviewOn && st.GenBodOn && st.PreviewExt == st.BodExt) {
+    run.Ctx.Console.Line("Error : Parameter \"Preview\" has the extension of the model files.");
+    st.PreviewOn = false;
+  }
 
   st.OriginOn = NormalizeValue(profile.GetString(kSection, "Origin", "Off")) == "ON";
 

@@ -52,9 +52,13 @@ class TLine {
   size_t FLen = 0;
 };
 
+}  // namespace
+
 std::string TwoDigits(int32_t v) {
   return PadLeft(IntText(v), 2, '0');
 }
+
+namespace {
 
 void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList& list) {
   int32_t i = 0;

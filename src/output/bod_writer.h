@@ -20,14 +20,19 @@ struct TBodOutput {
   std::string BodBaseName;  // the input's path without its extension
   std::string BodExt;
   std::string MeshExt;
+  std::string PreviewExt;
   std::array<float, 3> ScaleFactor{1000.0f, 1000.0f, 1000.0f};
   bool OriginOn = false;
   std::string Banner;
   std::string InpFileName;
+  std::string InpFileTitle;  // the input's file name without its folder
   std::string DateText;
   TMaterials Materials;
   TOutputGuard Guard;
 };
+
+// A block or part number as the output names carry it: two digits at least.
+std::string TwoDigits(int32_t v);
 
 // The model BOD file of block n from the model's placed lists.
 void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out);

@@ -10,7 +10,9 @@
 
 #include "support/errors.h"
 #include "support/number_text.h"
+#include "support/output_file.h"
 #include "support/text_helpers.h"
+#include "support/writers.h"
 
 namespace bw {
 namespace {
@@ -490,6 +492,29 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
   }
   if (n == 0) AppendNote(out, 1, "no triangles in this block");
   out += "</svg>\n";
+}
+
+void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
+                      const TBodOutput& out) {
+  std::vector<TPreviewPoint> points;
+  points.reserve(static_cast<size_t>(model.VertList.Count()));
+  const auto& f = out.ScaleFactor;
+  for (const TVertRec& v : model.VertList)
+    points.push_back({ScaledCoord(v.X, f[0]), ScaledCoord(v.Y, f[1]), ScaledCoord(v.Z, f[2])});
+  TPreviewCaption caption;
+  caption.InputName = out.InpFileTitle;
+  caption.BlockName = lodName;
+  caption.Parts = parts;
+  caption.Materials = model.MatrList.Count();
+  caption.Vertices = model.VertList.Count();
+  caption.Triangles = model.TriList.Count();
+  std::string text;
+  RenderPreview(points, model.TriList, caption, text);
+
+  // Like every output: complete under its final name or not there at all.
+  TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.PreviewExt);
+  WriteText(file.Stream(), text);
+  file.Commit();
 }
 
 }  // namespace bw

@@ -39,6 +39,7 @@
 #include <string>
 
 #include "mesh/mesh_lists.h"
+#include "output/bod_writer.h"
 
 namespace bw {
 
@@ -57,5 +58,12 @@ using TPreviewPoint = std::array<int64_t, 3>;
 // gives the same bytes.
 void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
                    const TPreviewCaption& caption, std::string& out);
+
+// The picture of block n, <base>_NN<PreviewExt>, from the model's placed
+// lists and the number of its parts. Its points are the model BOD file's
+// coordinates, scaled and rounded the same way, so a block whose model file
+// cannot be written gets no picture either.
+void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
+                      const TBodOutput& out);
 
 }  // namespace bw
