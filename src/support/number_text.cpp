@@ -310,10 +310,12 @@ int64_t ScaledCoord(float value, float factor) {
   // Below 2^52 in magnitude the integer part fits an int64 exactly: the
   // same rounding in integer steps, without the library's floor and fmod.
   if (std::fabs(product) < 4503599627370496.0) {
+    // Written without branches: which way a coordinate rounds is a coin
+    // toss to the processor, and this runs for every coordinate written.
     auto whole = static_cast<int64_t>(product);  // toward zero
-    if (static_cast<double>(whole) > product) --whole;
+    whole -= static_cast<int64_t>(static_cast<double>(whole) > product);
     const double rest = product - static_cast<double>(whole);  // exact, in [0, 1)
-    if (rest > 0.5 || (rest == 0.5 && (whole & 1) != 0)) ++whole;
+    whole += static_cast<int64_t>(rest > 0.5) | (static_cast<int64_t>(rest == 0.5) & whole & 1);
     return whole;
   }
   const double below = std::floor(product);

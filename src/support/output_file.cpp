@@ -26,14 +26,14 @@ void GuardOutput(const TOutputGuard& guard, const std::string& name) {
   throw EOverwriteError(line);
 }
 
-TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName)
+TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize)
     : FFinalName(std::move(finalName)) {
   GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
   GuardOutput(guard, FTempName);
   try {
-    FStream = std::make_unique<TBufStream>(FTempName, ModeCreate, kBufSize);
+    FStream = std::make_unique<TBufStream>(FTempName, ModeCreate, bufSize);
   } catch (const EFCreateError& e) {
     // The user knows the final name only; keep the system's reason.
     const std::string prefix = CreateFailure(FTempName, "");

@@ -26,8 +26,9 @@ void GuardOutput(const TOutputGuard& guard, const std::string& name);
 
 class TOutputFile {
  public:
-  // Guards the final name, then creates the temporary file.
-  TOutputFile(const TOutputGuard& guard, std::string finalName);
+  // Guards the final name, then creates the temporary file, written through
+  // a buffer of bufSize bytes.
+  TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize = kBufSize);
   // Without Commit the temporary file is removed and the final name untouched.
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
