@@ -168,9 +168,11 @@ TEST(OverwriteGuard, PicturesAreGuardedAndNeverLeftHalfWritten) {
   fs::create_hard_link(input, dir.File("ship_00.svg"));
   std::string console;
   EXPECT_EQ(RunInProcess(dir.Path(), "[system]\nPreview=.svg, ON\n", {input}, console), 1);
-  EXPECT_NE(
-      console.find("  Error : output file " + dir.File("ship_00.svg") + " would overwrite an input file.\n"),
-      std::string::npos);
+  const std::string size = std::to_string(TriangleBlock().size());
+  EXPECT_EQ(console, kBannerLine + "  0: ship.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') +
+                         size + ";   Meshes = 1\n  Error : output file " + dir.File("ship_00.svg") +
+                         " would overwrite an input file.\n"
+                         "  Error! Unknown structure/format tables or file damage!\n");
   EXPECT_TRUE(ReadFileBytes(input) == model);
 
   // A coordinate that cannot be written: no picture, no temporary file.

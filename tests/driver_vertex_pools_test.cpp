@@ -12,6 +12,7 @@
 #include "cmp_builder.h"
 #include "parts_builder.h"
 #include "test_support.h"
+#include "version.h"
 
 using namespace bwtest;
 
@@ -177,7 +178,9 @@ TEST(VertexPools, WithoutReferencesTheRunningSumDrawsTheMeshes) {
   // The pool's meshes run past the block by the running sum: damage.
   const TConverted pool = Convert(LoneModel(PoolBlock(0), {}));
   EXPECT_EQ(pool.Status, 1);
-  EXPECT_NE(pool.Console.find("  Error! Unknown structure/format tables or file damage!"), std::string::npos);
+  EXPECT_TRUE(
+      pool.Console.ends_with(";   Meshes = 3\n  Error! Unknown structure/format tables or file damage!\n"))
+      << pool.Console;
 
   // Meshes that follow one another are drawn right whatever they store.
   TBlockSpec block;
@@ -212,8 +215,11 @@ TEST(VertexRecords, PositionNormalBlocksAreToldApartByTheirCode) {
   ASSERT_EQ(normals.Status, 0) << normals.Console;
   ASSERT_EQ(colours.Status, 0) << colours.Console;
   EXPECT_EQ(normals.Coords, colours.Coords);
-  EXPECT_NE(normals.Console.find("  Unknown signature [00000012] in header!"), std::string::npos);
-  EXPECT_NE(colours.Console.find("  Unknown signature [00000142] in header!"), std::string::npos);
+  const std::string head = std::string(bw::kBanner) + "\n  0: " + kLod + "\n";
+  EXPECT_TRUE(normals.Console.starts_with(head + "  Unknown signature [00000012] in header!\n  Data Size = "))
+      << normals.Console;
+  EXPECT_TRUE(colours.Console.starts_with(head + "  Unknown signature [00000142] in header!\n  Data Size = "))
+      << colours.Console;
   // No texture coordinate in the normals' records: U 0, V 1 at every corner.
   EXPECT_EQ(normals.TexCoords[0], "0.000000;1.000000; 0.000000;1.000000; 0.000000;1.000000; ");
   EXPECT_EQ(colours.TexCoords[0], "0.250000;0.750000; 0.250000;0.750000; 0.250000;0.750000; ");

@@ -11,6 +11,11 @@
 #include "support/writers.h"
 
 namespace bw {
+
+std::string TwoDigits(int32_t v) {
+  return PadLeft(IntText(v), 2, '0');
+}
+
 namespace {
 
 constexpr std::string_view kObjectSize = "10000; / Automatic Object Size\r\n\r\n";
@@ -51,14 +56,6 @@ class TLine {
   char FBuf[1024];
   size_t FLen = 0;
 };
-
-}  // namespace
-
-std::string TwoDigits(int32_t v) {
-  return PadLeft(IntText(v), 2, '0');
-}
-
-namespace {
 
 void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList& list) {
   int32_t i = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <string_view>
 #include <utility>
@@ -243,39 +242,10 @@ char* Put(char* q, const char (&s)[N]) {
   return std::copy_n(s, N - 1, q);
 }
 
-constexpr std::array<char, 200> MakeDigitPairs() {
-  std::array<char, 200> pairs{};
-  for (size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}
-constexpr std::array<char, 200> kDigitPairs = MakeDigitPairs();
-
-// A view number (whole tenths: at most four digits and a sign), two digits
-// at a time: it runs six times a triangle and view, the picture's hot spot.
+// A view number (whole tenths: at most four digits and a sign), through
+// the number writer of the BOD files.
 char* PutTenths(char* q, int32_t v) {
-  if (v < 0) {
-    *q++ = '-';
-    v = -v;
-  }
-  const auto u = static_cast<uint32_t>(v);
-  const char* pair = kDigitPairs.data();
-  if (u < 10) {
-    *q++ = static_cast<char>('0' + u);
-  } else if (u < 100) {
-    q = std::copy_n(pair + 2 * u, 2, q);
-  } else if (u < 1000) {
-    *q++ = static_cast<char>('0' + u / 100);
-    q = std::copy_n(pair + 2 * (u % 100), 2, q);
-  } else if (u < 10000) {
-    q = std::copy_n(pair + 2 * (u / 100), 2, q);
-    q = std::copy_n(pair + 2 * (u % 100), 2, q);
-  } else {
-    q = std::to_chars(q, q + 11, u).ptr;
-  }
-  return q;
+  return q + IntChars(v, q);
 }
 
 // The drawing text is built in a block on the stack and appended to the
