@@ -35,14 +35,10 @@ Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
 
 }  // namespace
 
-TEST(CommandLine, WrongArgumentCountShowsUsage) {
-  TTempDir dir;
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, std::vector<std::string>{"a", "b", "c"}}) {
-    const auto r = RunProcess(ProgramPath(), args);
-    EXPECT_EQ(r.Out, Printed(kUsage));
-    EXPECT_EQ(r.Status, 2);
-  }
+TEST(CommandLine, NoArgumentShowsUsage) {
+  const auto r = RunProcess(ProgramPath(), {});
+  EXPECT_EQ(r.Out, Printed(kUsage));
+  EXPECT_EQ(r.Status, 2);
 }
 
 TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {

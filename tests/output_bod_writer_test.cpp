@@ -36,7 +36,7 @@ struct TWriterRun {
   TContext Ctx;
   TBodyLists Model;
   TBodyLists Part;
-  TMatrList TexList;
+  TTexTable Tex;
   std::unique_ptr<TBufStream> Log;
   TWriterRun() {
     Out.InpFileName = Dir.File("ship.cmp");
@@ -45,8 +45,8 @@ struct TWriterRun {
     Out.MeshExt = ".txt";
     Out.Banner = kBanner;
     Out.DateText = "2024-05-06 07:08:09";
-    Out.Guard.InpFileName = Out.InpFileName;
     WriteFileText(Out.InpFileName, "not read here");
+    Out.Guard.Inputs.Add(Out.InpFileName);
   }
   void OpenLog() {
     Log = std::make_unique<TBufStream>(Dir.File("ship.log"), ModeCreate, kBufSize);
@@ -153,8 +153,8 @@ TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
     w.Out.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
     w.OpenLog();
     // Material lines come from the user's template when a material file names textures.
-    w.TexList.AddUnique(0x22, "Deck_Tex");
-    w.Out.Materials.MatTexList = &w.TexList;
+    AddMatTex(w.Tex, 0x22, "Deck_Tex", "Deck_Tex.tga");
+    w.Out.Materials.Sources = {{&w.Tex, nullptr}};
     w.Out.Materials.StrMat = "MATERIAL5: %i; %1:s;";
     w.Part.MatrList.AddUnique(0x22);
     w.Part.MatrList.AddUnique(0xABCDEF);

@@ -48,7 +48,7 @@ struct TMatRun {
     WriteFileBytes(Dir.File("lib.mat"), bytes);
     Mat = LoadMatFile(Dir.File("lib.mat"));
     Parsed = ParseMatFile(Mat, T.Ctx);
-    Materials.MatTexList = &Mat.MatTexList;
+    Materials.Sources = {{&Mat.Tex, &Mat.MatNodeList}};
     Materials.StrMat = "M%d tex=%1:s";
   }
   std::string Dump() { return T.DbgText(); }
@@ -62,10 +62,10 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   EXPECT_EQ(FormatMatLine(materials, 0, 0x1234), kBuiltIn0);
   EXPECT_EQ(FormatMatLine(materials, 1, 0), kBuiltIn1);
 
-  TMatrList texList;
-  materials.MatTexList = &texList;
-  AddMatTex(texList, 7, "Hull_Tex");
-  AddMatTex(texList, 7, "Second");  // the first entry of an ID stays
+  TTexTable tex;
+  materials.Sources = {{&tex, nullptr}};
+  AddMatTex(tex, 7, "Hull_Tex", "Hull_Tex.tga");
+  AddMatTex(tex, 7, "Second", "Second.tga");  // the first entry of an ID stays
   materials.StrMat = kDefaultStrMat;
   EXPECT_EQ(FormatMatLine(materials, 0, 7), kBuiltIn0);
   EXPECT_EQ(FormatMatLine(materials, 1, 99), kBuiltIn1);
@@ -73,7 +73,8 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   materials.StrMat = "MATERIAL5: %i; 38; %1:s";
   EXPECT_EQ(FormatMatLine(materials, 3, 7), "MATERIAL5: 3; 38; Hull_Tex");
   EXPECT_EQ(FormatMatLine(materials, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
-  ASSERT_EQ(texList.Count(), 1);
+  ASSERT_EQ(tex.MatTexList.Count(), 1);
+  ASSERT_EQ(tex.TexKeys.size(), 1u);
 
   // A template that cannot be applied gives the error line, never a failure.
   materials.StrMat = "%s; %d";
@@ -88,7 +89,7 @@ TEST(MatFile, TextureTableAndDump) {
   TMatRun m(SampleMatFile());
   ASSERT_TRUE(m.Parsed);
   const TMaterials& materials = m.Materials;
-  ASSERT_EQ(m.Mat.MatTexList.Count(), 3);
+  ASSERT_EQ(m.Mat.Tex.MatTexList.Count(), 3);
   EXPECT_EQ(FormatMatLine(materials, 0, TestNameHash("Hull")), "M0 tex=Hull_Tex");
   EXPECT_EQ(FormatMatLine(materials, 1, TestNameHash("Deck")), "M1 tex=a.b\\c");
   EXPECT_EQ(FormatMatLine(materials, 2, TestNameHash("Dot")), "M2 tex=");
@@ -120,7 +121,7 @@ TEST(MatFile, FilesThatAreNotUtfGiveHexIds) {
   for (const Bytes& bytes : {Bytes{}, tooShort, notUtf}) {
     TMatRun m(bytes);
     EXPECT_FALSE(m.Parsed);
-    EXPECT_EQ(m.Mat.MatTexList.Count(), 0);
+    EXPECT_EQ(m.Mat.Tex.MatTexList.Count(), 0);
     EXPECT_EQ(FormatMatLine(m.Materials, 2, 11259375), "M2 tex=00ABCDEF");
     EXPECT_EQ(m.Dump(), "");
   }

@@ -93,24 +93,25 @@ TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
   std::string console;
   TOutputGuard guard;
   guard.Console.Capture = &console;
-  guard.InpFileName = dir.File("ship.cmp");
-  guard.MatFileName = dir.File("ship.mat");
-  bwtest::WriteFileText(guard.InpFileName, "model");
-  bwtest::WriteFileText(guard.MatFileName, "materials");
-  fs::create_hard_link(guard.InpFileName, dir.File("link.bod"));
+  const std::string input = dir.File("ship.cmp");
+  const std::string mat = dir.File("ship.mat");
+  bwtest::WriteFileText(input, "model");
+  bwtest::WriteFileText(mat, "materials");
+  fs::create_hard_link(input, dir.File("link.bod"));
+  guard.Inputs.Add(input);
 
-  EXPECT_THROW(GuardOutput(guard, guard.InpFileName), EOverwriteError);
+  EXPECT_THROW(GuardOutput(guard, input), EOverwriteError);
   EXPECT_THROW(TOutputFile(guard, dir.File("link.bod")), EOverwriteError);
-  EXPECT_NO_THROW(GuardOutput(guard, guard.MatFileName));  // counts only when given
-  guard.MatFileGiven = true;
+  EXPECT_NO_THROW(GuardOutput(guard, mat));  // counts only when given
+  guard.Inputs.Add(mat);
   EXPECT_THROW(GuardOutput(guard, dir.File("./ship.mat")), EOverwriteError);
   EXPECT_NO_THROW(GuardOutput(guard, dir.File("ship.dbg")));
 
-  EXPECT_EQ(console, "  Error : output file " + guard.InpFileName + " would overwrite an input file.\n" +
+  EXPECT_EQ(console, "  Error : output file " + input + " would overwrite an input file.\n" +
                          "  Error : output file " + dir.File("link.bod") +
                          " would overwrite an input file.\n" + "  Error : output file " +
                          dir.File("./ship.mat") + " would overwrite an input file.\n");
-  EXPECT_EQ(bwtest::ReadFileText(guard.InpFileName), "model");
-  EXPECT_EQ(bwtest::ReadFileText(guard.MatFileName), "materials");
+  EXPECT_EQ(bwtest::ReadFileText(input), "model");
+  EXPECT_EQ(bwtest::ReadFileText(mat), "materials");
   EXPECT_EQ(bwtest::FolderListing(dir.Path()), "link.bod;ship.cmp;ship.mat;");
 }

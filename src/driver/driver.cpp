@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include <exception>
+#include <optional>
 
 #include "cmp/part_placement.h"
 #include "cmp/utf_tree.h"
@@ -11,6 +12,7 @@
 #include "output/body_generation.h"
 #include "output/materials.h"
 #include "output/preview_svg.h"
+#include "output/textures.h"
 #include "support/buf_stream.h"
 #include "support/errors.h"
 #include "support/output_file.h"
@@ -46,12 +48,19 @@ void ReadInputImage(TRun& run) {
   stream.Read(run.InpData.data(), size);
 }
 
-TOutputGuard GuardOf(const TRun& run) {
-  return {run.Ctx.Console, run.Names.InpFileName, run.Names.MatFileName, run.Names.MatFileGiven};
+// The guard of every output: the model and the named material files, and,
+// while images are written, the record of what the run has written.
+TOutputGuard GuardOf(TRun& run) {
+  TOutputGuard guard;
+  guard.Console = run.Ctx.Console;
+  guard.Inputs.Add(run.Names.InpFileName);
+  for (const std::string& name : run.Names.MatFileNames) guard.Inputs.Add(name);
+  if (run.Settings.TexturesOn) guard.Written = &run.Written;
+  return guard;
 }
 
 // What every BOD file of the run is written with.
-TBodOutput BodOutputOf(const TRun& run) {
+TBodOutput BodOutputOf(TRun& run) {
   const TSettings& s = run.Settings;
   TBodOutput out;
   out.BodBaseName = run.Names.BodBaseName;
@@ -64,10 +73,39 @@ TBodOutput BodOutputOf(const TRun& run) {
   out.InpFileName = run.Names.InpFileName;
   out.InpFileTitle = FileNamePart(run.Names.InpFileName);
   out.DateText = run.RunDateText;
-  out.Materials.MatTexList = run.Mat ? &run.Mat->MatTexList : nullptr;
+  // Texture names are looked up in the named files in their order, then in
+  // the model's own library.
+  for (const TMatFile& mat : run.Mats) out.Materials.Sources.push_back({&mat.Tex, &mat.MatNodeList});
+  if (s.ModelMatOn) out.Materials.Sources.push_back({&run.ModelTex, &run.NodesList});
   out.Materials.StrMat = s.StrMat;
   out.Guard = GuardOf(run);
   return out;
+}
+
+// The texture names of every named material file. With several files,
+// each dump and a damaged file's message say which file it is.
+void ParseMatFiles(TRun& run) {
+  const bool several = run.Mats.size() > 1;
+  for (TMatFile& mat : run.Mats) {
+    if (!several) {
+      ParseMatFile(mat, run.Ctx);
+      continue;
+    }
+    try {
+      ParseMatFile(mat, run.Ctx, "== MATERIAL FILE " + mat.MatFileName + " ==\r\n");
+    } catch (...) {
+      run.Ctx.Console.Line("  Error : material file " + mat.MatFileName + " is damaged.");
+      throw;
+    }
+  }
+}
+
+// What the images of a run may add up to at most: the bytes of the model and
+// its material files, which hold every image once.
+uint64_t InputBytes(const TRun& run) {
+  uint64_t total = run.InpData.size();
+  for (const TMatFile& mat : run.Mats) total += mat.MatData.size();
+  return total;
 }
 
 // Start-up from the file names on: nothing here is guarded by the
@@ -79,17 +117,31 @@ void OpenAndRead(TRun& run, const std::string& input) {
   run.Names.DbgFileName = ReplaceExtension(input, s.DbgExt);
   run.Names.LogFileName = ReplaceExtension(input, s.LogExt);
 
-  // No output may empty the model or the material file before it is read.
-  if (s.DebugOn) GuardOutput(GuardOf(run), run.Names.DbgFileName);
-  if (s.GenLogOn) GuardOutput(GuardOf(run), run.Names.LogFileName);
+  // No output may empty the model or a material file before it is read.
+  const TOutputGuard guard = GuardOf(run);
+  if (s.DebugOn) GuardOutput(guard, run.Names.DbgFileName);
+  if (s.GenLogOn) GuardOutput(guard, run.Names.LogFileName);
   if (s.DebugOn) run.DbgStream = std::make_unique<TBufStream>(run.Names.DbgFileName, ModeCreate, kBufSize);
   if (s.GenLogOn) run.LogStream = std::make_unique<TBufStream>(run.Names.LogFileName, ModeCreate, kBufSize);
   run.Ctx.DbgStream = run.DbgStream.get();
   run.Ctx.LogStream = run.LogStream.get();
+  if (guard.Written) {
+    if (s.DebugOn) guard.Written->Add(run.Names.DbgFileName);
+    if (s.GenLogOn) guard.Written->Add(run.Names.LogFileName);
+  }
 
   ReadInputImage(run);
-  if (run.Names.MatFileGiven) run.Mat = LoadMatFile(run.Names.MatFileName);
+  run.Mats.reserve(run.Names.MatFileNames.size());
+  for (const std::string& name : run.Names.MatFileNames) run.Mats.push_back(LoadMatFile(name));
   run.RunDateText = plat::LocalDateTimeText();
+}
+
+// The files a material argument names: itself when it is a file; where the
+// shells leave wildcards to the program, every file it matches. Empty when
+// it names none.
+std::vector<std::string> MaterialArgumentFiles(const std::string& arg) {
+  if (plat::FileExists(arg)) return {arg};
+  return {};
 }
 
 }  // namespace
@@ -105,23 +157,34 @@ std::string FileNamePart(const std::string& path) {
   return path.substr(LastComponentStart(path));
 }
 
+std::string FolderPart(const std::string& path) {
+  return path.substr(0, LastComponentStart(path));
+}
+
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
   const TConsole& console = run.Ctx.Console;
   console.Line(kBanner);
-  if (args.size() != 1 && args.size() != 2) {
+  if (args.empty()) {
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
     console.Line("");
     return kExitUsage;
   }
-  run.Names.MatFileGiven = false;
-  if (args.size() == 2) {
-    if (!plat::FileExists(args[1])) {
-      console.Line("  Error : file " + args[1] + " not found.");
+  // The material files first, in the order given; one file named twice
+  // (or reached two ways) counts once, at its first place.
+  TFileSet named;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::vector<std::string> files = MaterialArgumentFiles(args[i]);
+    if (files.empty()) {
+      console.Line("  Error : file " + args[i] + " not found.");
       return kExitFailure;
     }
-    run.Names.MatFileName = args[1];
-    run.Names.MatFileGiven = true;
+    for (const std::string& file : files) {
+      if (named.Leads(file)) continue;
+      named.Add(file);
+      run.Names.MatFileNames.push_back(file);
+    }
   }
+  run.Names.MatFileGiven = !run.Names.MatFileNames.empty();
   if (!plat::FileExists(args[0])) {
     console.Line("  Error : file " + args[0] + " not found.");
     return kExitFailure;
@@ -141,14 +204,17 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
 
 bool ConvertAll(TRun& run) {
   TContext& ctx = run.Ctx;
-  if (run.Mat) ParseMatFile(*run.Mat, ctx);
+  ParseMatFiles(run);
   if (!ReadUtfTree(run.InpData, run.NodesList, ctx)) {
     ctx.Console.Line(kNoMeshMessage);
     return false;
   }
   const TNodesList& nodes = run.NodesList;
-  const TBodOutput out = BodOutputOf(run);
   const TSettings& s = run.Settings;
+  if (s.ModelMatOn) ParseModelMaterials(nodes, run.ModelTex, ctx);
+  const TBodOutput out = BodOutputOf(run);
+  std::optional<TTextureWriter> textures;
+  if (s.TexturesOn) textures.emplace(FolderPart(run.Names.InpFileName), out.Guard, run.Written, InputBytes(run));
 
   // The block's lists, kept from one block to the next so that their room
   // is made once.
@@ -173,6 +239,7 @@ bool ConvertAll(TRun& run) {
     GenerateBodies(block, groups, s.OriginOn, model, ctx, writeGroup);
     if (s.GenBodOn) WriteBodFile(model, n, lodName, out);
     if (s.PreviewOn) WritePreviewFile(model, n, lodName, groups.Count(), out);
+    if (textures) textures->WriteImages(model.MatrList, out.Materials, ctx);
     ++n;
   }
   return true;

@@ -27,7 +27,9 @@ int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::str
 // The path with the extension of its last component replaced by `ext`
 // ("\", "/" and ":" end components).
 std::string ReplaceExtension(const std::string& path, const std::string& ext);
-// The last component of a path.
+// The last component of a path, and what comes before it (with its
+// separator).
 std::string FileNamePart(const std::string& path);
+std::string FolderPart(const std::string& path);
 
 }  // namespace bw

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "output/materials.h"
 #include "support/buf_stream.h"
 #include "support/context.h"
+#include "support/output_file.h"
 
 namespace bw {
 
@@ -33,6 +33,10 @@ struct TSettings {
   bool PreviewOn = false;
   std::string PreviewExt = ".svg";
   bool OriginOn = false;
+  // The model's own material library as one more source of texture names.
+  bool ModelMatOn = false;
+  // The images of the named textures, written beside the model.
+  bool TexturesOn = false;
   std::array<float, 3> ScaleFactor{1000.0f, 1000.0f, 1000.0f};
   std::string StrMat;
 };
@@ -43,7 +47,8 @@ struct TFileNames {
   std::string DbgFileName = "!qelto.dbg";
   std::string LogFileName = "!qelto.log";
   std::string IniFileName = "!qelto.ini";
-  std::string MatFileName = "!qelto.mat";
+  // The material files named, in the order given, each once.
+  std::vector<std::string> MatFileNames;
   bool MatFileGiven = false;
 };
 
@@ -61,8 +66,13 @@ struct TRun {
   // The input file whole; the tree borrows from it.
   std::vector<uint8_t> InpData;
   TNodesList NodesList;
-  // Only when a material file was named.
-  std::optional<TMatFile> Mat;
+  // The named material files, in the order given.
+  std::vector<TMatFile> Mats;
+  // The model's own texture names, when ModelMat is on.
+  TTexTable ModelTex;
+  // The outputs written so far, which no image may replace; kept only while
+  // images are written.
+  TFileSet Written;
 };
 
 }  // namespace bw

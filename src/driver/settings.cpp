@@ -118,6 +118,11 @@ void ReadSwitch(const TProfile& profile, const char* key, bool& on, std::string&
   }
 }
 
+// A plain switch: on only for ON, in any case and with blanks anywhere.
+bool ReadOnOff(const TProfile& profile, const char* key) {
+  return NormalizeValue(profile.GetString(kSection, key, "Off")) == "ON";
+}
+
 }  // namespace
 
 double ClampValue(double value, double min, double max) {
@@ -200,7 +205,9 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
     st.PreviewOn = false;
   }
 
-  st.OriginOn = NormalizeValue(profile.GetString(kSection, "Origin", "Off")) == "ON";
+  st.OriginOn = ReadOnOff(profile, "Origin");
+  st.ModelMatOn = ReadOnOff(profile, "ModelMat");
+  st.TexturesOn = ReadOnOff(profile, "Textures");
 
   st.ScaleFactor = {kScaleDefault, kScaleDefault, kScaleDefault};
   const std::string scale =

@@ -64,10 +64,39 @@ void WriteNodeListing(TContext& ctx, const TNodesList& nodes) {
   WriteDbg(ctx, "\r\n\r\n");
 }
 
+// The texture names of the "dt_name" nodes, in node order, each with its
+// dump line when Debug is on.
+void AddTextureNodes(const TNodesList& nodes, TTexTable& tex, TContext& ctx) {
+  const bool debugOn = ctx.DebugOn();
+  for (int32_t i = 0; i < nodes.Count(); ++i) {
+    const TUtfNode& node = nodes[i];
+    if (!IsTextureNode(node)) continue;
+    if (node.DataSize == 0) {
+      if (debugOn) WriteDbg(ctx, "\r\n");
+      continue;
+    }
+    const std::string materialName = nodes[node.ParentIdx].Name;
+    const uint32_t id = NameHash(materialName);
+    std::string key = DataText(node);
+    std::string name = WithoutExtension(key);
+    AddMatTex(tex, id, std::move(name), std::move(key));
+    if (debugOn) WriteDbg(ctx, DWordToHex(id) + "  " + materialName + "  " + "\r\n");
+  }
+}
+
+// A texture name is data: a byte that would end or break a line of the BOD
+// file shows as "?".
+std::string LineSafe(std::string name) {
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  return name;
+}
+
 }  // namespace
 
 TMatFile LoadMatFile(const std::string& matFileName) {
   TMatFile mat;
+  mat.MatFileName = matFileName;
   TBufStream stream(matFileName, ModeRead, kBufSize);
   const int32_t size = stream.GetFileSize();
   mat.MatData.assign(static_cast<size_t>(size > 0 ? size : 0), 0);
@@ -79,7 +108,7 @@ TMatFile LoadMatFile(const std::string& matFileName) {
   return mat;
 }
 
-bool ParseMatFile(TMatFile& mat, TContext& ctx) {
+bool ParseMatFile(TMatFile& mat, TContext& ctx, std::string_view heading) {
   mat.MatNodeList.FreeAll();
   // NOTE: a file too short to hold the signature and version words (an
   // empty one too) is taken as one that is not a UTF file: its material
@@ -88,37 +117,45 @@ bool ParseMatFile(TMatFile& mat, TContext& ctx) {
   if (!ReadUtfImage(mat.MatData, mat.MatNodeList)) return false;
 
   const bool debugOn = ctx.DebugOn();
+  if (debugOn && !heading.empty()) WriteDbg(ctx, heading);
   if (debugOn) WriteNodeListing(ctx, mat.MatNodeList);
-  for (int32_t i = 0; i < mat.MatNodeList.Count(); ++i) {
-    const TUtfNode& node = mat.MatNodeList[i];
-    if (!IsTextureNode(node)) continue;
-    if (node.DataSize == 0) {
-      if (debugOn) WriteDbg(ctx, "\r\n");
-      continue;
-    }
-    const std::string materialName = mat.MatNodeList[node.ParentIdx].Name;
-    const uint32_t id = NameHash(materialName);
-    AddMatTex(mat.MatTexList, id, WithoutExtension(DataText(node)));
-    if (debugOn) WriteDbg(ctx, DWordToHex(id) + "  " + materialName + "  " + "\r\n");
-  }
+  AddTextureNodes(mat.MatNodeList, mat.Tex, ctx);
   if (debugOn) WriteDbg(ctx, "== END TEXTURE FILE ==\r\n\r\n");
   return true;
 }
 
-void AddMatTex(TMatrList& texList, uint32_t id, std::string name) {
-  texList.AddUnique(id, std::move(name));
+void ParseModelMaterials(const TNodesList& nodes, TTexTable& tex, TContext& ctx) {
+  const bool debugOn = ctx.DebugOn();
+  if (debugOn) WriteDbg(ctx, "== BEG MODEL MATERIALS ==\r\n");
+  AddTextureNodes(nodes, tex, ctx);
+  if (debugOn) WriteDbg(ctx, "== END MODEL MATERIALS ==\r\n\r\n");
+}
+
+void AddMatTex(TTexTable& tex, uint32_t id, std::string name, std::string key) {
+  if (tex.MatTexList.AddUnique(id, std::move(name)) >= 0) tex.TexKeys.push_back(std::move(key));
+}
+
+bool FindMatTex(const TMaterials& materials, uint32_t id, const TTexTable*& tex, int32_t& k) {
+  for (const TMatSource& source : materials.Sources) {
+    k = source.Tex->MatTexList.IndexOf(id);
+    if (k >= 0 && k < source.Tex->MatTexList.Count()) {
+      tex = source.Tex;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t id) {
   try {
     std::string line;
     bool ok = false;
-    const TMatrList* texList = materials.MatTexList;
-    if (!texList) {
+    if (materials.Sources.empty()) {
       ok = FormatTemplate(kBuiltInTemplate, index, nullptr, line);
     } else {
-      const int32_t k = texList->IndexOf(id);
-      const std::string name = k >= 0 && k < texList->Count() ? (*texList)[k].Name : DWordToHex(id);
+      const TTexTable* tex = nullptr;
+      int32_t k = -1;
+      const std::string name = FindMatTex(materials, id, tex, k) ? LineSafe(tex->MatTexList[k].Name) : DWordToHex(id);
       ok = FormatTemplate(materials.StrMat, index, &name, line);
     }
     if (ok) return line;

@@ -7,27 +7,41 @@
 namespace bw {
 namespace {
 
-bool LeadsTo(const std::string& name, const std::string& input) {
-  return plat::SameFile(name, input);
-}
-
 std::string CreateFailure(const std::string& name, const std::string& reason) {
   return "Cannot create file \"" + name + "\". " + reason;
 }
 
 }  // namespace
 
-void GuardOutput(const TOutputGuard& guard, const std::string& name) {
-  const bool hitsInput = LeadsTo(name, guard.InpFileName);
-  const bool hitsMat = guard.MatFileGiven && LeadsTo(name, guard.MatFileName);
-  if (!hitsInput && !hitsMat) return;
+void TFileSet::Add(const std::string& name) {
+  if (!FNames.insert(name).second) return;
+  plat::TFileId id;
+  if (plat::FileIdentity(name, id)) FIds.push_back(id);
+}
+
+bool TFileSet::Leads(const std::string& name) const {
+  if (FNames.empty()) return false;
+  if (FNames.count(name) != 0) return true;
+  plat::TFileId id;
+  if (FIds.empty() || !plat::FileIdentity(name, id)) return false;
+  for (const plat::TFileId& known : FIds)
+    if (known == id) return true;
+  return false;
+}
+
+void GuardOutput(const TConsole& console, const TFileSet& files, const std::string& name) {
+  if (!files.Leads(name)) return;
   const std::string line = "  Error : output file " + name + " would overwrite an input file.";
-  guard.Console.Line(line);
+  console.Line(line);
   throw EOverwriteError(line);
 }
 
+void GuardOutput(const TOutputGuard& guard, const std::string& name) {
+  GuardOutput(guard.Console, guard.Inputs, name);
+}
+
 TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize)
-    : FFinalName(std::move(finalName)) {
+    : FFinalName(std::move(finalName)), FWritten(guard.Written) {
   GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
@@ -64,6 +78,7 @@ void TOutputFile::Commit() {
     plat::RemoveFile(FTempName);
     throw EFCreateError(CreateFailure(FFinalName, error));
   }
+  if (FWritten) FWritten->Add(FFinalName);
 }
 
 }  // namespace bw

@@ -1,28 +1,51 @@
 #pragma once
 // Output files that never hurt: a file is written under a temporary name in
 // its own folder and takes its final name only when complete, and no output
-// may lead to the input or the material file.
+// may lead to the input or a material file.
 
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "support/buf_stream.h"
 #include "support/console.h"
+#include "support/platform.h"
 
 namespace bw {
+
+// Files known by name and by identity, so that a name leading to one of
+// them another way (a hard link, another spelling of the path) is told too.
+// A file's identity is taken when it is added: asking once per file instead
+// of once per file and question keeps the many outputs of a large model
+// cheap to check against many material files.
+class TFileSet {
+ public:
+  void Add(const std::string& name);
+  // True when `name` is one of the files: the same path, or the same
+  // existing file reached another way.
+  bool Leads(const std::string& name) const;
+  bool Empty() const { return FNames.empty(); }
+
+ private:
+  std::unordered_set<std::string> FNames;
+  std::vector<plat::TFileId> FIds;
+};
 
 // The files of a run that no output may lead to, and where to say so.
 struct TOutputGuard {
   TConsole Console;
-  std::string InpFileName;
-  std::string MatFileName;
-  bool MatFileGiven = false;
+  // The model and every named material file.
+  TFileSet Inputs;
+  // When set, every output that takes its final name is added to it.
+  TFileSet* Written = nullptr;
 };
 
 // Writes "  Error : output file <name> would overwrite an input file." to the
-// console and raises EOverwriteError when `name` is the input or the
-// material file (by path or by file identity).
+// console and raises EOverwriteError when `name` leads to one of the inputs.
 void GuardOutput(const TOutputGuard& guard, const std::string& name);
+// The same for any set of files that `name` may not replace.
+void GuardOutput(const TConsole& console, const TFileSet& files, const std::string& name);
 
 class TOutputFile {
  public:
@@ -43,6 +66,7 @@ class TOutputFile {
  private:
   std::string FFinalName;
   std::string FTempName;
+  TFileSet* FWritten = nullptr;
   std::unique_ptr<TBufStream> FStream;
 };
 

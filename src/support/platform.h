@@ -36,6 +36,14 @@ bool FileExists(const std::string& path);
 // True when both names lead to one existing file (same path, or the same
 // file reached another way).
 bool SameFile(const std::string& a, const std::string& b);
+// What tells one existing file from every other, however it is named.
+struct TFileId {
+  uint64_t Volume = 0;
+  uint64_t Index = 0;
+  bool operator==(const TFileId&) const = default;
+};
+// False when the file cannot be reached (it does not exist, say).
+bool FileIdentity(const std::string& path, TFileId& id);
 // Moves `from` over `to`, replacing it. False when the system refuses.
 bool RenameReplace(const std::string& from, const std::string& to);
 // The same, setting `error` to the system's text on failure.

@@ -160,6 +160,14 @@ bool SameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool FileIdentity(const std::string& path, TFileId& id) {
+  struct stat st {};
+  if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return false;
+  id.Volume = static_cast<uint64_t>(st.st_dev);
+  id.Index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
 bool RenameReplace(const std::string& from, const std::string& to) {
   return !NamesNoFile(from) && !NamesNoFile(to) && ::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -214,6 +214,14 @@ bool SameFile(const std::string& a, const std::string& b) {
          ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+bool FileIdentity(const std::string& path, TFileId& id) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!Identity(path, info)) return false;
+  id.Volume = info.dwVolumeSerialNumber;
+  id.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
 bool RenameReplace(const std::string& from, const std::string& to) {
   std::string error;
   return RenameReplace(from, to, error);
