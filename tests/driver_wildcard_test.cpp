@@ -5,6 +5,7 @@
 
 #include "driver/wildcard.h"
 #include "test_support.h"
+#include "version.h"
 
 using namespace bwtest;
 
@@ -47,4 +48,13 @@ TEST(Wildcard, ExpandsToTheFolderFilesInFoldedOrder) {
   EXPECT_EQ(bw::ExpandWildcard(folder + "?.MAT").size(), 4u);
   EXPECT_TRUE(bw::ExpandWildcard(folder + "*.bod").empty());
   EXPECT_TRUE(bw::ExpandWildcard(folder + "missing/*.mat").empty());
+}
+
+// No C runtime expands an argument before the program sees it.
+TEST(Wildcard, ReachesTheProgramUnexpanded) {
+  TTempDir dir;
+  WriteFileText(dir.File("ship.cmp"), "x");
+  const std::string arg = dir.File("*.cmp");
+  const auto r = RunProcess(ProgramPath(), {arg});
+  EXPECT_EQ(r.Out, Printed(std::string(bw::kBanner) + "\n  Error : file " + arg + " not found.\n"));
 }
