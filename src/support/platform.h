@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace bw::plat {
 
@@ -49,6 +50,14 @@ bool RenameReplace(const std::string& from, const std::string& to);
 // The same, setting `error` to the system's text on failure.
 bool RenameReplace(const std::string& from, const std::string& to, std::string& error);
 void RemoveFile(const std::string& path);
+
+// True where the program itself must expand wildcards in its arguments
+// (Windows: its shells pass them on unexpanded).
+bool ProgramExpandsWildcards();
+// Sets `names` to the long names of the files (not folders) in `folder`, as
+// given: empty means the current folder, "C:" on Windows drive C's current
+// folder. False when the folder cannot be listed.
+bool ListFiles(const std::string& folder, std::vector<std::string>& names);
 
 // The running program's full path; `argv0` serves only when the system
 // cannot tell.

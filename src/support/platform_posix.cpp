@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -184,6 +185,33 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
 
 void RemoveFile(const std::string& path) {
   if (!NamesNoFile(path)) ::unlink(path.c_str());
+}
+
+bool ProgramExpandsWildcards() {
+  return false;
+}
+
+bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  if (NamesNoFile(folder)) return false;
+  DIR* const dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const dirent* const entry = ::readdir(dir);
+    if (entry == nullptr) {
+      ok = errno == 0;
+      break;
+    }
+    // stat, not the entry's type: a link to a file is a file to every
+    // other call here, and some file systems leave the type unknown.
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+      names.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  return ok;
 }
 
 std::string OwnPath(const char* argv0) {

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <system_error>
+#include <utility>
 
 #include "support/text_helpers.h"
 
@@ -239,6 +240,34 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
 
 void RemoveFile(const std::string& path) {
   if (!NamesNoFile(path)) ::DeleteFileW(SystemPath(path).c_str());
+}
+
+bool ProgramExpandsWildcards() {
+  return true;
+}
+
+bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  if (NamesNoFile(folder)) return false;
+  // Basic information leaves out the 8.3 short name, which is never matched:
+  // Windows' own matching would let "*.mat" take "ship.mat_old" by its short
+  // name "SHIP~1.MAT".
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = ::FindFirstFileExW(SystemPath(folder + "*").c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    const std::wstring wide(data.cFileName);
+    std::string name = Narrow(wide.data(), wide.size());
+    // Every file call converts the name back. A name the ANSI code page
+    // cannot hold would come back as another name, at worst one that a
+    // best-fit mapping turns into some other existing file.
+    if (!name.empty() && Wide(name) == wide) names.push_back(std::move(name));
+  } while (::FindNextFileW(find, &data));
+  const bool ok = ::GetLastError() == ERROR_NO_MORE_FILES;
+  ::FindClose(find);
+  return ok;
 }
 
 std::string OwnPath(const char* argv0) {
