@@ -75,6 +75,9 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   EXPECT_EQ(FormatMatLine(materials, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
   ASSERT_EQ(tex.MatTexList.Count(), 1);
   ASSERT_EQ(tex.TexKeys.size(), 1u);
+  // A texture name cannot break the line it stands in.
+  AddMatTex(tex, 8, "a\r\nb\x7f\x80", "");
+  EXPECT_EQ(FormatMatLine(materials, 5, 8), "MATERIAL5: 5; 38; a??b?\x80");
 
   // A template that cannot be applied gives the error line, never a failure.
   materials.StrMat = "%s; %d";

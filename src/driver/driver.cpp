@@ -7,6 +7,7 @@
 #include "cmp/utf_tree.h"
 #include "driver/run_state.h"
 #include "driver/settings.h"
+#include "driver/wildcard.h"
 #include "mesh/mesh_decoder.h"
 #include "output/bod_writer.h"
 #include "output/body_generation.h"
@@ -140,6 +141,7 @@ void OpenAndRead(TRun& run, const std::string& input) {
 // shells leave wildcards to the program, every file it matches. Empty when
 // it names none.
 std::vector<std::string> MaterialArgumentFiles(const std::string& arg) {
+  if (plat::ProgramExpandsWildcards() && HasWildcard(arg)) return ExpandWildcard(arg);
   if (plat::FileExists(arg)) return {arg};
   return {};
 }
@@ -214,7 +216,8 @@ bool ConvertAll(TRun& run) {
   if (s.ModelMatOn) ParseModelMaterials(nodes, run.ModelTex, ctx);
   const TBodOutput out = BodOutputOf(run);
   std::optional<TTextureWriter> textures;
-  if (s.TexturesOn) textures.emplace(FolderPart(run.Names.InpFileName), out.Guard, run.Written, InputBytes(run));
+  if (s.TexturesOn)
+    textures.emplace(FolderPart(run.Names.InpFileName), out.Guard, run.Written, InputBytes(run));
 
   // The block's lists, kept from one block to the next so that their room
   // is made once.

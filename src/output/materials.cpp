@@ -155,7 +155,8 @@ std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t i
     } else {
       const TTexTable* tex = nullptr;
       int32_t k = -1;
-      const std::string name = FindMatTex(materials, id, tex, k) ? LineSafe(tex->MatTexList[k].Name) : DWordToHex(id);
+      const std::string name =
+          FindMatTex(materials, id, tex, k) ? LineSafe(tex->MatTexList[k].Name) : DWordToHex(id);
       ok = FormatTemplate(materials.StrMat, index, &name, line);
     }
     if (ok) return line;

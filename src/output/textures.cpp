@@ -71,7 +71,8 @@ std::span<const uint8_t> ImageOf(const TNodesList& nodes, const TUtfNode& entry,
 bool IsTextureFileName(std::string_view name) {
   if (name.empty() || name.size() > kMaxTextureName) return false;
   for (char c : name)
-    if (IsControl(static_cast<unsigned char>(c)) || kForbidden.find(c) != std::string_view::npos) return false;
+    if (IsControl(static_cast<unsigned char>(c)) || kForbidden.find(c) != std::string_view::npos)
+      return false;
   if (name.back() == '.' || name.back() == ' ') return false;
   return !IsDeviceName(name.substr(0, name.find('.')));
 }
@@ -91,7 +92,8 @@ TTextureWriter::TTextureWriter(std::string folder, TOutputGuard guard, const TFi
   FGuard.Written = nullptr;
 }
 
-void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMaterials& materials, TContext& ctx) {
+void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMaterials& materials,
+                                 TContext& ctx) {
   for (const TMatrRec& mat : blockMaterials) {
     const TTexTable* tex = nullptr;
     int32_t k = -1;
@@ -149,7 +151,7 @@ bool TTextureWriter::FindImage(const std::string& key, const TMaterials& materia
 }
 
 const TTextureWriter::TImageIndex& TTextureWriter::IndexOf(size_t source, const TNodesList& nodes,
-                                                            TContext& ctx) {
+                                                           TContext& ctx) {
   std::optional<TImageIndex>& slot = FIndexes[source];
   if (slot) return *slot;
   // One pass in node order; every chain walk is bounded by the node count,
