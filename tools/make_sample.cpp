@@ -142,16 +142,44 @@ Bytes SampleModel() {
   return BuildUtf(root);
 }
 
+// A 2 x 2 image of 32-bit pixels as a whole DDS file: its signature, the
+// 124-byte header and the pixels.
+Bytes TinyDds(uint32_t colour) {
+  Bytes b = {'D', 'D', 'S', ' '};
+  for (const uint32_t v : {124u, 0x100Fu, 2u, 2u, 8u, 0u, 0u}) PutU32(b, v);
+  for (int i = 0; i < 11; ++i) PutU32(b, 0);
+  // Pixel format: uncompressed RGB with alpha.
+  for (const uint32_t v : {32u, 0x41u, 0u, 32u, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
+    PutU32(b, v);
+  for (const uint32_t v : {0x1000u, 0u, 0u, 0u, 0u}) PutU32(b, v);
+  for (int i = 0; i < 4; ++i) PutU32(b, colour);
+  return b;
+}
+
+// A 2 x 2 image of 24-bit pixels as a whole uncompressed TGA file.
+Bytes TinyTga(uint8_t blue, uint8_t green, uint8_t red) {
+  Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
+  for (int i = 0; i < 4; ++i) b.insert(b.end(), {blue, green, red});
+  return b;
+}
+
+// Four materials, each with its texture's image in the file's texture
+// library: the first image of an entry, "MIPS" for a DDS file, "MIP0" for a
+// TGA file, as real libraries keep them.
 Bytes SampleMaterials() {
   auto material = [](const std::string& name, const std::string& texture) {
     Bytes flags;
     PutU32(flags, 64);
     return Folder(name, {TextLeaf("Dt_name", texture), Leaf("Dt_flags", flags)});
   };
-  return BuildUtf({Folder(
-      "material library",
-      {material("Hull_Plate", "textures\\hull_plate.tga"), material("Engine_Glow", "engine_glow.dds"),
-       material("Tower_Metal", "textures\\Tower_Metal.tga"), material("Light_Lens", "lens.v2.tga")})});
+  return BuildUtf(
+      {Folder("material library",
+              {material("Hull_Plate", "hull_plate.tga"), material("Engine_Glow", "engine_glow.dds"),
+               material("Tower_Metal", "Tower_Metal.dds"), material("Light_Lens", "lens.v2.tga")}),
+       Folder("texture library", {Folder("hull_plate.tga", {Leaf("MIP0", TinyTga(0x60, 0x60, 0x60))}),
+                                  Folder("engine_glow.dds", {Leaf("MIPS", TinyDds(0xFFFF8020))}),
+                                  Folder("Tower_Metal.dds", {Leaf("MIPS", TinyDds(0xFF808890))}),
+                                  Folder("lens.v2.tga", {Leaf("MIP0", TinyTga(0xF0, 0xE0, 0x40))})})});
 }
 
 bool Write(const std::string& path, const Bytes& bytes) {
