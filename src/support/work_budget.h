@@ -8,8 +8,9 @@
 //
 // What counts as one unit: a part read from the part table, a constraint
 // record applied, a step along a part's parent chain, a mesh, triangle or
-// vertex record decoded, a mesh number that a part refers to, and a triangle
-// placed. A real model of several levels of detail, each as large as a block
+// vertex record decoded, a mesh number that a part refers to, a triangle
+// placed, and a node searched for texture libraries or a step along their
+// chains. A real model of several levels of detail, each as large as a block
 // can be, needs well under a tenth of the limit.
 
 #include <cstdint>
