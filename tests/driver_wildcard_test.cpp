@@ -55,6 +55,11 @@ TEST(Wildcard, ReachesTheProgramUnexpanded) {
   TTempDir dir;
   WriteFileText(dir.File("ship.cmp"), "x");
   const std::string arg = dir.File("*.cmp");
-  const auto r = RunProcess(ProgramPath(), {arg});
+  auto r = RunProcess(ProgramPath(), {arg});
   EXPECT_EQ(r.Out, Printed(std::string(bw::kBanner) + "\n  Error : file " + arg + " not found.\n"));
+  // A material pattern that matches nothing is named as given.
+  r = RunProcess(ProgramPath(), {dir.File("ship.cmp"), dir.File("*.mat")});
+  EXPECT_EQ(r.Out,
+            Printed(std::string(bw::kBanner) + "\n  Error : file " + dir.File("*.mat") + " not found.\n"));
+  EXPECT_EQ(r.Status, 1);
 }
