@@ -34,10 +34,8 @@ bool TruncateFile(TFileHandle file, int64_t size);
 
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
-// True when both names lead to one existing file (same path, or the same
-// file reached another way).
-bool SameFile(const std::string& a, const std::string& b);
-// What tells one existing file from every other, however it is named.
+// What tells one existing file from every other, however it is named: two
+// names lead to one file when their identities are equal.
 struct TFileId {
   uint64_t Volume = 0;
   uint64_t Index = 0;

@@ -153,14 +153,6 @@ bool FileExists(const std::string& path) {
   return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat sa {
-  }, sb{};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 bool FileIdentity(const std::string& path, TFileId& id) {
   struct stat st {};
   if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return false;

@@ -207,14 +207,6 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  if (!Identity(a, ia) || !Identity(b, ib)) return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
-}
-
 bool FileIdentity(const std::string& path, TFileId& id) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!Identity(path, info)) return false;
