@@ -112,7 +112,7 @@ int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
 }
 
 int32_t TVertList::FindOrAdd(const TVertRec& rec) {
-  CatchUp();
+  if (FIndexed != Count()) CatchUp();
   if (HasNaN(rec.X, rec.Y, rec.Z)) {
     Add(rec);
     FIndexed = Count();  // never indexed: it matches nothing

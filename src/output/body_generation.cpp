@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "support/context.h"
 #include "support/errors.h"
@@ -76,6 +77,10 @@ std::array<float, 4> PlaceVertex(const TVertRec& p, const std::array<float, 4>& 
   return out;
 }
 
+bool HasNaN(const std::array<float, 4>& p) {
+  return std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]);
+}
+
 void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
   tri.UA = corner[0]->U;
   tri.VA = corner[0]->V;
@@ -112,6 +117,22 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
   // One part's lists at a time, emptied for the next part.
   TBodyLists part;
   int32_t meshOrd = 0;
+  // Within one mesh of one part a block vertex always places to the same
+  // point with the same keys, so the lists would find the record its first
+  // corner found or added: later corners of the mesh that repeat it take its
+  // positions from here, without placing it or looking it up again. Marked
+  // with the mesh's stamp; a vertex with a NaN is never kept (it is never
+  // shared).
+  struct TPlaced {
+    int32_t Stamp = -1;
+    uint16_t ModelPos = 0;
+    uint16_t PartPos = 0;
+  };
+  std::vector<TPlaced> placed(static_cast<size_t>(verts.Count()));
+  int32_t stamp = 0;
+  // With the origin on, a part's points are the model's (the fourth offset
+  // takes no part in placing): one placement serves both lists.
+  const bool samePoints = originOn;
   for (int32_t g = 0; g < groups.Count(); ++g) {
     const TMeshGroup& group = groups[g];
     part.VertList.FreeAll();
@@ -148,30 +169,36 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
       if (mesh.EndTriangle >= mesh.StartTriangle)
         ctx.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
 
+      ++stamp;
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
         const TTriRec& tri = tris[k];
         const uint16_t cornerIdx[3] = {tri.A, tri.B, tri.C};
         const TVertRec* corner[3];
-        uint16_t pos[3];
+        uint16_t modelPos[3];
+        uint16_t partPos[3];
 
         for (int c = 0; c < 3; ++c) {
           const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
-          corner[c] = &verts[idx];
-          const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
-          pos[c] =
-              VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, modelMat}));
+          const TVertRec& v = verts[idx];
+          corner[c] = &v;
+          TPlaced& seen = placed[static_cast<size_t>(idx)];
+          if (seen.Stamp == stamp) {
+            modelPos[c] = seen.ModelPos;
+            partPos[c] = seen.PartPos;
+            continue;
+          }
+          const auto p = PlaceVertex(v, offset, group.Mtx, identity);
+          modelPos[c] = VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], v.U, v.V, modelMat}));
+          const auto q = samePoints ? p : PlaceVertex(v, partOffset, group.Mtx, identity);
+          partPos[c] = VertexPos(part.VertList.FindOrAdd({q[0], q[1], q[2], v.U, v.V, partMeshOrd}));
+          if (!HasNaN(p) && !HasNaN(q)) seen = {stamp, modelPos[c], partPos[c]};
         }
-        TTriRec& modelTri = model.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
+        TTriRec& modelTri = model.TriList.Add(TTriRec{modelPos[0], modelPos[1], modelPos[2]});
         modelTri.MatIndex = modelMat;
         SetCorners(modelTri, corner);
         modelTri.MeshSeq = meshOrd;
 
-        for (int c = 0; c < 3; ++c) {
-          const auto p = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
-          pos[c] =
-              VertexPos(part.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, partMeshOrd}));
-        }
-        TTriRec& partTri = part.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
+        TTriRec& partTri = part.TriList.Add(TTriRec{partPos[0], partPos[1], partPos[2]});
         partTri.MatIndex = partMat;
         SetCorners(partTri, corner);
         partTri.MeshSeq = meshOrd;
