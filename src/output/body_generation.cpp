@@ -120,15 +120,20 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
   // Within one mesh of one part a block vertex always places to the same
   // point with the same keys, so the lists would find the record its first
   // corner found or added: later corners of the mesh that repeat it take its
-  // positions from here, without placing it or looking it up again. Marked
-  // with the mesh's stamp; a vertex with a NaN is never kept (it is never
-  // shared).
+  // positions from here, without placing it or looking it up again. Held by
+  // corner number as far as the meshes' stored vertex ranges reach (corners
+  // past that are placed and looked up each time), marked with the mesh's
+  // stamp; a vertex with a NaN is never kept (it is never shared).
   struct TPlaced {
     int32_t Stamp = -1;
     uint16_t ModelPos = 0;
     uint16_t PartPos = 0;
   };
-  std::vector<TPlaced> placed(static_cast<size_t>(verts.Count()));
+  size_t widestMesh = 0;
+  for (const TMeshRec& mesh : meshes)
+    if (mesh.EndVertex >= mesh.StartVertex)
+      widestMesh = std::max<size_t>(widestMesh, size_t{mesh.EndVertex} - mesh.StartVertex + 1);
+  std::vector<TPlaced> placed(widestMesh);
   int32_t stamp = 0;
   // With the origin on, a part's points are the model's (the fourth offset
   // takes no part in placing): one placement serves both lists.
@@ -181,17 +186,17 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
           const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
           const TVertRec& v = verts[idx];
           corner[c] = &v;
-          TPlaced& seen = placed[static_cast<size_t>(idx)];
-          if (seen.Stamp == stamp) {
-            modelPos[c] = seen.ModelPos;
-            partPos[c] = seen.PartPos;
+          TPlaced* const seen = cornerIdx[c] < placed.size() ? &placed[cornerIdx[c]] : nullptr;
+          if (seen && seen->Stamp == stamp) {
+            modelPos[c] = seen->ModelPos;
+            partPos[c] = seen->PartPos;
             continue;
           }
           const auto p = PlaceVertex(v, offset, group.Mtx, identity);
           modelPos[c] = VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], v.U, v.V, modelMat}));
           const auto q = samePoints ? p : PlaceVertex(v, partOffset, group.Mtx, identity);
           partPos[c] = VertexPos(part.VertList.FindOrAdd({q[0], q[1], q[2], v.U, v.V, partMeshOrd}));
-          if (!HasNaN(p) && !HasNaN(q)) seen = {stamp, modelPos[c], partPos[c]};
+          if (seen && !HasNaN(p) && !HasNaN(q)) *seen = {stamp, modelPos[c], partPos[c]};
         }
         TTriRec& modelTri = model.TriList.Add(TTriRec{modelPos[0], modelPos[1], modelPos[2]});
         modelTri.MatIndex = modelMat;
