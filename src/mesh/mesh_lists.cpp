@@ -131,6 +131,16 @@ int32_t TVertList::FindOrAdd(const TVertRec& rec) {
   return Count() - 1;
 }
 
+void TVertList::Prefetch(int32_t key, float x, float y, float z) const {
+  if (FSlots.empty()) return;
+  const TSlot* slot = &FSlots[VertHash(VertKey(key, x, y, z)) & (FSlots.size() - 1)];
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(slot);
+#else
+  (void)slot;
+#endif
+}
+
 void TVertList::ReserveIndexed(size_t n) {
   FItems.reserve(n);
   Grow(2 * n);

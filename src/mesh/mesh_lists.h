@@ -63,6 +63,10 @@ class TVertList : public TRecList<TVertRec> {
   // Position of the first matching record, or of a new one appended with all
   // six fields. Lookups go through a hash index, so they cost O(1).
   int32_t FindOrAdd(const TVertRec& rec);
+  // Asks the processor to fetch the index slot where a lookup of these
+  // values starts, so that a lookup soon after does not wait for it. Only a
+  // hint: the list does not change.
+  void Prefetch(int32_t key, float x, float y, float z) const;
   // Room for n records, in the list and its lookup index, without growing.
   void ReserveIndexed(size_t n);
   void FreeAll();

@@ -182,21 +182,32 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
         uint16_t modelPos[3];
         uint16_t partPos[3];
 
+        // The corners are placed first and their slots in both lists' indexes
+        // asked for ahead, so that the three lookups wait for memory at once
+        // rather than one after another.
+        TPlaced* seen[3];
+        std::array<float, 4> p[3], q[3];
         for (int c = 0; c < 3; ++c) {
           const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
           const TVertRec& v = verts[idx];
           corner[c] = &v;
-          TPlaced* const seen = cornerIdx[c] < placed.size() ? &placed[cornerIdx[c]] : nullptr;
-          if (seen && seen->Stamp == stamp) {
-            modelPos[c] = seen->ModelPos;
-            partPos[c] = seen->PartPos;
+          seen[c] = cornerIdx[c] < placed.size() ? &placed[cornerIdx[c]] : nullptr;
+          if (seen[c] && seen[c]->Stamp == stamp) continue;
+          p[c] = PlaceVertex(v, offset, group.Mtx, identity);
+          q[c] = samePoints ? p[c] : PlaceVertex(v, partOffset, group.Mtx, identity);
+          model.VertList.Prefetch(modelMat, p[c][0], p[c][1], p[c][2]);
+          part.VertList.Prefetch(partMeshOrd, q[c][0], q[c][1], q[c][2]);
+        }
+        for (int c = 0; c < 3; ++c) {
+          if (seen[c] && seen[c]->Stamp == stamp) {
+            modelPos[c] = seen[c]->ModelPos;
+            partPos[c] = seen[c]->PartPos;
             continue;
           }
-          const auto p = PlaceVertex(v, offset, group.Mtx, identity);
-          modelPos[c] = VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], v.U, v.V, modelMat}));
-          const auto q = samePoints ? p : PlaceVertex(v, partOffset, group.Mtx, identity);
-          partPos[c] = VertexPos(part.VertList.FindOrAdd({q[0], q[1], q[2], v.U, v.V, partMeshOrd}));
-          if (seen && !HasNaN(p) && !HasNaN(q)) *seen = {stamp, modelPos[c], partPos[c]};
+          const TVertRec& v = *corner[c];
+          modelPos[c] = VertexPos(model.VertList.FindOrAdd({p[c][0], p[c][1], p[c][2], v.U, v.V, modelMat}));
+          partPos[c] = VertexPos(part.VertList.FindOrAdd({q[c][0], q[c][1], q[c][2], v.U, v.V, partMeshOrd}));
+          if (seen[c] && !HasNaN(p[c]) && !HasNaN(q[c])) *seen[c] = {stamp, modelPos[c], partPos[c]};
         }
         TTriRec& modelTri = model.TriList.Add(TTriRec{modelPos[0], modelPos[1], modelPos[2]});
         modelTri.MatIndex = modelMat;
