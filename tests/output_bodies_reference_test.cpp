@@ -43,7 +43,7 @@ void ReferenceBodies(const TMeshData& block, const TMeshGroups& groups, bool ori
       const std::array<float, 4> offset{g.X, g.Y, g.Z, g.W};
       const std::array<float, 4> partOffset{originOn ? g.X : 0, originOn ? g.Y : 0, originOn ? g.Z : 0, 0};
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
-        const TTriRec& t = block.TriList[k];
+        const TCornerRec& t = block.TriList[k];
         uint16_t mp[3], pp[3];
         for (int c = 0; c < 3; ++c) {
           const TVertRec& v = block.VertList[g.StartVertex + mesh.StoredStartVertex +

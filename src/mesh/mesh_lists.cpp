@@ -199,8 +199,8 @@ void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
   list.Add({x, y, z, u, v, 0});
 }
 
-void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c) {
-  list.Add(TTriRec{a, b, c});
+void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c) {
+  list.Add({a, b, c});
 }
 
 }  // namespace bw

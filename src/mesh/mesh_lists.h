@@ -44,6 +44,13 @@ struct TTriRec {
   int32_t MeshSeq = 0;
 };
 
+// A decoded triangle: its corners, counted from its mesh's first vertex.
+// Apart from the placed triangles, which carry their texture coordinates and
+// material: a block of the largest size holds it in 128 KB instead of 850.
+struct TCornerRec {
+  uint16_t A = 0, B = 0, C = 0;
+};
+
 struct TMatrRec {
   uint32_t ID = 0;
   std::string Name;
@@ -55,6 +62,7 @@ int CompareVert(const TVertRec& p, const TVertRec& q);
 
 class TMeshList : public TRecList<TMeshRec> {};
 class TTriList : public TRecList<TTriRec> {};
+class TCornerList : public TRecList<TCornerRec> {};
 
 class TVertList : public TRecList<TVertRec> {
  public:
@@ -111,7 +119,7 @@ class TMatrList : public TRecList<TMatrRec> {
 struct TMeshData {
   TMeshList MeshList;
   TVertList VertList;
-  TTriList TriList;
+  TCornerList TriList;
 };
 
 // The placed lists of one body, a whole model or one part, as its BOD file
@@ -127,6 +135,6 @@ void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t 
              uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle,
              uint16_t storedStartVertex);
 void AddVert(TVertList& list, float x, float y, float z, float u, float v);
-void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c);
+void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c);
 
 }  // namespace bw

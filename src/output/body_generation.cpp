@@ -101,7 +101,7 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
                     TContext& ctx, const TGroupSink& writeGroup) {
   const TMeshList& meshes = block.MeshList;
   const TVertList& verts = block.VertList;
-  const TTriList& tris = block.TriList;
+  const TCornerList& tris = block.TriList;
   model.VertList.FreeAll();
   model.TriList.FreeAll();
   model.MatrList.FreeAll();
@@ -176,7 +176,7 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
 
       ++stamp;
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
-        const TTriRec& tri = tris[k];
+        const TCornerRec& tri = tris[k];
         const uint16_t cornerIdx[3] = {tri.A, tri.B, tri.C};
         const TVertRec* corner[3];
         uint16_t modelPos[3];
