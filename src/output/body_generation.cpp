@@ -182,14 +182,32 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
         uint16_t modelPos[3];
         uint16_t partPos[3];
 
+        // A triangle with a bad corner goes through the steps in their plain
+        // order, which end in the failure of its first bad corner or of a
+        // list that overflows before it, whichever the plain order meets
+        // first (the diagnostics file then says the same): each corner
+        // checked and added to the model list in turn, then to the part list.
+        const int32_t first = firstVertex + cornerIdx[0], second = firstVertex + cornerIdx[1],
+                      third = firstVertex + cornerIdx[2];
+        if (std::min({first, second, third}) < 0 || std::max({first, second, third}) > last) {
+          for (int c = 0; c < 3; ++c) {
+            corner[c] = &verts[CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last)];
+            const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
+            VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, modelMat}));
+          }
+          for (int c = 0; c < 3; ++c) {
+            const auto q = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
+            VertexPos(part.VertList.FindOrAdd({q[0], q[1], q[2], corner[c]->U, corner[c]->V, partMeshOrd}));
+          }
+        }
+
         // The corners are placed first and their slots in both lists' indexes
         // asked for ahead, so that the three lookups wait for memory at once
         // rather than one after another.
         TPlaced* seen[3];
         std::array<float, 4> p[3], q[3];
         for (int c = 0; c < 3; ++c) {
-          const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
-          const TVertRec& v = verts[idx];
+          const TVertRec& v = verts[firstVertex + cornerIdx[c]];
           corner[c] = &v;
           seen[c] = cornerIdx[c] < placed.size() ? &placed[cornerIdx[c]] : nullptr;
           if (seen[c] && seen[c]->Stamp == stamp) continue;
