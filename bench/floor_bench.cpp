@@ -102,6 +102,14 @@ std::string Cell(std::string s, size_t width, bool left = false) {
   return s;
 }
 
+std::string ResidentMB() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return Fixed(std::strtod(line.c_str() + 6, nullptr) / 1024, 1);
+  return "?";
+}
+
 std::string LoadAverage() {
   std::ifstream in("/proc/loadavg");
   std::string a, b, c;
@@ -258,6 +266,30 @@ const bwbench::TModelKind& ModelNamed(const std::string& name) {
   throw std::runtime_error("no model named " + name);
 }
 
+// Builds the case's model into `path` in a child process: a process started
+// from this one begins with this one's resident memory, which its peak would
+// count, so this one never holds a model.
+void BuildModel(const TCase& c, const fs::path& path) {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int status = 0;
+    try {
+      const bwbench::TModelFiles files = ModelNamed(c.Model).Build(c.Divisor);
+      WriteFile(path, files.Model.data(), files.Model.size());
+    } catch (const std::exception& e) {
+      std::fputs(e.what(), stderr);
+      status = 1;
+    }
+    std::fflush(nullptr);
+    ::_exit(status);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw std::runtime_error("cannot build " + path.string());
+}
+
 int Run(const TOptions& o) {
   const bool ownDir = o.Dir.empty();
   const fs::path root = ownDir ? fs::temp_directory_path() / ("bodwright-floor-" + std::to_string(::getpid()))
@@ -268,6 +300,10 @@ int Run(const TOptions& o) {
       " rounds, medians; " + std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " cores, load average " +
       LoadAverage() + "\nfolder: " + root.string() + "\n");
   for (const TProgram& p : o.Programs) Out("program " + p.Label + ": " + p.Path + "\n");
+  // A started process begins with this one's resident memory; a peak can be
+  // told from it only above it.
+  Out("peak: the process's largest resident size; this runner holds " + ResidentMB() +
+      " MB, which a peak cannot go below\n");
   Out("\n" + Cell("model", 15, true) + Cell("setting", 12, true) + Cell("files", 6) + Cell("MB", 7) +
       Cell("program", 14) + Cell("ms", 8) + Cell("floor ms", 9) + Cell("ratio", 7) + Cell("peak MB", 9) +
       "\n");
@@ -276,13 +312,14 @@ int Run(const TOptions& o) {
   std::map<std::string, std::vector<double>> medians;
   for (const TCase& c : kCases) {
     if (std::find(o.Models.begin(), o.Models.end(), c.Model) == o.Models.end()) continue;
-    const bwbench::TModelFiles files = ModelNamed(c.Model).Build(c.Divisor);
     const std::string caseName = std::string(c.Model) + " " + c.Size;
+    const fs::path model = root / (std::string(c.Model) + "_" + std::to_string(c.Divisor) + ".cmp");
+    BuildModel(c, model);
     for (const TSetting& s : kSettings) {
       const fs::path dir = root / (std::string(c.Model) + "_" + std::to_string(c.Divisor) + "_" + s.Name);
       fs::remove_all(dir);
       fs::create_directories(dir);
-      WriteFile(dir / kModelFile, files.Model.data(), files.Model.size());
+      fs::copy_file(model, dir / kModelFile);
       const std::string ini = std::string(kIniHead) + s.Switches;
       for (const TProgram& p : o.Programs) {
         // The program reads the settings beside itself, named after itself.
@@ -300,6 +337,7 @@ int Run(const TOptions& o) {
       }
       fs::remove_all(dir);
     }
+    fs::remove(model);
   }
 
   Out("\n");
