@@ -72,6 +72,12 @@ void TVertList::Grow(size_t minSlots) const {
   size_t size = std::max(kFirstSlots, FSlots.size());
   while (size < minSlots) size *= 2;
   if (size == FSlots.size()) return;
+  if (FSlots.empty()) {
+    // Nothing to move: the memory of an emptied table (see FreeAll) serves
+    // again, instead of fresh pages the system has to hand out one by one.
+    FSlots.assign(size, TSlot{});
+    return;
+  }
   std::vector<TSlot> old(size);
   old.swap(FSlots);
   const size_t mask = FSlots.size() - 1;
@@ -148,9 +154,10 @@ void TVertList::ReserveIndexed(size_t n) {
 
 void TVertList::FreeAll() {
   TRecList::FreeAll();
-  // The slots go too: a list refilled with few records (the part lists,
-  // group by group) must not sweep the slots of a large one each time.
-  FSlots = {};
+  // The slots go too, their memory stays: a list refilled with few records
+  // (the part lists, group by group) must not sweep the slots of a large
+  // one each time, and Grow sets up only as many as the new list needs.
+  FSlots.clear();
   FUsedSlots = 0;
   FIndexed = 0;
 }
@@ -193,10 +200,6 @@ void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t 
              uint16_t storedStartVertex) {
   list.Add({material, startVertex, endVertex, vertexRefCount, startTriangle, endTriangle, storedStartVertex,
             startVertex});
-}
-
-void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
-  list.Add({x, y, z, u, v, 0});
 }
 
 void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c) {

@@ -134,7 +134,10 @@ struct TBodyLists {
 void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t endVertex,
              uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle,
              uint16_t storedStartVertex);
-void AddVert(TVertList& list, float x, float y, float z, float u, float v);
+// Inline: the decoder calls it for each of up to 65535 vertex records.
+inline void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
+  list.Add({x, y, z, u, v, 0});
+}
 void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c);
 
 }  // namespace bw
