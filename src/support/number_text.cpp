@@ -282,17 +282,9 @@ std::string TexCoordText(float value) {
   return std::string(buf, TexCoordText(value, buf));
 }
 
-int64_t ScaledCoord(float value, float factor) {
-  // The product of two singles is exact in double.
+int64_t ScaledCoordGeneral(float value, float factor) {
   const double product = static_cast<double>(value) * static_cast<double>(factor);
   if (!std::isfinite(product)) throw EInvalidOp("coordinate is not a finite number");
-  // Below 2^51 in magnitude, adding 1.5 x 2^52 leaves no bits below the
-  // units: the addition itself rounds to the nearest integer, ties to even
-  // (the constant is even), and taking the constant away again is exact.
-  if (std::fabs(product) < 2251799813685248.0) {
-    constexpr double kRounder = 6755399441055744.0;
-    return static_cast<int64_t>((product + kRounder) - kRounder);
-  }
   const double below = std::floor(product);
   const double frac = product - below;  // exact
   double rounded = below;

@@ -43,7 +43,20 @@ std::string TexCoordText(float value);
 // A coordinate scaled by its axis factor: the product in double, rounded to
 // the nearest integer with ties to even. Raises EInvalidOp when the product
 // is not finite or does not fit a signed 64-bit integer.
-int64_t ScaledCoord(float value, float factor);
+int64_t ScaledCoordGeneral(float value, float factor);
+inline int64_t ScaledCoord(float value, float factor) {
+  // The product of two singles is exact in double. Below 2^51 in magnitude,
+  // adding 1.5 x 2^52 leaves no bits below the units: the addition itself
+  // rounds to the nearest integer, ties to even (the constant is even), and
+  // taking the constant away again is exact. A product that is not finite
+  // fails the comparison and goes the general way, which raises.
+  const double product = static_cast<double>(value) * static_cast<double>(factor);
+  if (std::fabs(product) < 2251799813685248.0) {
+    constexpr double kRounder = 6755399441055744.0;
+    return static_cast<int64_t>((product + kRounder) - kRounder);
+  }
+  return ScaledCoordGeneral(value, factor);
+}
 
 // The text of a count that is written at every step (the numbers of the
 // lines of a list): kept as text and carried up digit by digit.
