@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "parts_builder.h"
@@ -275,6 +276,69 @@ TModelFiles NodesModel(int divisor) {
     cons.PartName = name;
     cons.Origin = {0.5f, 0, rnd.Range(-1, 1)};
     cons.Mtx = QuarterTurn(k);
+    fixed.push_back(cons);
+  }
+  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
+
+  std::vector<TNodeSpec> root;
+  root.push_back(Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block.Build())})}));
+  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  for (TNodeSpec& f : files) root.push_back(std::move(f));
+
+  TModelFiles out;
+  out.Model = BuildUtf(root);
+  out.Materials = MaterialFile(kMaterials);
+  return out;
+}
+
+TModelFiles ChainModel(int divisor) {
+  constexpr int kMaxVertices = 65535;
+  constexpr int kMaxTriangles = 65535 / 3;
+  constexpr int kMeshes = 64;
+  constexpr int kMaterials = 8;
+  constexpr int kParts = 16;
+  constexpr int kMeshesPerPart = kMeshes / kParts;
+  const int vertices = kMaxVertices / divisor;
+  const int triangles = kMaxTriangles / divisor;
+  const std::string lod = "Bench.LOD0.vms";
+
+  TRandom rnd(17);
+  TBlock block;
+  for (int m = 0; m < kMeshes; ++m) {
+    block.BeginMesh(m % kMaterials);
+    const int meshVertices = vertices * (m + 1) / kMeshes - vertices * m / kMeshes;
+    for (int v = 0; v < meshVertices; ++v)
+      block.Vertex(rnd.Range(-50, 50), rnd.Range(-50, 50), rnd.Range(-50, 50), rnd.Range(0, 1),
+                   rnd.Range(0, 1));
+    const int meshTriangles = triangles * (m + 1) / kMeshes - triangles * m / kMeshes;
+    auto corner = [&] { return static_cast<uint16_t>(rnd.Next() % static_cast<uint64_t>(meshVertices)); };
+    for (int t = 0; t < meshTriangles; ++t) {
+      const uint16_t a = corner(), b = corner(), c = corner();
+      block.Triangle(a, b, c);
+    }
+  }
+
+  // Each link turns a little further about z than its parent and sits at
+  // the end of it.
+  const float angle = 0.3f;
+  const float rows[3][3] = {
+      {std::cos(angle), std::sin(angle), 0}, {-std::sin(angle), std::cos(angle), 0}, {0, 0, 1}};
+  std::vector<TNodeSpec> cmpnd;
+  std::vector<TNodeSpec> files;
+  std::vector<TConsSpec> fixed;
+  for (int k = 0; k < kParts; ++k) {
+    const std::string name = k == 0 ? "Root" : Numbered("Link", k, 2);
+    const std::string file = Numbered("link", k, 2) + ".3db";
+    cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + name, name, file));
+    const auto firstMesh = static_cast<uint16_t>(k * kMeshesPerPart);
+    files.push_back(Folder(
+        file, {Folder("MultiLevel", {LevelNode("Level0", RefTo(lod, firstMesh, kMeshesPerPart, 90))})}));
+    if (k == 0) continue;
+    TConsSpec cons;
+    cons.RootName = k == 1 ? "Root" : Numbered("Link", k - 1, 2);
+    cons.PartName = name;
+    cons.Origin = {60, 5, 0};
+    cons.Mtx = StoredRotation(rows);
     fixed.push_back(cons);
   }
   cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));

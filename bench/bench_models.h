@@ -30,6 +30,14 @@ TModelFiles CompoundModel(int divisor);
 // hardpoint folders as real models do, about 100000 nodes in all.
 TModelFiles NodesModel(int divisor);
 
+// The yardstick of the floor comparison: the largest legal block, 65535
+// vertices of 32 bytes (positions random in a cube of side 100) and 21845
+// triangles whose corners are random vertices of their mesh, in 64 meshes of
+// 8 materials, over 16 parts of 4 meshes each, placed by a chain of Fix
+// constraints each turning about z. Smaller sizes keep the meshes and parts
+// and divide the vertices and triangles.
+TModelFiles ChainModel(int divisor);
+
 struct TModelKind {
   const char* Name;
   TModelFiles (*Build)(int divisor);
@@ -38,6 +46,7 @@ inline constexpr TModelKind kModelKinds[] = {
     {"mesh", MeshModel},
     {"compound", CompoundModel},
     {"nodes", NodesModel},
+    {"chain", ChainModel},
 };
 
 }  // namespace bwbench

@@ -231,3 +231,30 @@ TEST(NumberTextsFollowTheirRule, ScaledCoordinatesRoundHalfToEven) {
   for (const auto& [v, f] : edges) EXPECT_EQ(ScaledCoord(v, f), reference(v, f)) << v << " x " << f;
   EXPECT_EQ(mismatches, 0);
 }
+
+TEST(NumberTextsFollowTheirRule, EveryShortIntegerAndEveryCount) {
+  // Every integer whose digits come as one word, from both ends of that
+  // path and across each change of length; and a count carried up as text
+  // past each new digit.
+  int failures = 0;
+  auto check = [&](int64_t v, const std::string& got) {
+    char want[24];
+    const auto res = std::to_chars(want, want + sizeof want, v);
+    if (got != std::string(want, res.ptr) && ++failures <= 10) ADD_FAILURE() << v << " written as " << got;
+  };
+  std::vector<int64_t> values;
+  for (int64_t v = -1100000; v <= 1100000; ++v) values.push_back(v);
+  for (int64_t power = 10; power <= 1000000000; power *= 10)
+    for (int64_t d = -1000; d <= 1000; ++d) values.push_back(power + d);
+  for (int64_t v : values) {
+    char buf[32];
+    check(v, std::string(buf, IntChars(v, buf)));
+    check(-v, std::string(buf, PutInt(buf, -v)));
+  }
+  TCountText count;
+  for (int64_t v = 0; v <= 1100000; ++v, count.Next()) {
+    char buf[32];
+    check(v, std::string(buf, count.Put(buf)));
+  }
+  EXPECT_EQ(failures, 0);
+}

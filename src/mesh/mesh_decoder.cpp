@@ -101,7 +101,7 @@ void DecodeMeshes(const TByteReader& rd, const THeader& h, TMeshList& meshes, TC
   }
 }
 
-void DecodeTriangles(const TByteReader& rd, const THeader& h, TTriList& tris, TContext& ctx) {
+void DecodeTriangles(const TByteReader& rd, const THeader& h, TCornerList& tris, TContext& ctx) {
   const size_t count = h.VertexRefCount / 3;
   if (count == 0) RaiseRange("mesh data block without triangles");
   tris.Reserve(count);

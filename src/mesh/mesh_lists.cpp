@@ -72,6 +72,12 @@ void TVertList::Grow(size_t minSlots) const {
   size_t size = std::max(kFirstSlots, FSlots.size());
   while (size < minSlots) size *= 2;
   if (size == FSlots.size()) return;
+  if (FSlots.empty()) {
+    // Nothing to move: the memory of an emptied table (see FreeAll) serves
+    // again, instead of fresh pages the system has to hand out one by one.
+    FSlots.assign(size, TSlot{});
+    return;
+  }
   std::vector<TSlot> old(size);
   old.swap(FSlots);
   const size_t mask = FSlots.size() - 1;
@@ -112,7 +118,7 @@ int32_t TVertList::Find(int32_t key, float x, float y, float z) const {
 }
 
 int32_t TVertList::FindOrAdd(const TVertRec& rec) {
-  CatchUp();
+  if (FIndexed != Count()) CatchUp();
   if (HasNaN(rec.X, rec.Y, rec.Z)) {
     Add(rec);
     FIndexed = Count();  // never indexed: it matches nothing
@@ -131,6 +137,16 @@ int32_t TVertList::FindOrAdd(const TVertRec& rec) {
   return Count() - 1;
 }
 
+void TVertList::Prefetch(int32_t key, float x, float y, float z) const {
+  if (FSlots.empty()) return;
+  const TSlot* slot = &FSlots[VertHash(VertKey(key, x, y, z)) & (FSlots.size() - 1)];
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(slot);
+#else
+  (void)slot;
+#endif
+}
+
 void TVertList::ReserveIndexed(size_t n) {
   FItems.reserve(n);
   Grow(2 * n);
@@ -138,9 +154,10 @@ void TVertList::ReserveIndexed(size_t n) {
 
 void TVertList::FreeAll() {
   TRecList::FreeAll();
-  // The slots go too: a list refilled with few records (the part lists,
-  // group by group) must not sweep the slots of a large one each time.
-  FSlots = {};
+  // The slots go too, their memory stays: a list refilled with few records
+  // (the part lists, group by group) must not sweep the slots of a large
+  // one each time, and Grow sets up only as many as the new list needs.
+  FSlots.clear();
   FUsedSlots = 0;
   FIndexed = 0;
 }
@@ -185,12 +202,8 @@ void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t 
             startVertex});
 }
 
-void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
-  list.Add({x, y, z, u, v, 0});
-}
-
-void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c) {
-  list.Add(TTriRec{a, b, c});
+void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c) {
+  list.Add({a, b, c});
 }
 
 }  // namespace bw

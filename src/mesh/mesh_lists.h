@@ -44,6 +44,13 @@ struct TTriRec {
   int32_t MeshSeq = 0;
 };
 
+// A decoded triangle: its corners, counted from its mesh's first vertex.
+// Apart from the placed triangles, which carry their texture coordinates and
+// material: a block of the largest size holds it in 128 KB instead of 850.
+struct TCornerRec {
+  uint16_t A = 0, B = 0, C = 0;
+};
+
 struct TMatrRec {
   uint32_t ID = 0;
   std::string Name;
@@ -55,6 +62,7 @@ int CompareVert(const TVertRec& p, const TVertRec& q);
 
 class TMeshList : public TRecList<TMeshRec> {};
 class TTriList : public TRecList<TTriRec> {};
+class TCornerList : public TRecList<TCornerRec> {};
 
 class TVertList : public TRecList<TVertRec> {
  public:
@@ -63,6 +71,10 @@ class TVertList : public TRecList<TVertRec> {
   // Position of the first matching record, or of a new one appended with all
   // six fields. Lookups go through a hash index, so they cost O(1).
   int32_t FindOrAdd(const TVertRec& rec);
+  // Asks the processor to fetch the index slot where a lookup of these
+  // values starts, so that a lookup soon after does not wait for it. Only a
+  // hint: the list does not change.
+  void Prefetch(int32_t key, float x, float y, float z) const;
   // Room for n records, in the list and its lookup index, without growing.
   void ReserveIndexed(size_t n);
   void FreeAll();
@@ -107,7 +119,7 @@ class TMatrList : public TRecList<TMatrRec> {
 struct TMeshData {
   TMeshList MeshList;
   TVertList VertList;
-  TTriList TriList;
+  TCornerList TriList;
 };
 
 // The placed lists of one body, a whole model or one part, as its BOD file
@@ -122,7 +134,10 @@ struct TBodyLists {
 void AddMesh(TMeshList& list, uint32_t material, uint16_t startVertex, uint16_t endVertex,
              uint16_t vertexRefCount, uint16_t startTriangle, uint16_t endTriangle,
              uint16_t storedStartVertex);
-void AddVert(TVertList& list, float x, float y, float z, float u, float v);
-void AddTri(TTriList& list, uint16_t a, uint16_t b, uint16_t c);
+// Inline: the decoder calls it for each of up to 65535 vertex records.
+inline void AddVert(TVertList& list, float x, float y, float z, float u, float v) {
+  list.Add({x, y, z, u, v, 0});
+}
+void AddTri(TCornerList& list, uint16_t a, uint16_t b, uint16_t c);
 
 }  // namespace bw

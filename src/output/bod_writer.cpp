@@ -18,44 +18,31 @@ std::string TwoDigits(int32_t v) {
 
 namespace {
 
+// The BOD files' stream buffer: a few MB of text reach the file in few
+// system calls, and the buffer still comes from the heap's reused memory.
+constexpr int32_t kBodBufSize = 64 * 1024;
+
 constexpr std::string_view kObjectSize = "10000; / Automatic Object Size\r\n\r\n";
 constexpr std::string_view kEndOfCoords = "-1;  -1;   -1; / marks end of coords for body\r\n\r\n";
 constexpr std::string_view kBodySeparator = "-99; 00000000000000000001;\r\n";
 constexpr std::string_view kEndOfBody =
     "-99; 00000000000000000001;\r\n-99; 0000000000000000; /Mark end of body\r\n";
 
-// One output line, built on the stack: numbers go in through to_chars-based
-// helpers, so a line costs no heap allocation. The longest line (a polygon
-// with six texture texts at their widest) stays far below the capacity.
-class TLine {
- public:
-  // Literals are copied with their size known here, so the copy is a few
-  // moves instead of a library call.
-  template <size_t N>
-  TLine& Text(const char (&s)[N]) {
-    std::memcpy(FBuf + FLen, s, N - 1);
-    FLen += N - 1;
-    return *this;
-  }
-  TLine& Text(std::string_view s) {
-    std::memcpy(FBuf + FLen, s.data(), s.size());
-    FLen += s.size();
-    return *this;
-  }
-  TLine& Int(int64_t v) {
-    FLen += IntChars(v, FBuf + FLen);
-    return *this;
-  }
-  TLine& Tex(float v) {
-    FLen += TexCoordText(v, FBuf + FLen);
-    return *this;
-  }
-  std::string_view View() const { return {FBuf, FLen}; }
+// Lines are built in place in the stream's buffer, numbers written
+// straight into it: room for the longest line (a polygon with six texture
+// texts at their widest, under 512 bytes) and the slack the number writers
+// store past their text.
+constexpr int32_t kLineRoom = 1024;
 
- private:
-  char FBuf[1024];
-  size_t FLen = 0;
-};
+template <size_t N>
+char* Put(char* p, const char (&s)[N]) {
+  std::memcpy(p, s, N - 1);
+  return p + N - 1;
+}
+
+char* PutTex(char* p, float v) {
+  return PutTexCoord(p, v);
+}
 
 void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList& list) {
   int32_t i = 0;
@@ -66,23 +53,29 @@ void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList&
 }
 
 void WriteCoords(TBufStream& s, const std::array<float, 3>& f, const TVertList& verts) {
-  int64_t i = 0;
+  TCountText index;
   for (const TVertRec& v : verts) {
-    TLine line;
-    line.Int(ScaledCoord(v.X, f[0])).Text("; ").Int(ScaledCoord(v.Y, f[1])).Text("; ");
-    line.Int(ScaledCoord(v.Z, f[2])).Text("; / ").Int(i++).Text("\r\n");
-    WriteText(s, line.View());
+    char* const line = s.WriteRoom(kLineRoom);
+    char* p = PutInt(line, ScaledCoord(v.X, f[0]));
+    p = PutInt(Put(p, "; "), ScaledCoord(v.Y, f[1]));
+    p = PutInt(Put(p, "; "), ScaledCoord(v.Z, f[2]));
+    p = Put(index.Put(Put(p, "; / ")), "\r\n");
+    index.Next();
+    s.Written(static_cast<int32_t>(p - line));
   }
 }
 
-void WritePolygon(TBufStream& s, const TTriRec& t, int64_t n) {
-  TLine line;
-  line.Int(t.MatIndex).Text("; ").Int(t.A).Text("; ").Int(t.B).Text("; ").Int(t.C).Text("; -25; 1; ");
-  line.Tex(t.UA).Text(";").Tex(t.VA).Text("; ");
-  line.Tex(t.UB).Text(";").Tex(t.VB).Text("; ");
-  line.Tex(t.UC).Text(";").Tex(t.VC).Text("; ");
-  line.Text("/ (").Int(n).Text(") Flags 0x0\r\n");
-  WriteText(s, line.View());
+void WritePolygon(TBufStream& s, const TTriRec& t, const TCountText& n) {
+  char* const line = s.WriteRoom(kLineRoom);
+  char* p = Put(PutInt(line, t.MatIndex), "; ");
+  p = Put(PutInt(p, t.A), "; ");
+  p = Put(PutInt(p, t.B), "; ");
+  p = Put(PutInt(p, t.C), "; -25; 1; ");
+  p = Put(PutTex(Put(PutTex(p, t.UA), ";"), t.VA), "; ");
+  p = Put(PutTex(Put(PutTex(p, t.UB), ";"), t.VB), "; ");
+  p = Put(PutTex(Put(PutTex(p, t.UC), ";"), t.VC), "; ");
+  p = Put(n.Put(Put(p, "/ (")), ") Flags 0x0\r\n");
+  s.Written(static_cast<int32_t>(p - line));
 }
 
 std::string ScaledTriple(const std::array<float, 3>& f, float x, float y, float z) {
@@ -95,7 +88,7 @@ std::string ScaledTriple(const std::array<float, 3>& f, float x, float y, float 
 void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out) {
   // Written under a temporary name: a failure part way leaves no truncated
   // file behind and keeps an earlier file of this name as it was.
-  TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.BodExt);
+  TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.BodExt, kBodBufSize);
   TBufStream& s = file.Stream();
 
   WriteText(s, "// " + out.Banner + "\r\n");
@@ -112,13 +105,14 @@ void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName
   // A separator stands wherever the mesh changes, also before the first
   // polygon when it does not come from the block's first mesh.
   int32_t currentSeq = 0;
-  int64_t pos = 0;
+  TCountText pos;
   for (const TTriRec& tri : model.TriList) {
     if (tri.MeshSeq != currentSeq) {
       currentSeq = tri.MeshSeq;
       WriteText(s, kBodySeparator);
     }
-    WritePolygon(s, tri, pos++);
+    WritePolygon(s, tri, pos);
+    pos.Next();
   }
   WriteText(s, kEndOfBody);
   file.Commit();
@@ -127,7 +121,7 @@ void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName
 void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
                     const TBodOutput& out, TContext& ctx) {
   const std::string numbers = TwoDigits(n) + "_" + TwoDigits(g);
-  TOutputFile file(out.Guard, out.BodBaseName + "_" + numbers + out.MeshExt);
+  TOutputFile file(out.Guard, out.BodBaseName + "_" + numbers + out.MeshExt, kBodBufSize);
   TBufStream& s = file.Stream();
 
   const std::string groupText = "Group:" + numbers + " file:" + file.FinalName() + "; pos = (" +
@@ -143,8 +137,11 @@ void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGro
   WriteText(s, kObjectSize);
   WriteCoords(s, out.ScaleFactor, part.VertList);
   WriteText(s, kEndOfCoords);
-  int64_t pos = 0;
-  for (const TTriRec& tri : part.TriList) WritePolygon(s, tri, pos++);
+  TCountText pos;
+  for (const TTriRec& tri : part.TriList) {
+    WritePolygon(s, tri, pos);
+    pos.Next();
+  }
   WriteText(s, kEndOfBody);
   file.Commit();
 

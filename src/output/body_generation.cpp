@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "support/context.h"
 #include "support/errors.h"
@@ -76,6 +77,10 @@ std::array<float, 4> PlaceVertex(const TVertRec& p, const std::array<float, 4>& 
   return out;
 }
 
+bool HasNaN(const std::array<float, 4>& p) {
+  return std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]);
+}
+
 void SetCorners(TTriRec& tri, const TVertRec* const corner[3]) {
   tri.UA = corner[0]->U;
   tri.VA = corner[0]->V;
@@ -96,7 +101,7 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
                     TContext& ctx, const TGroupSink& writeGroup) {
   const TMeshList& meshes = block.MeshList;
   const TVertList& verts = block.VertList;
-  const TTriList& tris = block.TriList;
+  const TCornerList& tris = block.TriList;
   model.VertList.FreeAll();
   model.TriList.FreeAll();
   model.MatrList.FreeAll();
@@ -112,6 +117,27 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
   // One part's lists at a time, emptied for the next part.
   TBodyLists part;
   int32_t meshOrd = 0;
+  // Within one mesh of one part a block vertex always places to the same
+  // point with the same keys, so the lists would find the record its first
+  // corner found or added: later corners of the mesh that repeat it take its
+  // positions from here, without placing it or looking it up again. Held by
+  // corner number as far as the meshes' stored vertex ranges reach (corners
+  // past that are placed and looked up each time), marked with the mesh's
+  // stamp; a vertex with a NaN is never kept (it is never shared).
+  struct TPlaced {
+    int32_t Stamp = -1;
+    uint16_t ModelPos = 0;
+    uint16_t PartPos = 0;
+  };
+  size_t widestMesh = 0;
+  for (const TMeshRec& mesh : meshes)
+    if (mesh.EndVertex >= mesh.StartVertex)
+      widestMesh = std::max<size_t>(widestMesh, size_t{mesh.EndVertex} - mesh.StartVertex + 1);
+  std::vector<TPlaced> placed(widestMesh);
+  int32_t stamp = 0;
+  // With the origin on, a part's points are the model's (the fourth offset
+  // takes no part in placing): one placement serves both lists.
+  const bool samePoints = originOn;
   for (int32_t g = 0; g < groups.Count(); ++g) {
     const TMeshGroup& group = groups[g];
     part.VertList.FreeAll();
@@ -148,30 +174,65 @@ void GenerateBodies(const TMeshData& block, const TMeshGroups& groups, bool orig
       if (mesh.EndTriangle >= mesh.StartTriangle)
         ctx.Work.Charge(uint64_t{mesh.EndTriangle} - mesh.StartTriangle + 1);
 
+      ++stamp;
       for (int32_t k = mesh.StartTriangle; k <= mesh.EndTriangle; ++k) {
-        const TTriRec& tri = tris[k];
+        const TCornerRec& tri = tris[k];
         const uint16_t cornerIdx[3] = {tri.A, tri.B, tri.C};
         const TVertRec* corner[3];
-        uint16_t pos[3];
+        uint16_t modelPos[3];
+        uint16_t partPos[3];
 
-        for (int c = 0; c < 3; ++c) {
-          const int32_t idx = CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last);
-          corner[c] = &verts[idx];
-          const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
-          pos[c] =
-              VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, modelMat}));
+        // A triangle with a bad corner goes through the steps in their plain
+        // order, which end in the failure of its first bad corner or of a
+        // list that overflows before it, whichever the plain order meets
+        // first (the diagnostics file then says the same): each corner
+        // checked and added to the model list in turn, then to the part list.
+        const int32_t first = firstVertex + cornerIdx[0], second = firstVertex + cornerIdx[1],
+                      third = firstVertex + cornerIdx[2];
+        if (std::min({first, second, third}) < 0 || std::max({first, second, third}) > last) {
+          for (int c = 0; c < 3; ++c) {
+            corner[c] = &verts[CheckIndex(ctx, firstVertex + cornerIdx[c], 0, last)];
+            const auto p = PlaceVertex(*corner[c], offset, group.Mtx, identity);
+            VertexPos(model.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, modelMat}));
+          }
+          for (int c = 0; c < 3; ++c) {
+            const auto q = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
+            VertexPos(part.VertList.FindOrAdd({q[0], q[1], q[2], corner[c]->U, corner[c]->V, partMeshOrd}));
+          }
         }
-        TTriRec& modelTri = model.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
+
+        // The corners are placed first and their slots in both lists' indexes
+        // asked for ahead, so that the three lookups wait for memory at once
+        // rather than one after another.
+        TPlaced* seen[3];
+        std::array<float, 4> p[3], q[3];
+        for (int c = 0; c < 3; ++c) {
+          const TVertRec& v = verts[firstVertex + cornerIdx[c]];
+          corner[c] = &v;
+          seen[c] = cornerIdx[c] < placed.size() ? &placed[cornerIdx[c]] : nullptr;
+          if (seen[c] && seen[c]->Stamp == stamp) continue;
+          p[c] = PlaceVertex(v, offset, group.Mtx, identity);
+          q[c] = samePoints ? p[c] : PlaceVertex(v, partOffset, group.Mtx, identity);
+          model.VertList.Prefetch(modelMat, p[c][0], p[c][1], p[c][2]);
+          part.VertList.Prefetch(partMeshOrd, q[c][0], q[c][1], q[c][2]);
+        }
+        for (int c = 0; c < 3; ++c) {
+          if (seen[c] && seen[c]->Stamp == stamp) {
+            modelPos[c] = seen[c]->ModelPos;
+            partPos[c] = seen[c]->PartPos;
+            continue;
+          }
+          const TVertRec& v = *corner[c];
+          modelPos[c] = VertexPos(model.VertList.FindOrAdd({p[c][0], p[c][1], p[c][2], v.U, v.V, modelMat}));
+          partPos[c] = VertexPos(part.VertList.FindOrAdd({q[c][0], q[c][1], q[c][2], v.U, v.V, partMeshOrd}));
+          if (seen[c] && !HasNaN(p[c]) && !HasNaN(q[c])) *seen[c] = {stamp, modelPos[c], partPos[c]};
+        }
+        TTriRec& modelTri = model.TriList.Add(TTriRec{modelPos[0], modelPos[1], modelPos[2]});
         modelTri.MatIndex = modelMat;
         SetCorners(modelTri, corner);
         modelTri.MeshSeq = meshOrd;
 
-        for (int c = 0; c < 3; ++c) {
-          const auto p = PlaceVertex(*corner[c], partOffset, group.Mtx, identity);
-          pos[c] =
-              VertexPos(part.VertList.FindOrAdd({p[0], p[1], p[2], corner[c]->U, corner[c]->V, partMeshOrd}));
-        }
-        TTriRec& partTri = part.TriList.Add(TTriRec{pos[0], pos[1], pos[2]});
+        TTriRec& partTri = part.TriList.Add(TTriRec{partPos[0], partPos[1], partPos[2]});
         partTri.MatIndex = partMat;
         SetCorners(partTri, corner);
         partTri.MeshSeq = meshOrd;

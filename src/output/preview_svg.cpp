@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -242,33 +243,63 @@ char* Put(char* q, const char (&s)[N]) {
   return std::copy_n(s, N - 1, q);
 }
 
-// A view number (whole tenths: at most four digits and a sign), through
-// the number writer of the BOD files.
+// A view number (whole tenths: at most four digits and a sign). Its four
+// digits come as the bytes of one word, split the way the BOD files' number
+// writer splits eight, and are stored whole less their leading zeros (the
+// room of a chunk piece has far more than the 4 bytes this may store).
 char* PutTenths(char* q, int32_t v) {
-  return q + IntChars(v, q);
+  const uint32_t magnitude = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+  if (std::endian::native != std::endian::little || magnitude >= 10000) return PutInt(q, v);
+  *q = '-';
+  q += v < 0 ? 1 : 0;
+  const uint32_t hundreds = (magnitude * 10486) >> 20;               // magnitude / 100
+  uint32_t x = hundreds | ((magnitude - hundreds * 100) << 16);      // two lanes below 100
+  const uint32_t tens = ((x * 103) >> 10) & 0x000F000Fu;             // x / 10 per lane
+  x = tens | ((x - tens * 10) << 8);                                 // the digits, first lowest
+  const int zeros = std::countr_zero(x | (uint32_t{1} << 24)) >> 3;  // zero keeps its last digit
+  const uint32_t text = (x | 0x30303030u) >> (8 * zeros);
+  std::memcpy(q, &text, sizeof text);
+  return q + 4 - zeros;
 }
 
 // The drawing text is built in a block on the stack and appended to the
 // document a block at a time: one library call per block, not per number.
+// Given the picture file's stream, it is built in place in the stream's
+// buffer instead, after the document so far: the drawing, most of the
+// picture, never sits in memory whole.
 class TChunk {
  public:
-  explicit TChunk(std::string& out) : FOut(out) {}
+  TChunk(std::string& out, TBufStream* stream) : FOut(out), FStream(stream) {
+    if (FStream) {
+      WriteText(*FStream, FOut);
+      FOut.clear();
+    }
+  }
   TChunk(const TChunk&) = delete;
   TChunk& operator=(const TChunk&) = delete;
   // Where the next piece goes, with room for the longest piece (a path's
   // end and start and one triangle: well under 128 bytes).
   char* Room() {
-    if (FLen > sizeof(FBuf) - 128) Flush();
+    if (FStream) return FRoom = FStream->WriteRoom(kPieceRoom);
+    if (FLen > sizeof(FBuf) - kPieceRoom) Flush();
     return FBuf + FLen;
   }
-  void Used(const char* end) { FLen = static_cast<size_t>(end - FBuf); }
+  void Used(const char* end) {
+    if (FStream)
+      FStream->Written(static_cast<int32_t>(end - FRoom));
+    else
+      FLen = static_cast<size_t>(end - FBuf);
+  }
   void Flush() {
     FOut.append(FBuf, FLen);
     FLen = 0;
   }
 
  private:
+  static constexpr int32_t kPieceRoom = 128;
   std::string& FOut;
+  TBufStream* FStream;
+  char* FRoom = nullptr;
   char FBuf[16384];
   size_t FLen = 0;
 };
@@ -380,8 +411,8 @@ struct TViewWork {
 };
 
 // One view's triangles, back to front; returns how many were drawn.
-size_t AppendView(std::string& out, size_t v, std::span<const TPreviewPoint> points, const TTriList& tris,
-                  const TFit& fit, std::span<const std::array<int16_t, 3>> tenths,
+size_t AppendView(std::string& out, TBufStream* stream, size_t v, std::span<const TPreviewPoint> points,
+                  const TTriList& tris, const TFit& fit, std::span<const std::array<int16_t, 3>> tenths,
                   std::span<const uint8_t> fills, TViewWork& work) {
   const TView& view = kViews[v];
   out += "<g transform=\"translate(";
@@ -434,7 +465,7 @@ size_t AppendView(std::string& out, size_t v, std::span<const TPreviewPoint> poi
   work.Sorted.clear();
   for (const uint64_t key : work.Keys) work.Sorted.push_back(work.Flats[static_cast<uint32_t>(key)]);
 
-  TChunk chunk(out);
+  TChunk chunk(out, stream);
   int open = -1;  // the fill of the open path
   for (const TFlat& f : work.Sorted) {
     char* q = chunk.Room();
@@ -466,11 +497,10 @@ size_t AppendView(std::string& out, size_t v, std::span<const TPreviewPoint> poi
   return work.Keys.size();
 }
 
-}  // namespace
-
-void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
-                   const TPreviewCaption& caption, std::string& out) {
-  const TFit fit = FitModel(points, tris);  // raises on a bad index before anything is written
+// The document after FitModel, appended to `out`; with a stream, all but
+// what follows the last view goes on into it (see TChunk).
+void Render(std::span<const TPreviewPoint> points, const TTriList& tris, const TPreviewCaption& caption,
+            const TFit& fit, std::string& out, TBufStream* stream) {
   const size_t n = static_cast<size_t>(tris.Count());
   std::vector<std::array<int16_t, 3>> tenths(points.size());
   for (size_t i = 0; i < points.size(); ++i) {
@@ -489,16 +519,24 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
   // At most 60 bytes a triangle and view (a path of its own, four-digit
   // numbers) and about 4 KB for the rest: the text never moves while it
   // grows, and pages of the reserve that are not written cost nothing.
-  out.reserve(out.size() + 4096 + 3 * 60 * n);
+  if (!stream) out.reserve(out.size() + 4096 + 3 * 60 * n);
   AppendHead(out);
   AppendTexts(out, caption, fit, n == 0);
   for (size_t v = 0; v < kViews.size(); ++v) {
     AppendPanel(out, v);
-    const size_t drawn = AppendView(out, v, points, tris, fit, tenths, fills, work);
+    const size_t drawn = AppendView(out, stream, v, points, tris, fit, tenths, fills, work);
     if (n > 0 && drawn == 0) AppendNote(out, v, "edge-on: no area from this side");
   }
   if (n == 0) AppendNote(out, 1, "no triangles in this block");
   out += "</svg>\n";
+}
+
+}  // namespace
+
+void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
+                   const TPreviewCaption& caption, std::string& out) {
+  const TFit fit = FitModel(points, tris);  // raises on a bad index before anything is written
+  Render(points, tris, caption, fit, out, nullptr);
 }
 
 void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
@@ -515,14 +553,15 @@ void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lod
   caption.Materials = model.MatrList.Count();
   caption.Vertices = model.VertList.Count();
   caption.Triangles = model.TriList.Count();
-  std::string text;
-  RenderPreview(points, model.TriList, caption, text);
+  // A bad index raises before the file is created, as a picture drawn
+  // whole first would.
+  const TFit fit = FitModel(points, model.TriList);
 
   // Like every output: complete under its final name or not there at all.
-  // The text is there whole, so it goes out in a few large blocks instead
-  // of the usual 8 KB ones, each of which costs the stream a seek, a read
-  // and a write.
+  // The drawing goes straight into the stream's large buffer.
   TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.PreviewExt, kPictureBufSize);
+  std::string text;
+  Render(points, model.TriList, caption, fit, text, &file.Stream());
   WriteText(file.Stream(), text);
   file.Commit();
 }

@@ -9,7 +9,7 @@
 namespace bw {
 namespace {
 
-constexpr int64_t kMaxOffset = std::numeric_limits<int32_t>::max();
+constexpr int64_t kMaxOffset = kMaxStreamOffset;
 
 }  // namespace
 
@@ -25,6 +25,7 @@ TBufStream::TBufStream(const std::string& fileName, uint16_t mode, int32_t bufSi
   if (mode == ModeCreate) {
     FFile = plat::CreateForWrite(fileName, error);
     if (FFile == plat::kNoFile) throw EFCreateError("Cannot create file \"" + fileName + "\". " + error);
+    FFileEnd = 0;  // created empty
   } else {
     FFile = plat::OpenForRead(fileName, error);
     if (FFile == plat::kNoFile) throw EFOpenError("Cannot open file \"" + fileName + "\". " + error);
@@ -45,10 +46,19 @@ bool TBufStream::Close() {
   return !FWriteFailed;
 }
 
+bool TBufStream::SeekTo(int64_t pos) {
+  if (FFilePos == pos) return true;
+  FFilePos = plat::SeekFile(FFile, pos, 0);
+  return FFilePos == pos;
+}
+
 void TBufStream::FillBuffer() {
   FBufPos = 0;
   int64_t got = 0;
-  if (plat::SeekFile(FFile, FBufStart, 0) == FBufStart) got = plat::ReadFile(FFile, FBuffer.get(), FBufSize);
+  if ((FFileEnd < 0 || FBufStart < FFileEnd) && SeekTo(FBufStart)) {
+    got = plat::ReadFile(FFile, FBuffer.get(), FBufSize);
+    FFilePos = FBufStart + got;
+  }
   FBufCount = static_cast<int32_t>(std::clamp<int64_t>(got, 0, FBufSize));
   FDirty = false;
 }
@@ -56,9 +66,16 @@ void TBufStream::FillBuffer() {
 void TBufStream::FlushBuffer() {
   if (!FDirty) return;
   int64_t put = -1;
-  if (plat::SeekFile(FFile, FBufStart, 0) == FBufStart)
-    put = plat::WriteFile(FFile, FBuffer.get(), FBufCount);
-  if (put != FBufCount) FWriteFailed = true;
+  if (SeekTo(FBufStart)) put = plat::WriteFile(FFile, FBuffer.get(), FBufCount);
+  if (put == FBufCount) {
+    FFilePos = FBufStart + put;
+    if (FFileEnd >= 0) FFileEnd = std::max(FFileEnd, FFilePos);
+  } else {
+    // Where the system stopped is not worth guessing: ask it from now on.
+    FWriteFailed = true;
+    FFilePos = -1;
+    FFileEnd = -1;
+  }
   FDirty = false;
 }
 
@@ -79,6 +96,20 @@ int32_t TBufStream::Read(void* buffer, int32_t count) {
   FlushBuffer();
   while (remaining > 0) {
     FBufStart += FBufCount;
+    // Whole blocks of a large request (the input image is read whole) go
+    // straight to the caller; the last block, never empty, through the
+    // buffer as before.
+    const int32_t direct = (remaining - 1) / FBufSize * FBufSize;
+    if (direct > 0 && (FFileEnd < 0 || FBufStart < FFileEnd) && SeekTo(FBufStart)) {
+      const int64_t got = plat::ReadFile(FFile, out + done, direct);
+      FFilePos = FBufStart + got;
+      FBufStart += static_cast<int32_t>(got);
+      done += static_cast<int32_t>(got);
+      remaining -= static_cast<int32_t>(got);
+      FBufCount = 0;
+      FBufPos = 0;
+      if (got < direct) return done;  // the end of the file
+    }
     FillBuffer();
     if (remaining <= FBufCount) {
       std::memcpy(out + done, FBuffer.get(), static_cast<size_t>(remaining));
@@ -97,12 +128,24 @@ int32_t TBufStream::Read(void* buffer, int32_t count) {
   return done;
 }
 
+void TBufStream::MakeRoom(int32_t n) {
+  if (FFile == plat::kNoFile) throw EInvalidOp("write to a closed stream");
+  if (n > FBufSize) RaiseRange("more room than the stream's buffer");
+  FlushBuffer();
+  FBufStart += FBufPos;
+  FillBuffer();
+}
+
+void TBufStream::RaiseTooLarge() {
+  RaiseRange("file larger than 2 GB");
+}
+
 int32_t TBufStream::Write(const void* buffer, int32_t count) {
   if (FFile == plat::kNoFile) throw EInvalidOp("write to a closed stream");
   if (count <= 0) return 0;
   // Offsets are 32-bit: a file that would pass 2 GB less one byte is refused
   // whole rather than written with a wrapped offset.
-  if (int64_t{FBufStart} + FBufPos + count > kMaxOffset) RaiseRange("file larger than 2 GB");
+  if (int64_t{FBufStart} + FBufPos + count > kMaxOffset) RaiseTooLarge();
   const auto* in = static_cast<const uint8_t*>(buffer);
   FDirty = true;
   if (int64_t{FBufPos} + count <= FBufSize) {
@@ -176,7 +219,13 @@ void TBufStream::SetSize(int32_t size) {
   if (FFile == plat::kNoFile) throw EInvalidOp("resize of a closed stream");
   if (size < 0) RaiseRange("file size");
   FlushBuffer();
-  if (!plat::TruncateFile(FFile, size)) FWriteFailed = true;
+  if (plat::TruncateFile(FFile, size)) {
+    FFileEnd = size;
+  } else {
+    FWriteFailed = true;
+    FFilePos = -1;
+    FFileEnd = -1;
+  }
   // The buffer may hold bytes past the new end: reload from a position that
   // still exists.
   FBufStart = std::min(FBufStart + FBufPos, size);

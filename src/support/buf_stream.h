@@ -14,6 +14,8 @@ namespace bw {
 inline constexpr uint16_t ModeCreate = 0xFFFF;
 inline constexpr uint16_t ModeRead = 0;
 inline constexpr int32_t kBufSize = 8192;
+// The largest file a stream writes: offsets are signed 32-bit.
+inline constexpr int64_t kMaxStreamOffset = INT32_MAX;
 
 class TBufStream {
  public:
@@ -24,6 +26,19 @@ class TBufStream {
   TBufStream& operator=(const TBufStream&) = delete;
 
   int32_t Read(void* buffer, int32_t count);
+  // Text built in place: room for n bytes (at most the buffer's size) at
+  // the current position, the buffer written out first when they do not
+  // fit; Written(k) then takes the first k of them as Write would.
+  char* WriteRoom(int32_t n) {
+    if (FFile == plat::kNoFile || FBufSize - FBufPos < n) MakeRoom(n);
+    return reinterpret_cast<char*>(FBuffer.get()) + FBufPos;
+  }
+  void Written(int32_t k) {
+    if (int64_t{FBufStart} + FBufPos + k > kMaxStreamOffset) RaiseTooLarge();
+    FDirty = true;
+    FBufPos += k;
+    if (FBufCount < FBufPos) FBufCount = FBufPos;
+  }
   // Raises ERangeError when the file would grow past 2 GB less one byte.
   int32_t Write(const void* buffer, int32_t count);
   int32_t Seek(int32_t offset, uint16_t origin);
@@ -38,6 +53,9 @@ class TBufStream {
  private:
   void FillBuffer();
   void FlushBuffer();
+  void MakeRoom(int32_t n);
+  [[noreturn]] static void RaiseTooLarge();
+  bool SeekTo(int64_t pos);
 
   std::string FName;
   plat::TFileHandle FFile = plat::kNoFile;
@@ -48,6 +66,12 @@ class TBufStream {
   int32_t FBufPos = 0;
   bool FDirty = false;
   bool FWriteFailed = false;
+  // What the stream knows of the file, -1 when it does not: the system's
+  // position, so that a transfer where the last one ended needs no seek,
+  // and the size on disk, so that a block past it is not read back (a file
+  // this stream created holds only what it wrote).
+  int64_t FFilePos = 0;
+  int64_t FFileEnd = -1;
 };
 
 }  // namespace bw

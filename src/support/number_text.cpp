@@ -151,37 +151,11 @@ void PutPair(char* p, uint32_t v) {
   std::memcpy(p, kDigitPairs + 2 * v, 2);
 }
 
-// Decimal digits of v at p; returns the end. Two digits per division, and
-// 32-bit divisions for the values the files hold.
+// Decimal digits of v at p; returns the end. p has 8 bytes of room at
+// least (the short numbers are stored as a whole word).
 char* WriteUnsigned(uint64_t v, char* p) {
-  // Most numbers of the files (coordinates, positions, indices) have at most
-  // six digits: straight-line code for them.
-  if (v < 1000000) {
-    const auto w = static_cast<uint32_t>(v);
-    uint32_t head = w;  // the leading one or two digits
-    int pairs = 0;      // the pairs after them
-    if (w >= 10000) {
-      head = w / 10000;
-      pairs = 2;
-    } else if (w >= 100) {
-      head = w / 100;
-      pairs = 1;
-    }
-    if (head >= 10) {
-      PutPair(p, head);
-      p += 2;
-    } else {
-      *p++ = static_cast<char>('0' + head);
-    }
-    if (pairs == 2) {
-      const uint32_t rest = w % 10000;
-      PutPair(p, rest / 100);
-      PutPair(p + 2, rest % 100);
-    } else if (pairs == 1) {
-      PutPair(p, w % 100);
-    }
-    return p + 2 * pairs;
-  }
+  if (std::endian::native == std::endian::little && v < 100000000)
+    return PutDigits(p, static_cast<uint32_t>(v));
   // The digit count from the bit length: log10(2) ~ 1233 / 4096, at most
   // one short, which one comparison settles.
   const int estimate = (64 - std::countl_zero(v | 1)) * 1233 >> 12;
@@ -286,16 +260,21 @@ size_t FixedChars(double value, int sigDigits, char* out) {
 }
 
 size_t TexCoordText(float value, char* out) {
+  return static_cast<size_t>(PutTexCoord(out, value) - out);
+}
+
+char* TexCoordTextGeneral(float value, char* out) {
+  // Below 100 the six decimals are the cut (see above).
+  if (std::fabs(value) < 100.0f)
+    return out + WriteScaled<6>(std::signbit(value), ScaledHalfUp(value, 6), out);
   static constexpr char kZero[] = "0.000000";
   if (!std::isfinite(value)) {
     std::memcpy(out, kZero, sizeof kZero - 1);
-    return sizeof kZero - 1;
+    return out + sizeof kZero - 1;
   }
-  // Below 100 the six decimals are the cut (see above).
-  if (std::fabs(value) < 100.0f) return WriteScaled<6>(std::signbit(value), ScaledHalfUp(value, 6), out);
   TDecimal dec = ToDecimal(static_cast<double>(value));
   RoundDecimal(dec, 8, 6);
-  return WriteFixed(dec, 6, out);
+  return out + WriteFixed(dec, 6, out);
 }
 
 std::string TexCoordText(float value) {
@@ -303,21 +282,9 @@ std::string TexCoordText(float value) {
   return std::string(buf, TexCoordText(value, buf));
 }
 
-int64_t ScaledCoord(float value, float factor) {
-  // The product of two singles is exact in double.
+int64_t ScaledCoordGeneral(float value, float factor) {
   const double product = static_cast<double>(value) * static_cast<double>(factor);
   if (!std::isfinite(product)) throw EInvalidOp("coordinate is not a finite number");
-  // Below 2^52 in magnitude the integer part fits an int64 exactly: the
-  // same rounding in integer steps, without the library's floor and fmod.
-  if (std::fabs(product) < 4503599627370496.0) {
-    // Written without branches: which way a coordinate rounds is a coin
-    // toss to the processor, and this runs for every coordinate written.
-    auto whole = static_cast<int64_t>(product);  // toward zero
-    whole -= static_cast<int64_t>(static_cast<double>(whole) > product);
-    const double rest = product - static_cast<double>(whole);  // exact, in [0, 1)
-    whole += static_cast<int64_t>(rest > 0.5) | (static_cast<int64_t>(rest == 0.5) & whole & 1);
-    return whole;
-  }
   const double below = std::floor(product);
   const double frac = product - below;  // exact
   double rounded = below;
@@ -329,13 +296,17 @@ int64_t ScaledCoord(float value, float factor) {
 }
 
 size_t IntChars(int64_t v, char* out) {
+  return static_cast<size_t>(PutInt(out, v) - out);
+}
+
+char* IntCharsGeneral(int64_t v, char* out) {
   char* p = out;
   uint64_t magnitude = static_cast<uint64_t>(v);
   if (v < 0) {
     *p++ = '-';
     magnitude = 0 - magnitude;  // also right for the smallest int64
   }
-  return static_cast<size_t>(WriteUnsigned(magnitude, p) - out);
+  return WriteUnsigned(magnitude, p);
 }
 
 void AppendInt(std::string& s, int64_t v, size_t width) {
