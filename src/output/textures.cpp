@@ -98,7 +98,11 @@ void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMateria
     const TTexTable* tex = nullptr;
     int32_t k = -1;
     if (FStopped) return;
-    if (FindMatTex(materials, mat.ID, tex, k)) WriteImage(*tex, k, materials, ctx);
+    // An entry met again in a later block was decided when first met: its
+    // image written, skipped or warned about. Deciding it once keeps many
+    // blocks sharing long texture names from costing blocks x names.
+    if (FindMatTex(materials, mat.ID, tex, k) && FDecided.emplace(tex, k).second)
+      WriteImage(*tex, k, materials, ctx);
   }
 }
 
@@ -157,8 +161,11 @@ const TTextureWriter::TImageIndex& TTextureWriter::IndexOf(size_t source, const 
   // One pass in node order; every chain walk is bounded by the node count,
   // and every step is charged, so that libraries sharing one long chain
   // cost what they make the program do.
+  // An entry that several chains reach (or a chain that loops) is read at
+  // its first visit only; every step is still charged.
   TImageIndex index;
   const int32_t count = nodes.Count();
+  std::vector<bool> seen(static_cast<size_t>(count));
   ctx.Work.Charge(static_cast<uint64_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     if (!SameName(nodes[i].Name, "Texture library")) continue;
@@ -166,10 +173,13 @@ const TTextureWriter::TImageIndex& TTextureWriter::IndexOf(size_t source, const 
     for (int32_t steps = 0; child > 0 && steps < count; ++steps) {
       ctx.Work.Charge(1);
       const TUtfNode& entry = nodes[child];
-      std::string folded = LowerCase(entry.Name);
-      if (index.find(folded) == index.end()) {
-        const std::span<const uint8_t> image = ImageOf(nodes, entry, ctx);
-        if (!image.empty()) index.emplace(std::move(folded), image);
+      if (!seen[static_cast<size_t>(child)]) {
+        seen[static_cast<size_t>(child)] = true;
+        std::string folded = LowerCase(entry.Name);
+        if (index.find(folded) == index.end()) {
+          const std::span<const uint8_t> image = ImageOf(nodes, entry, ctx);
+          if (!image.empty()) index.emplace(std::move(folded), image);
+        }
       }
       child = entry.SiblingIdx;
     }

@@ -56,10 +56,11 @@ class TTextureWriter {
   uint64_t FByteLimit;
   uint64_t FBytesWritten = 0;
   bool FStopped = false;
-  std::vector<std::optional<TImageIndex>> FIndexes;  // one per source, built at its first use
-  std::set<std::string> FImageNames;                 // case-folded file names taken this run
-  TFileSet FImages;                                  // the images written this run
-  std::set<std::pair<int, std::string>> FWarned;     // kind and exact name
+  std::vector<std::optional<TImageIndex>> FIndexes;         // one per source, built at its first use
+  std::set<std::pair<const TTexTable*, int32_t>> FDecided;  // the source entries met this run
+  std::set<std::string> FImageNames;                        // case-folded file names taken this run
+  TFileSet FImages;                                         // the images written this run
+  std::set<std::pair<int, std::string>> FWarned;            // kind and exact name
 };
 
 }  // namespace bw
