@@ -117,7 +117,7 @@ void CheckConsole(const std::string& console, int status, const std::vector<std:
   }
 }
 
-// The entries of a folder by name, each checked to be a plain file or a folder.
+// The names in a folder; a link in it is a fault (nothing makes one).
 std::set<std::string> Entries(const fs::path& folder, const std::string& console) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {

@@ -70,9 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* marker = std::search(data, end, kMarker, kMarker + 4);
   std::string settings(reinterpret_cast<const char*>(data), static_cast<size_t>(marker - data));
   // The settings choose the output files' extensions: keep every output in
-  // the scratch folder.
+  // the scratch folder, and let none end as the program's temporary names
+  // do (".~<pid>.tmp"), which the harness looks for.
   std::replace(settings.begin(), settings.end(), '/', '_');
   std::replace(settings.begin(), settings.end(), '\\', '_');
+  std::replace(settings.begin(), settings.end(), '~', '_');
   state->Scratch.WriteSettings(WithMaterialKeys(std::move(settings)));
 
   const std::string model = state->Scratch.WorkFile("model.cmp");
