@@ -1,24 +1,28 @@
-// Converts one input image as a model, with every output on and the bundled
-// material file.
+// Converts one input image as a model, with every output on, the model's
+// own material library and the textures' images, and two material files:
+// the input itself (so that its names and images come first) and the
+// bundled one.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "fuzz_harness.h"
 
 namespace {
 
-const char* const kAllOnIni =
-    "[system]\r\n"
-    "GenBod=.bod, ON\r\n"
-    "GenLog=.log, ON\r\n"
-    "GenMesh=.txt, ON\r\n"
-    "Debug=.dbg, ON\r\n"
-    "Preview=.svg, ON\r\n"
-    "Origin=ON\r\n"
-    "ScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-    "StrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n";
+const std::string kAllOnIni = std::string(
+                                  "[system]\r\n"
+                                  "GenBod=.bod, ON\r\n"
+                                  "GenLog=.log, ON\r\n"
+                                  "GenMesh=.txt, ON\r\n"
+                                  "Debug=.dbg, ON\r\n"
+                                  "Preview=.svg, ON\r\n"
+                                  "Origin=ON\r\n"
+                                  "ScaleFactor=1000.0, 1000.0, 1000.0\r\n"
+                                  "StrMat=MATERIAL5: %i; 38; 200;200;200; %1:s\r\n") +
+                              bwfuzz::kMaterialKeys;
 
 struct TState {
   bwfuzz::TScratch Scratch;
@@ -34,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return s;
   }();
   const std::string model = state->Scratch.WorkFile("model.cmp");
-  const std::string mat = state->Scratch.WorkFile("model.mat");
+  const std::string mat = state->Scratch.WorkFile("sample.mat");
   bwfuzz::WriteFile(model, data, size);
   bwfuzz::WriteFile(mat, state->Materials.data(), state->Materials.size());
-  state->Scratch.Run({model, mat});
+  state->Scratch.Run({model, model, mat});
   return 0;
 }

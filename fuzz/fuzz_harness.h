@@ -13,10 +13,16 @@ namespace fs = std::filesystem;
 
 using Bytes = std::vector<uint8_t>;
 
+// The settings keys both targets always turn on: the model's own material
+// library as a source, and the textures' images written beside the model.
+inline constexpr const char* kMaterialKeys = "ModelMat=ON\r\nTextures=ON\r\n";
+
 class TScratch {
  public:
-  // <tmp>/bodwright-fuzz-<pid>/ with "prog" (the pretend program and its
-  // settings file) and "work" (the model, the material file, every output).
+  // <tmp>/bodwright-fuzz-<pid>/scratch/ with "prog" (the pretend program and
+  // its settings file) and "work" (the model, the material files, every
+  // output). The per-process folder holds the scratch folder alone, so that
+  // a file written one or two folders above the work folder shows.
   TScratch();
   ~TScratch();
   TScratch(const TScratch&) = delete;
@@ -24,12 +30,13 @@ class TScratch {
 
   std::string WorkFile(const std::string& name) const { return (FWork / name).string(); }
   void WriteSettings(const std::string& text) const;
-  // Runs the program on the given files of the work folder (material file
-  // optional), checks the outcome and the work folder, then empties it.
+  // Runs the program on the given files of the work folder (the model, then
+  // the material files), checks the outcome, the console, the images and
+  // that nothing was written outside the work folder, then empties it.
   int Run(const std::vector<std::string>& args);
 
  private:
-  fs::path FRoot, FProg, FWork;
+  fs::path FBase, FRoot, FProg, FWork;
 };
 
 void WriteFile(const std::string& path, const uint8_t* data, size_t size);
