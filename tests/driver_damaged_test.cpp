@@ -39,8 +39,12 @@ class TDamageRunner {
  public:
   TDamageRunner() {
     fs::create_directory(FDir.Path() / "prog");
-    WriteFileText((FDir.Path() / "prog" / "bodwright.ini").string(), kAllOnIni);
+    // Every output on, the texture images and the model's own materials
+    // too, and a second material file.
+    WriteFileText((FDir.Path() / "prog" / "bodwright.ini").string(),
+                  std::string(kAllOnIni) + "ModelMat=ON\r\nTextures=ON\r\n");
     fs::copy_file(kSourceDir / "examples" / "sample.mat", FDir.Path() / "sample.mat");
+    fs::copy_file(kSourceDir / "examples" / "sample.mat", FDir.Path() / "shared.mat");
   }
 
   // "" when the case passes, else what went wrong.
@@ -52,7 +56,7 @@ class TDamageRunner {
       bw::TRun run;
       run.Ctx.Console.Capture = &console;
       status = bw::RunProgram(run, (FDir.Path() / "prog" / "bodwright").string(),
-                              {FDir.File("sample.cmp"), FDir.File("sample.mat")});
+                              {FDir.File("sample.cmp"), FDir.File("sample.mat"), FDir.File("shared.mat")});
     }
     std::string fault;
     const std::string last = LastLine(console);
@@ -67,12 +71,14 @@ class TDamageRunner {
     }
     for (const auto& entry : fs::directory_iterator(FDir.Path())) {
       const std::string name = entry.path().filename().string();
-      if (name == "prog" || name == "sample.cmp" || name == "sample.mat") continue;
+      if (name == "prog" || name == "sample.cmp" || name == "sample.mat" || name == "shared.mat") continue;
       const fs::path ext = entry.path().extension();
       if (fault.empty() && (ext == ".bod" || ext == ".txt") &&
           !EndsWith(ReadFileText(entry.path().string()), kEndOfBody))
         fault = name + " is not complete";
-      if (fault.empty() && ext != ".bod" && ext != ".txt" && ext != ".log" && ext != ".dbg")
+      const bool image = ext == ".dds" || ext == ".tga";
+      if (fault.empty() && image && fs::file_size(entry.path()) == 0) fault = name + " is empty";
+      if (fault.empty() && !image && ext != ".bod" && ext != ".txt" && ext != ".log" && ext != ".dbg")
         fault = name + " left behind";
       fs::remove(entry.path());
     }
