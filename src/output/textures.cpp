@@ -160,9 +160,8 @@ const TTextureWriter::TImageIndex& TTextureWriter::IndexOf(size_t source, const 
   if (slot) return *slot;
   // One pass in node order; every chain walk is bounded by the node count,
   // and every step is charged, so that libraries sharing one long chain
-  // cost what they make the program do.
-  // An entry that several chains reach (or a chain that loops) is read at
-  // its first visit only; every step is still charged.
+  // cost what they make the program do. An entry that several chains reach
+  // (or a chain that loops) is read at its first visit only.
   TImageIndex index;
   const int32_t count = nodes.Count();
   std::vector<bool> seen(static_cast<size_t>(count));
