@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "bench_models.h"
+#include "bench_text.h"
 #include "driver/driver.h"
 #include "driver/run_state.h"
 #include "support/buf_stream.h"
@@ -40,6 +41,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using bwbench::Bytes;
+using bwbench::Cell;
+using bwbench::Fixed;
+using bwbench::Out;
 
 constexpr const char* kModelFile = "model.cmp";
 constexpr const char* kMatFile = "model.mat";
@@ -80,22 +84,6 @@ constexpr TSetting kSettings[] = {
 };
 
 // ---- Text -----------------------------------------------------------------
-
-void Out(std::string_view s) {
-  std::fwrite(s.data(), 1, s.size(), stdout);
-  std::fflush(stdout);
-}
-
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, res.ptr);
-}
-
-std::string Cell(std::string s, size_t width, bool left = false) {
-  if (s.size() < width) s.insert(left ? s.end() : s.begin(), width - s.size(), ' ');
-  return s;
-}
 
 std::string SizeName(int divisor) {
   return divisor == 1 ? "1" : "1/" + std::to_string(divisor);

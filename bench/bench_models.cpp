@@ -238,6 +238,21 @@ TModelFiles CompoundModel(int divisor) {
   return out;
 }
 
+// A compound model of one block: its parts' folders under Cmpnd, led by one
+// table of Fix constraints, and the parts' file-name nodes under the root.
+TModelFiles CompoundFiles(const std::string& lod, const TBlock& block, std::vector<TNodeSpec> cmpnd,
+                          const std::vector<TConsSpec>& fixed, std::vector<TNodeSpec> files, int materials) {
+  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
+  std::vector<TNodeSpec> root;
+  root.push_back(Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block.Build())})}));
+  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  for (TNodeSpec& f : files) root.push_back(std::move(f));
+  TModelFiles out;
+  out.Model = BuildUtf(root);
+  out.Materials = MaterialFile(materials);
+  return out;
+}
+
 TModelFiles NodesModel(int divisor) {
   constexpr int kMaxParts = 4096;
   constexpr int kChainLength = 4;
@@ -278,17 +293,7 @@ TModelFiles NodesModel(int divisor) {
     cons.Mtx = QuarterTurn(k);
     fixed.push_back(cons);
   }
-  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
-
-  std::vector<TNodeSpec> root;
-  root.push_back(Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block.Build())})}));
-  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
-  for (TNodeSpec& f : files) root.push_back(std::move(f));
-
-  TModelFiles out;
-  out.Model = BuildUtf(root);
-  out.Materials = MaterialFile(kMaterials);
-  return out;
+  return CompoundFiles(lod, block, std::move(cmpnd), fixed, std::move(files), kMaterials);
 }
 
 TModelFiles ChainModel(int divisor) {
@@ -341,17 +346,7 @@ TModelFiles ChainModel(int divisor) {
     cons.Mtx = StoredRotation(rows);
     fixed.push_back(cons);
   }
-  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
-
-  std::vector<TNodeSpec> root;
-  root.push_back(Folder("VMeshLibrary", {Folder(lod, {Leaf("VMeshData", block.Build())})}));
-  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
-  for (TNodeSpec& f : files) root.push_back(std::move(f));
-
-  TModelFiles out;
-  out.Model = BuildUtf(root);
-  out.Materials = MaterialFile(kMaterials);
-  return out;
+  return CompoundFiles(lod, block, std::move(cmpnd), fixed, std::move(files), kMaterials);
 }
 
 }  // namespace bwbench

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "bench_models.h"
+#include "bench_text.h"
 
 #ifndef BODWRIGHT_PROGRAM
 #define BODWRIGHT_PROGRAM "bodwright"
@@ -44,6 +45,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bwbench::Cell;
+using bwbench::Fixed;
+using bwbench::Out;
 
 constexpr const char* kModelFile = "model.cmp";
 constexpr const char* kListFile = "floor.list";
@@ -85,22 +89,6 @@ struct TOptions {
   std::vector<std::string> Models = {"chain", "mesh"};
   std::string Dir;
 };
-
-void Out(std::string_view s) {
-  std::fwrite(s.data(), 1, s.size(), stdout);
-  std::fflush(stdout);
-}
-
-std::string Fixed(double v, int decimals) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, res.ptr);
-}
-
-std::string Cell(std::string s, size_t width, bool left = false) {
-  if (s.size() < width) s.insert(left ? s.end() : s.begin(), width - s.size(), ' ');
-  return s;
-}
 
 std::string ResidentMB() {
   std::ifstream in("/proc/self/status");
