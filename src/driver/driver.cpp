@@ -186,7 +186,6 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
       run.Names.MatFileNames.push_back(file);
     }
   }
-  run.Names.MatFileGiven = !run.Names.MatFileNames.empty();
   if (!plat::FileExists(args[0])) {
     console.Line("  Error : file " + args[0] + " not found.");
     return kExitFailure;

@@ -49,7 +49,6 @@ struct TFileNames {
   std::string IniFileName = "!qelto.ini";
   // The material files named, in the order given, each once.
   std::vector<std::string> MatFileNames;
-  bool MatFileGiven = false;
 };
 
 struct TRun {

@@ -40,10 +40,6 @@ char* Put(char* p, const char (&s)[N]) {
   return p + N - 1;
 }
 
-char* PutTex(char* p, float v) {
-  return PutTexCoord(p, v);
-}
-
 void WriteMaterials(TBufStream& s, const TMaterials& materials, const TMatrList& list) {
   int32_t i = 0;
   for (const TMatrRec& mat : list) {
@@ -71,9 +67,9 @@ void WritePolygon(TBufStream& s, const TTriRec& t, const TCountText& n) {
   p = Put(PutInt(p, t.A), "; ");
   p = Put(PutInt(p, t.B), "; ");
   p = Put(PutInt(p, t.C), "; -25; 1; ");
-  p = Put(PutTex(Put(PutTex(p, t.UA), ";"), t.VA), "; ");
-  p = Put(PutTex(Put(PutTex(p, t.UB), ";"), t.VB), "; ");
-  p = Put(PutTex(Put(PutTex(p, t.UC), ";"), t.VC), "; ");
+  p = Put(PutTexCoord(Put(PutTexCoord(p, t.UA), ";"), t.VA), "; ");
+  p = Put(PutTexCoord(Put(PutTexCoord(p, t.UB), ";"), t.VB), "; ");
+  p = Put(PutTexCoord(Put(PutTexCoord(p, t.UC), ";"), t.VC), "; ");
   p = Put(n.Put(Put(p, "/ (")), ") Flags 0x0\r\n");
   s.Written(static_cast<int32_t>(p - line));
 }

@@ -138,7 +138,7 @@ void AddMatTex(TTexTable& tex, uint32_t id, std::string name, std::string key) {
 bool FindMatTex(const TMaterials& materials, uint32_t id, const TTexTable*& tex, int32_t& k) {
   for (const TMatSource& source : materials.Sources) {
     k = source.Tex->MatTexList.IndexOf(id);
-    if (k >= 0 && k < source.Tex->MatTexList.Count()) {
+    if (k >= 0) {
       tex = source.Tex;
       return true;
     }
