@@ -36,7 +36,7 @@ struct TWriterRun {
   TContext Ctx;
   TBodyLists Model;
   TBodyLists Part;
-  TTexTable Tex;
+  TMatSource Source;
   std::unique_ptr<TBufStream> Log;
   TWriterRun() {
     Out.InpFileName = Dir.File("ship.cmp");
@@ -153,8 +153,8 @@ TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
     w.Out.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
     w.OpenLog();
     // Material lines come from the user's template when a material file names textures.
-    AddMatTex(w.Tex, 0x22, "Deck_Tex", "Deck_Tex.tga");
-    w.Out.Materials.Sources = {{&w.Tex, nullptr}};
+    AddMatTex(w.Source.Tex, 0x22, "Deck_Tex", "Deck_Tex.tga");
+    w.Out.Materials.Sources = {&w.Source};
     w.Out.Materials.StrMat = "MATERIAL5: %i; %1:s;";
     w.Part.MatrList.AddUnique(0x22);
     w.Part.MatrList.AddUnique(0xABCDEF);

@@ -45,19 +45,25 @@ void ReadInputImage(TRun& run) {
   // An empty file has no image to read; the reading Parts rely on at least
   // one byte, so this is reported here, before anything is converted.
   if (size <= 0) throw EFOpenError("Cannot read file \"" + run.Names.InpFileName + "\". The file is empty.");
-  run.InpData.resize(static_cast<size_t>(size));
-  stream.Read(run.InpData.data(), size);
+  run.InpBytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
+  // Only the bytes read are the image, should the file shrink meanwhile.
+  const int32_t got = stream.Read(run.InpBytes.get(), size);
+  run.InpSize = static_cast<size_t>(got > 0 ? got : 0);
 }
 
-// The guard of every output: the model and the named material files, and,
-// while images are written, the record of what the run has written.
-TOutputGuard GuardOf(TRun& run) {
+// The guard of every output: the model and the named material files.
+TOutputGuard GuardOf(const TRun& run) {
   TOutputGuard guard;
   guard.Console = run.Ctx.Console;
   guard.Inputs.Add(run.Names.InpFileName);
   for (const std::string& name : run.Names.MatFileNames) guard.Inputs.Add(name);
-  if (run.Settings.TexturesOn) guard.Written = &run.Written;
   return guard;
+}
+
+// Notes an output the run has written, which no image may replace; only
+// while images are written.
+void RecordOutput(TRun& run, const std::string& name) {
+  if (run.Settings.TexturesOn) run.Written.Add(name);
 }
 
 // What every BOD file of the run is written with.
@@ -76,26 +82,27 @@ TBodOutput BodOutputOf(TRun& run) {
   out.DateText = run.RunDateText;
   // Texture names are looked up in the named files in their order, then in
   // the model's own library.
-  for (const TMatFile& mat : run.Mats) out.Materials.Sources.push_back({&mat.Tex, &mat.MatNodeList});
-  if (s.ModelMatOn) out.Materials.Sources.push_back({&run.ModelTex, &run.NodesList});
+  for (const TMatSource& source : run.MatSources) out.Materials.Sources.push_back(&source);
+  if (s.ModelMatOn) out.Materials.Sources.push_back(&run.ModelSource);
   out.Materials.StrMat = s.StrMat;
   out.Guard = GuardOf(run);
   return out;
 }
 
-// The texture names of every named material file. With several files,
-// each dump and a damaged file's message say which file it is.
-void ParseMatFiles(TRun& run) {
-  const bool several = run.Mats.size() > 1;
-  for (TMatFile& mat : run.Mats) {
+// The listings of every named material file, in order; a damaged one ends
+// the conversion here. With several files, each listing and a damaged
+// file's message say which file it is.
+void ListMatFiles(TRun& run) {
+  const bool several = run.MatSources.size() > 1;
+  for (const TMatSource& source : run.MatSources) {
     if (!several) {
-      ParseMatFile(mat, run.Ctx);
+      WriteMatFileListing(source, run.Ctx);
       continue;
     }
     try {
-      ParseMatFile(mat, run.Ctx, "== MATERIAL FILE " + mat.MatFileName + " ==\r\n");
+      WriteMatFileListing(source, run.Ctx, "== MATERIAL FILE " + source.FileName + " ==\r\n");
     } catch (...) {
-      run.Ctx.Console.Line("  Error : material file " + mat.MatFileName + " is damaged.");
+      run.Ctx.Console.Line("  Error : material file " + source.FileName + " is damaged.");
       throw;
     }
   }
@@ -104,8 +111,8 @@ void ParseMatFiles(TRun& run) {
 // What the images of a run may add up to at most: the bytes of the model and
 // its material files, which hold every image once.
 uint64_t InputBytes(const TRun& run) {
-  uint64_t total = run.InpData.size();
-  for (const TMatFile& mat : run.Mats) total += mat.MatData.size();
+  uint64_t total = run.InpSize;
+  for (const TMatSource& source : run.MatSources) total += source.FileSize;
   return total;
 }
 
@@ -126,14 +133,14 @@ void OpenAndRead(TRun& run, const std::string& input) {
   if (s.GenLogOn) run.LogStream = std::make_unique<TBufStream>(run.Names.LogFileName, ModeCreate, kBufSize);
   run.Ctx.DbgStream = run.DbgStream.get();
   run.Ctx.LogStream = run.LogStream.get();
-  if (guard.Written) {
-    if (s.DebugOn) guard.Written->Add(run.Names.DbgFileName);
-    if (s.GenLogOn) guard.Written->Add(run.Names.LogFileName);
-  }
+  if (s.DebugOn) RecordOutput(run, run.Names.DbgFileName);
+  if (s.GenLogOn) RecordOutput(run, run.Names.LogFileName);
 
   ReadInputImage(run);
-  run.Mats.reserve(run.Names.MatFileNames.size());
-  for (const std::string& name : run.Names.MatFileNames) run.Mats.push_back(LoadMatFile(name));
+  // Each material file's tree is read here, once; what a conversion needs
+  // of a damaged one (its failure) waits for the conversion.
+  run.MatSources.reserve(run.Names.MatFileNames.size());
+  for (const std::string& name : run.Names.MatFileNames) run.MatSources.push_back(ReadMatFileSource(name));
   run.RunDateText = plat::LocalDateTimeText();
 }
 
@@ -205,18 +212,20 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
 
 bool ConvertAll(TRun& run) {
   TContext& ctx = run.Ctx;
-  ParseMatFiles(run);
-  if (!ReadUtfTree(run.InpData, run.NodesList, ctx)) {
+  ListMatFiles(run);
+  if (!ReadUtfTree(run.InpData(), run.NodesList, ctx)) {
     ctx.Console.Line(kNoMeshMessage);
     return false;
   }
   const TNodesList& nodes = run.NodesList;
   const TSettings& s = run.Settings;
-  if (s.ModelMatOn) ParseModelMaterials(nodes, run.ModelTex, ctx);
+  if (s.ModelMatOn) {
+    run.ModelSource = ModelMatSource(nodes, run.InpData(), s.TexturesOn);
+    WriteModelMaterials(run.ModelSource, ctx);
+  }
   const TBodOutput out = BodOutputOf(run);
   std::optional<TTextureWriter> textures;
-  if (s.TexturesOn)
-    textures.emplace(FolderPart(run.Names.InpFileName), out.Guard, run.Written, InputBytes(run));
+  if (s.TexturesOn) textures.emplace(FolderPart(run.Names.InpFileName), out.Guard, InputBytes(run));
 
   // The block's lists, kept from one block to the next so that their room
   // is made once.
@@ -236,12 +245,12 @@ bool ConvertAll(TRun& run) {
     TGroupSink writeGroup;
     if (s.GenMeshOn)
       writeGroup = [&](int32_t g, const TMeshGroup& group, const TBodyLists& part) {
-        WriteGroupFile(part, n, g, group, out, ctx);
+        RecordOutput(run, WriteGroupFile(part, n, g, group, out, ctx));
       };
     GenerateBodies(block, groups, s.OriginOn, model, ctx, writeGroup);
-    if (s.GenBodOn) WriteBodFile(model, n, lodName, out);
-    if (s.PreviewOn) WritePreviewFile(model, n, lodName, groups.Count(), out);
-    if (textures) textures->WriteImages(model.MatrList, out.Materials, ctx);
+    if (s.GenBodOn) RecordOutput(run, WriteBodFile(model, n, lodName, out));
+    if (s.PreviewOn) RecordOutput(run, WritePreviewFile(model, n, lodName, groups.Count(), out));
+    if (textures) textures->WriteImages(model.MatrList, out.Materials, run.Written, ctx);
     ++n;
   }
   return true;

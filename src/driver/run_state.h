@@ -1,16 +1,17 @@
 #pragma once
 // The state of one run: settings, file names, the streams, the input image
-// and its tree, the material file. The driver owns it and hands each stage
-// of the conversion only what that stage reads and makes.
+// and its tree, the material sources. The driver owns it and hands each
+// stage of the conversion only what that stage reads and makes.
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "cmp/mat_source.h"
 #include "cmp/utf_tree.h"
-#include "output/materials.h"
 #include "support/buf_stream.h"
 #include "support/context.h"
 #include "support/output_file.h"
@@ -62,13 +63,16 @@ struct TRun {
 
   std::unique_ptr<TBufStream> DbgStream;
   std::unique_ptr<TBufStream> LogStream;
-  // The input file whole; the tree borrows from it.
-  std::vector<uint8_t> InpData;
+  // The input file whole, read into memory that was not cleared first; the
+  // tree borrows from it.
+  std::unique_ptr<uint8_t[]> InpBytes;
+  size_t InpSize = 0;
+  std::span<const uint8_t> InpData() const { return {InpBytes.get(), InpSize}; }
   TNodesList NodesList;
   // The named material files, in the order given.
-  std::vector<TMatFile> Mats;
-  // The model's own texture names, when ModelMat is on.
-  TTexTable ModelTex;
+  std::vector<TMatSource> MatSources;
+  // The model's own texture names (and images), when ModelMat is on.
+  TMatSource ModelSource;
   // The outputs written so far, which no image may replace; kept only while
   // images are written.
   TFileSet Written;

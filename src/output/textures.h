@@ -5,15 +5,13 @@
 // is checked as one plain file name before it names anything.
 
 #include <cstdint>
-#include <optional>
 #include <set>
-#include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "mesh/mesh_lists.h"
 #include "output/materials.h"
 #include "support/output_file.h"
 
@@ -31,36 +29,32 @@ std::string ShownTextureName(std::string_view name);
 class TTextureWriter {
  public:
   // `folder` is the input's folder part (ending in its separator, or empty);
-  // `guard` holds the inputs no image may replace and `written` the other
-  // outputs of the run, which no image may replace either; at most
-  // `byteLimit` image bytes are written in the run.
-  TTextureWriter(std::string folder, TOutputGuard guard, const TFileSet& written, uint64_t byteLimit);
+  // `guard` holds the inputs no image may replace; at most `byteLimit` image
+  // bytes are written in the run.
+  TTextureWriter(std::string folder, const TOutputGuard& guard, uint64_t byteLimit);
 
   // The images of a block's materials, in the order of its list, each once
-  // per run.
-  void WriteImages(const TMatrList& blockMaterials, const TMaterials& materials, TContext& ctx);
+  // per run, from the sources of `materials`. `written` holds the other
+  // outputs of the run, which no image may replace either.
+  void WriteImages(const TMatrList& blockMaterials, const TMaterials& materials, const TFileSet& written,
+                   TContext& ctx);
 
  private:
-  // The images of one source's texture libraries, by case-folded entry name.
-  using TImageIndex = std::unordered_map<std::string, std::span<const uint8_t>>;
-
-  void WriteImage(const TTexTable& tex, int32_t k, const TMaterials& materials, TContext& ctx);
-  bool FindImage(const std::string& key, const TMaterials& materials, TContext& ctx,
-                 std::span<const uint8_t>& image);
-  const TImageIndex& IndexOf(size_t source, const TNodesList& nodes, TContext& ctx);
+  void WriteImage(const TTexRec& tex, const TMaterials& materials, const TFileSet& written, TContext& ctx);
+  bool LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx, const TMatSource*& source,
+                   TImageRef& ref);
   void Warn(TContext& ctx, int kind, std::string_view name, std::string_view text);
 
   std::string FFolder;
-  TOutputGuard FGuard;
-  const TFileSet& FWrittenOutputs;
+  const TOutputGuard& FGuard;
   uint64_t FByteLimit;
   uint64_t FBytesWritten = 0;
   bool FStopped = false;
-  std::vector<std::optional<TImageIndex>> FIndexes;         // one per source, built at its first use
-  std::set<std::pair<const TTexTable*, int32_t>> FDecided;  // the source entries met this run
-  std::set<std::string> FImageNames;                        // case-folded file names taken this run
-  TFileSet FImages;                                         // the images written this run
-  std::set<std::pair<int, std::string>> FWarned;            // kind and exact name
+  std::set<const TMatSource*> FCharged;                      // the sources looked into this run
+  std::set<std::pair<const TMatSource*, int32_t>> FDecided;  // the source entries met this run
+  std::set<std::string> FImageNames;                         // case-folded file names taken this run
+  TFileSet FImages;                                          // the images written this run
+  std::set<std::pair<int, std::string>> FWarned;             // kind and exact name
 };
 
 }  // namespace bw

@@ -41,7 +41,7 @@ void GuardOutput(const TOutputGuard& guard, const std::string& name) {
 }
 
 TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize)
-    : FFinalName(std::move(finalName)), FWritten(guard.Written) {
+    : FFinalName(std::move(finalName)) {
   GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
@@ -78,7 +78,6 @@ void TOutputFile::Commit() {
     plat::RemoveFile(FTempName);
     throw EFCreateError(CreateFailure(FFinalName, error));
   }
-  if (FWritten) FWritten->Add(FFinalName);
 }
 
 }  // namespace bw

@@ -37,8 +37,6 @@ struct TOutputGuard {
   TConsole Console;
   // The model and every named material file.
   TFileSet Inputs;
-  // When set, every output that takes its final name is added to it.
-  TFileSet* Written = nullptr;
 };
 
 // Writes "  Error : output file <name> would overwrite an input file." to the
@@ -66,7 +64,6 @@ class TOutputFile {
  private:
   std::string FFinalName;
   std::string FTempName;
-  TFileSet* FWritten = nullptr;
   std::unique_ptr<TBufStream> FStream;
 };
 

@@ -21,6 +21,10 @@ const char* LineBreak();
 TFileHandle OpenForRead(const std::string& path, std::string& error);
 TFileHandle CreateForWrite(const std::string& path, std::string& error);
 void CloseFile(TFileHandle file);
+// Opens an existing file (not a folder) for reading without keeping any
+// other program from writing, renaming or deleting it meanwhile: for files
+// read a piece at a time over a whole run.
+TFileHandle OpenShared(const std::string& path, std::string& error);
 
 // Unbuffered transfers at the current position; the result is the number of
 // bytes moved, 0 when the system refuses.
@@ -30,6 +34,10 @@ int64_t WriteFile(TFileHandle file, const void* buffer, int64_t count);
 // Returns the new position, or -1.
 int64_t SeekFile(TFileHandle file, int64_t offset, int origin);
 int64_t FileEnd(TFileHandle file);
+// Reads up to `count` bytes at `offset` without moving the file's position;
+// the result is the number of bytes read, less at the end of the file or
+// when the system refuses.
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count);
 bool TruncateFile(TFileHandle file, int64_t size);
 
 // True for an existing file that is not a directory.
@@ -43,6 +51,16 @@ struct TFileId {
 };
 // False when the file cannot be reached (it does not exist, say).
 bool FileIdentity(const std::string& path, TFileId& id);
+// What tells an open file from the same file changed since: its identity,
+// size and time of last change. Another program that shortens, replaces or
+// rewrites the file changes its stamp.
+struct TFileStamp {
+  TFileId Id;
+  int64_t Size = 0;
+  int64_t ModTime = 0;  // in the system's own units
+  bool operator==(const TFileStamp&) const = default;
+};
+bool FileStampOf(TFileHandle file, TFileStamp& stamp);
 // Moves `from` over `to`, replacing it. False when the system refuses.
 bool RenameReplace(const std::string& from, const std::string& to);
 // The same, setting `error` to the system's text on failure.

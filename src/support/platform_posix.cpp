@@ -38,16 +38,11 @@ bool NamesNoFile(const std::string& path) {
   return path.find('\0') != std::string::npos;
 }
 
-}  // namespace
-
-const char* LineBreak() {
-  return "\n";
-}
-
-TFileHandle OpenForRead(const std::string& path, std::string& error) {
+// Opens an existing file, not a folder, for reading.
+int OpenExisting(const std::string& path, std::string& error) {
   if (NamesNoFile(path)) {
     error = SystemText(EINVAL);
-    return kNoFile;
+    return -1;
   }
   int fd;
   do {
@@ -55,7 +50,7 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     error = SystemText(errno);
-    return kNoFile;
+    return -1;
   }
   // A folder opens for reading on POSIX but has no bytes to give.
   struct stat st {};
@@ -63,8 +58,20 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
     const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);
     error = SystemText(err);
-    return kNoFile;
+    return -1;
   }
+  return fd;
+}
+
+}  // namespace
+
+const char* LineBreak() {
+  return "\n";
+}
+
+TFileHandle OpenForRead(const std::string& path, std::string& error) {
+  const int fd = OpenExisting(path, error);
+  if (fd < 0) return kNoFile;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
@@ -104,6 +111,13 @@ TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   return fd;
 }
 
+TFileHandle OpenShared(const std::string& path, std::string& error) {
+  // No lock: a program that saves the file meanwhile is not kept waiting,
+  // and whoever reads on checks the file's stamp instead.
+  const int fd = OpenExisting(path, error);
+  return fd < 0 ? kNoFile : fd;
+}
+
 void CloseFile(TFileHandle file) {
   if (file != kNoFile) ::close(Fd(file));
 }
@@ -113,6 +127,18 @@ int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
     const ssize_t got = ::read(Fd(file), out + done, static_cast<size_t>(count - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(Fd(file), out + done, static_cast<size_t>(count - done), offset + done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += got;
@@ -158,6 +184,16 @@ bool FileIdentity(const std::string& path, TFileId& id) {
   if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return false;
   id.Volume = static_cast<uint64_t>(st.st_dev);
   id.Index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool FileStampOf(TFileHandle file, TFileStamp& stamp) {
+  struct stat st {};
+  if (::fstat(Fd(file), &st) != 0) return false;
+  stamp.Id.Volume = static_cast<uint64_t>(st.st_dev);
+  stamp.Id.Index = static_cast<uint64_t>(st.st_ino);
+  stamp.Size = static_cast<int64_t>(st.st_size);
+  stamp.ModTime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }
 

@@ -135,6 +135,14 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
   return h == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(h);
 }
 
+TFileHandle OpenShared(const std::string& path, std::string& error) {
+  // Every sharing right: a program that saves, renames or deletes the file
+  // meanwhile is not refused, and whoever reads on checks the file's stamp.
+  const HANDLE h = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, error);
+  return h == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(h);
+}
+
 TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   // Opened first and emptied after: a file that someone else holds fails
   // the open and keeps its bytes.
@@ -159,6 +167,22 @@ int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
     const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
     DWORD got = 0;
     if (!::ReadFile(Handle(file), out + done, want, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
+    const auto at = static_cast<uint64_t>(offset + done);
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(Handle(file), out + done, want, &got, &where) || got == 0) break;
     done += got;
   }
   return done;
@@ -212,6 +236,17 @@ bool FileIdentity(const std::string& path, TFileId& id) {
   if (!Identity(path, info)) return false;
   id.Volume = info.dwVolumeSerialNumber;
   id.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool FileStampOf(TFileHandle file, TFileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(Handle(file), &info)) return false;
+  stamp.Id.Volume = info.dwVolumeSerialNumber;
+  stamp.Id.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  stamp.Size = static_cast<int64_t>((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+  stamp.ModTime = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                       info.ftLastWriteTime.dwLowDateTime);
   return true;
 }
 
