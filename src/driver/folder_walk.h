@@ -3,6 +3,7 @@
 // below a model folder, the material files below a material folder.
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
