@@ -75,6 +75,36 @@ bool ProgramExpandsWildcards();
 // folder. False when the folder cannot be listed.
 bool ListFiles(const std::string& folder, std::vector<std::string>& names);
 
+// `folder` + the system's separator + `name`, without a second separator
+// after a folder that already ends in one (on Windows also after "C:", whose
+// names are relative to drive C's current folder); `name` alone after an
+// empty folder.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// One name in a folder, as a walk of the folder needs to see it.
+struct TFolderEntry {
+  enum class TKind : uint8_t {
+    File,        // a file, also through a symbolic link
+    Folder,      // a folder to descend into
+    FolderLink,  // a link to a folder elsewhere (on Windows also a junction
+                 // or mount point), which a walk does not follow
+    Other,       // a device, a pipe and the like
+    Unknown,     // nothing the system can reach: a link to nothing, or a
+                 // name gone since the listing
+  };
+  // The name as the file calls take it; when Nameable is false (on Windows,
+  // a name that the ANSI code page cannot hold) a likeness for display only,
+  // which may name another file or none.
+  std::string Name;
+  TKind Kind = TKind::Other;
+  bool Nameable = true;
+};
+// Sets `entries` to everything in `folder` but "." and "..", in the
+// system's order; an empty folder is the current one. False, with
+// `entries` empty and `error` the system's text, when the folder cannot be
+// listed to its end.
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error);
+
 // The running program's full path; `argv0` serves only when the system
 // cannot tell.
 std::string OwnPath(const char* argv0);

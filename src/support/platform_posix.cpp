@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -240,6 +241,64 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
   }
   ::closedir(dir);
   return ok;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+namespace {
+
+using TKind = TFolderEntry::TKind;
+
+TKind KindOf(mode_t mode) {
+  return S_ISREG(mode) ? TKind::File : S_ISDIR(mode) ? TKind::Folder : TKind::Other;
+}
+
+// The entry's type spares a stat for most names; a link, or a file system
+// that leaves the type unknown, costs one or two.
+TKind EntryKind(int dirFd, const dirent& entry) {
+  if (entry.d_type == DT_REG) return TKind::File;
+  if (entry.d_type == DT_DIR) return TKind::Folder;
+  struct stat st {};
+  if (entry.d_type != DT_LNK) {
+    if (entry.d_type != DT_UNKNOWN) return TKind::Other;
+    if (::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return TKind::Unknown;
+    if (!S_ISLNK(st.st_mode)) return KindOf(st.st_mode);
+  }
+  if (::fstatat(dirFd, entry.d_name, &st, 0) != 0) return TKind::Unknown;
+  const TKind target = KindOf(st.st_mode);
+  return target == TKind::Folder ? TKind::FolderLink : target;
+}
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error) {
+  entries.clear();
+  if (NamesNoFile(folder)) {
+    error = SystemText(EINVAL);
+    return false;
+  }
+  DIR* const dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    error = SystemText(errno);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* const entry = ::readdir(dir);
+    if (entry == nullptr) break;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({std::string(name), EntryKind(::dirfd(dir), *entry), true});
+  }
+  const int err = errno;
+  ::closedir(dir);
+  if (err == 0) return true;
+  entries.clear();
+  error = SystemText(err);
+  return false;
 }
 
 std::string OwnPath(const char* argv0) {

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -295,6 +296,93 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
   const bool ok = ::GetLastError() == ERROR_NO_MORE_FILES;
   ::FindClose(find);
   return ok;
+}
+
+namespace {
+
+// In a double-byte code page the byte of '\\' can be the second half of a
+// character (Shift-JIS ends one kanji with it), so the last character is
+// found from the start.
+bool EndsInSeparator(const std::string& path) {
+  size_t last = 0;
+  for (size_t i = 0; i < path.size(); i += ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) ? 2 : 1) last = i;
+  const char c = path[last];
+  return last + 1 == path.size() && (c == '\\' || c == '/' || c == ':');
+}
+
+// The program's name for a name the system lists, and whether the file
+// calls, converting it back, reach the same name. Without best-fit mapping
+// a character the code page lacks becomes the default one and is seen; with
+// it U+0100 (A with macron) would quietly become "A": another name, or
+// another file.
+bool NarrowName(std::wstring_view wide, std::string& name) {
+  // UTF-8 as the code page holds every name but one of broken UTF-16, and
+  // takes no default character: there only that flag tells.
+  const bool utf8 = ::GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
+  const int size = static_cast<int>(wide.size());
+  const int count =
+      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, usedDefaultOut);
+  if (count <= 0) {
+    name = Narrow(wide.data(), wide.size());
+    return false;
+  }
+  name.assign(static_cast<size_t>(count), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, name.data(), count, nullptr, usedDefaultOut);
+  return !usedDefault && Wide(name) == wide;
+}
+
+TFolderEntry::TKind EntryKind(const WIN32_FIND_DATAW& data) {
+  using TKind = TFolderEntry::TKind;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return TKind::File;
+  // Only these two lead elsewhere; a folder under any other reparse point
+  // (a cloud placeholder, say) holds its own files. The tag is in
+  // dwReserved0 for reparse points alone.
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT))
+    return TKind::FolderLink;
+  return TKind::Folder;
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return EndsInSeparator(folder) ? folder + name : folder + '\\' + name;
+}
+
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error) {
+  entries.clear();
+  if (NamesNoFile(folder)) {
+    error = SystemText(ERROR_INVALID_NAME);
+    return false;
+  }
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = ::FindFirstFileExW(SystemPath(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    // Only a drive's empty root lacks even "." and "..".
+    if (err == ERROR_FILE_NOT_FOUND) return true;
+    error = SystemText(err);
+    return false;
+  }
+  do {
+    const std::wstring_view wide(data.cFileName);
+    if (wide == L"." || wide == L"..") continue;
+    TFolderEntry entry;
+    entry.Nameable = NarrowName(wide, entry.Name);
+    entry.Kind = EntryKind(data);
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(find, &data));
+  const DWORD err = ::GetLastError();
+  ::FindClose(find);
+  if (err == ERROR_NO_MORE_FILES) return true;
+  entries.clear();
+  error = SystemText(err);
+  return false;
 }
 
 std::string OwnPath(const char* argv0) {
