@@ -156,7 +156,8 @@ TEST(MatSource, FileChangedSinceItsTreeWasReadGivesTheRangeFailure) {
     TTextureWriter writer((dir.Path() / "").string(), guard, 1u << 30);
     TMatrList block;
     block.AddUnique(TestNameHash("Hull"));
-    EXPECT_THROW(writer.WriteImages(block, materials, TFileSet(), ctx), ERangeError) << "change " << i;
+    TImageRecord images;
+    EXPECT_THROW(writer.WriteImages(block, materials, TFileSet(), images, ctx), ERangeError) << "change " << i;
     const std::string left = FolderListing(dir.Path());
     EXPECT_TRUE(left == "m.mat;" || left == "m.mat;m.mat.old;") << left;
   }

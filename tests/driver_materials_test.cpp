@@ -129,6 +129,10 @@ TEST(MaterialSources, NamedFilesInOrderThenTheModel) {
     EXPECT_LT(r.Dbg.rfind("idx = ", model), model);
     EXPECT_EQ(r.Dbg.find("idx = ", model), std::string::npos);
     EXPECT_EQ(r.Dbg.find("== MATERIAL FILE " + dir.File("text.mat")), std::string::npos);
+    // ... and said on the console once, before the first block.
+    EXPECT_EQ(r.Console.rfind("  Warning : material file " + dir.File("text.mat") +
+                              " is not a UTF file; it names no material.\n"),
+              kBanner.size());
   }
 
   // A damaged file among valid ones is named before the damage line.

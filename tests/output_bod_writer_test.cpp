@@ -32,6 +32,7 @@ const std::string kEndBody = "-99; 00000000000000000001;\r\n-99; 000000000000000
 // and the lists they write.
 struct TWriterRun {
   TTempDir Dir;
+  TFileSet Inputs;
   TBodOutput Out;
   TContext Ctx;
   TBodyLists Model;
@@ -46,7 +47,8 @@ struct TWriterRun {
     Out.Banner = kBanner;
     Out.DateText = "2024-05-06 07:08:09";
     WriteFileText(Out.InpFileName, "not read here");
-    Out.Guard.Inputs.Add(Out.InpFileName);
+    Inputs.Add(Out.InpFileName);
+    Out.Guard.Inputs = &Inputs;
   }
   void OpenLog() {
     Log = std::make_unique<TBufStream>(Dir.File("ship.log"), ModeCreate, kBufSize);

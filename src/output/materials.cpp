@@ -61,11 +61,7 @@ std::string LineSafe(std::string name) {
 
 void WriteMatFileListing(const TMatSource& source, TContext& ctx, std::string_view heading) {
   if (source.Damaged) RaiseRange("damaged material file");
-  if (!source.IsUtf) {
-    ctx.Console.Line("  Warning : material file " + source.FileName + " is not a UTF file; it names no material.");
-    return;
-  }
-  if (!ctx.DebugOn()) return;
+  if (!source.IsUtf || !ctx.DebugOn()) return;
   if (!heading.empty()) WriteDbg(ctx, heading);
   WriteNodeListing(ctx, source);
   WriteTextureDump(ctx, source);

@@ -23,9 +23,9 @@ struct TMaterials {
 };
 
 // A material file's part of a conversion: raises the range failure for a
-// damaged one, as reading its tree did; warns on the console of one that is
-// not a UTF file; and writes its listing and texture dump to the
-// diagnostics file when Debug is on, `heading` first when not empty.
+// damaged one, as reading its tree did, and writes its listing and texture
+// dump to the diagnostics file when Debug is on, `heading` first when not
+// empty.
 void WriteMatFileListing(const TMatSource& source, TContext& ctx, std::string_view heading = {});
 // The model's own texture names, between the model-materials markers, when
 // Debug is on.

@@ -16,8 +16,6 @@ constexpr size_t kMaxTextureName = 200;
 constexpr int32_t kImageBufSize = 256 * 1024;
 constexpr std::string_view kForbidden = "\\/:*?\"<>|";
 
-// The warnings, each said once per run and name.
-enum EWarning { kNotFileName, kNotFound, kNotWritten, kOverBound };
 
 bool IsControl(unsigned char c) {
   return c < 32 || c == 127;
@@ -68,7 +66,7 @@ TTextureWriter::TTextureWriter(std::string folder, const TOutputGuard& guard, ui
     : FFolder(std::move(folder)), FGuard(guard), FByteLimit(byteLimit) {}
 
 void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMaterials& materials,
-                                 const TFileSet& written, TContext& ctx) {
+                                 const TFileSet& written, TImageRecord& images, TContext& ctx) {
   for (const TMatrRec& mat : blockMaterials) {
     const TMatSource* source = nullptr;
     int32_t k = -1;
@@ -77,12 +75,12 @@ void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMateria
     // image written, skipped or warned about. Deciding it once keeps many
     // blocks sharing long texture names from costing blocks x names.
     if (FindMatTex(materials, mat.ID, source, k) && FDecided.emplace(source, k).second)
-      WriteImage(source->Tex.MatTexList[k], materials, written, ctx);
+      WriteImage(source->Tex.MatTexList[k], materials, written, images, ctx);
   }
 }
 
 void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials, const TFileSet& written,
-                                TContext& ctx) {
+                                TImageRecord& images, TContext& ctx) {
   const std::string& name = tex.Name;
   if (!IsTextureFileName(name)) return Warn(ctx, kNotFileName, name, "is not a file name.");
   const TMatSource* source = nullptr;
@@ -92,9 +90,10 @@ void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials,
   std::array<uint8_t, 4> head{};
   const size_t headSize = ReadImageHead(*source, image, head);
   const std::string fileName = name + (IsDds(std::span(head).first(headSize)) ? ".dds" : ".tga");
-  if (!FImageNames.insert(LowerCase(fileName)).second) return;
+  std::string folded = LowerCase(fileName);
+  if (!FImageNames.insert(folded).second) return;
   const std::string path = FFolder + fileName;
-  if (FImages.Leads(path)) return;
+  if (images.Names.count(folded) != 0 || images.Files.Leads(path)) return;
   // An image may replace an earlier run's image, but never an input or a
   // file this run has written.
   GuardOutput(FGuard, path);
@@ -118,7 +117,9 @@ void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials,
     return Warn(ctx, kNotWritten, name, "not written.");
   }
   FBytesWritten += image.Size;
-  FImages.Add(path);
+  ++FImagesWritten;
+  images.Names.insert(std::move(folded));
+  images.Files.Add(path);
 }
 
 bool TTextureWriter::LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx,
@@ -138,6 +139,7 @@ bool TTextureWriter::LookUpImage(const std::string& key, const TMaterials& mater
 
 void TTextureWriter::Warn(TContext& ctx, int kind, std::string_view name, std::string_view text) {
   if (!FWarned.emplace(kind, std::string(name)).second) return;
+  ++FWarnings[static_cast<size_t>(kind)];
   const bool ofName = kind == kNotFileName;
   ctx.Console.Line(std::string(ofName ? "  Warning : texture name " : "  Warning : texture ") +
                    ShownTextureName(name) + " " + std::string(text));

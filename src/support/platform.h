@@ -42,6 +42,11 @@ bool TruncateFile(TFileHandle file, int64_t size);
 
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
+// True for an existing directory (also through a link).
+bool FolderExists(const std::string& path);
+// Makes the directory unless it exists; its parent must exist. False when
+// it cannot be made.
+bool MakeFolder(const std::string& path);
 // What tells one existing file from every other, however it is named: two
 // names lead to one file when their identities are equal.
 struct TFileId {
@@ -108,6 +113,24 @@ bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, s
 // The running program's full path; `argv0` serves only when the system
 // cannot tell.
 std::string OwnPath(const char* argv0);
+
+// Interrupts (Ctrl-C, a request to end the program; on Windows also
+// Ctrl-Break and closing the console window) are no longer fatal once this
+// is called: they are only noted, for the program to stop at its next step.
+void CatchInterrupts();
+bool Interrupted();
+// Called when the program has stopped after an interrupt: a closing console
+// window waits for it.
+void InterruptHandled();
+
+// True when standard error is a terminal that can rewrite a line in place.
+bool ErrorIsTerminal();
+// Writes text to standard error as it is.
+void WriteError(const std::string& text);
+// On Windows, when the program's console is its own (a double click, a
+// folder dropped on its icon), waits for Enter so that its last lines can be
+// read before the window closes. Elsewhere nothing.
+void WaitIfOwnConsole();
 
 // The process id, for names of temporary files.
 uint32_t ProcessId();

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <string_view>
 #include <system_error>
@@ -180,6 +182,16 @@ bool FileExists(const std::string& path) {
   return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolder(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && FolderExists(path));
+}
+
 bool FileIdentity(const std::string& path, TFileId& id) {
   struct stat st {};
   if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return false;
@@ -313,6 +325,47 @@ std::string OwnPath(const char* argv0) {
   }
   return argv0 ? std::string(argv0) : std::string();
 }
+
+namespace {
+// NOTE: a signal handler can reach nothing but a flag of static storage;
+// this one is only ever set, by the handler, and read.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void NoteInterrupt(int) {
+  gInterrupted = 1;
+}
+}  // namespace
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() {
+  return gInterrupted != 0;
+}
+
+void InterruptHandled() {}
+
+bool ErrorIsTerminal() {
+  const char* term = std::getenv("TERM");
+  return ::isatty(2) == 1 && !(term && std::string_view(term) == "dumb");
+}
+
+void WriteError(const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t put = ::write(2, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;
+    done += static_cast<size_t>(put);
+  }
+}
+
+void WaitIfOwnConsole() {}
 
 uint32_t ProcessId() {
   return static_cast<uint32_t>(::getpid());

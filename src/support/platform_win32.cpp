@@ -10,6 +10,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string_view>
 #include <system_error>
@@ -232,6 +233,18 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool FolderExists(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MakeFolder(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ||
+         (::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(path));
+}
+
 bool FileIdentity(const std::string& path, TFileId& id) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!Identity(path, info)) return false;
@@ -402,6 +415,58 @@ std::string OwnPath(const char* argv0) {
     buf.resize(buf.size() * 2);
   }
   return argv0 ? std::string(argv0) : std::string();
+}
+
+namespace {
+// NOTE: the console's control handler runs on a thread of its own and can
+// reach nothing but what has static storage: a flag it only sets, and the
+// event that tells it the program has stopped.
+std::atomic<bool> gInterrupted{false};
+HANDLE gStopped = nullptr;
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+  gInterrupted = true;
+  // Closing the window ends the process when the handler returns, about
+  // five seconds on: wait for the program to stop cleanly first.
+  if ((event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) && gStopped)
+    ::WaitForSingleObject(gStopped, 4500);
+  return TRUE;
+}
+}  // namespace
+
+void CatchInterrupts() {
+  if (!gStopped) gStopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ::SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+bool Interrupted() {
+  return gInterrupted;
+}
+
+void InterruptHandled() {
+  if (gStopped) ::SetEvent(gStopped);
+}
+
+bool ErrorIsTerminal() {
+  // Not _isatty, which is true for NUL too.
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void WriteError(const std::string& text) {
+  DWORD put = 0;
+  ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+}
+
+void WaitIfOwnConsole() {
+  // A console that only this process uses was made for it: the window
+  // closes when the program ends.
+  DWORD processes[2];
+  if (::GetConsoleProcessList(processes, 2) != 1) return;
+  std::fputs("Press Enter to close this window.\r\n", stdout);
+  std::fflush(stdout);
+  for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+  }
 }
 
 uint32_t ProcessId() {
