@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -328,11 +329,15 @@ std::string OwnPath(const char* argv0) {
 
 namespace {
 // NOTE: a signal handler can reach nothing but a flag of static storage;
-// this one is only ever set, by the handler, and read.
-volatile std::sig_atomic_t gInterrupted = 0;
+// this one is only ever set, by the handler, and read. A lock-free atomic
+// is safe in a handler and seen by every thread.
+std::atomic<bool> gInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void NoteInterrupt(int) {
-  gInterrupted = 1;
+  const int saved = errno;
+  gInterrupted.store(true);
+  errno = saved;
 }
 }  // namespace
 
@@ -345,7 +350,7 @@ void CatchInterrupts() {
 }
 
 bool Interrupted() {
-  return gInterrupted != 0;
+  return gInterrupted.load();
 }
 
 void InterruptHandled() {}
