@@ -5,32 +5,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "bench_random.h"
 #include "parts_builder.h"
 
 namespace bwbench {
 namespace {
 
 using namespace bwtest;
-
-// The same models on every run and every machine: a fixed-seed generator.
-class TRandom {
- public:
-  explicit TRandom(uint64_t seed) : FState(seed) {}
-  uint64_t Next() {
-    uint64_t z = (FState += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // A float in [lo, hi) with all 24 bits of the fraction in use.
-  float Range(float lo, float hi) {
-    const float unit = static_cast<float>(Next() >> 40) / 16777216.0f;
-    return lo + unit * (hi - lo);
-  }
-
- private:
-  uint64_t FState;
-};
 
 std::string Numbered(const char* prefix, int n, int width) {
   std::string digits = std::to_string(n);
