@@ -34,14 +34,14 @@ struct TShape {
   int PerMille;
 };
 constexpr TShape kDdsShapes[] = {
-    {32, 32, 5, 30},     {64, 64, 1, 80},      {64, 64, 5, 50},    {128, 128, 1, 150},
-    {256, 128, 1, 75},   {128, 128, 5, 100},   {256, 256, 1, 282}, {256, 256, 5, 140},
-    {512, 512, 1, 63},   {512, 512, 5, 22},    {1024, 1024, 1, 8},
+    {32, 32, 5, 30},   {64, 64, 1, 80},    {64, 64, 5, 50},    {128, 128, 1, 150},
+    {256, 128, 1, 75}, {128, 128, 5, 100}, {256, 256, 1, 282}, {256, 256, 5, 140},
+    {512, 512, 1, 63}, {512, 512, 5, 22},  {1024, 1024, 1, 8},
 };
 // Interface pictures and decals, uncompressed.
 constexpr TShape kTgaShapes[] = {
-    {16, 16, 32, 100},   {32, 32, 32, 150},    {64, 64, 24, 200},  {64, 64, 32, 200},
-    {128, 128, 24, 150}, {128, 128, 32, 100},  {256, 128, 24, 50}, {256, 256, 24, 50},
+    {16, 16, 32, 100},   {32, 32, 32, 150},   {64, 64, 24, 200},  {64, 64, 32, 200},
+    {128, 128, 24, 150}, {128, 128, 32, 100}, {256, 128, 24, 50}, {256, 256, 24, 50},
 };
 
 // File sizes at quantiles of the file list (log-linear between): the
@@ -58,8 +58,9 @@ constexpr std::string_view kFactions[] = {"li", "br", "ku", "rh", "co", "pi", "g
 constexpr std::string_view kObjects[] = {"fighter", "freighter", "cruiser", "station", "turret", "cargo",
                                          "engine",  "dock",      "planet",  "rock",    "gate",   "lane",
                                          "shield",  "mine",      "cockpit", "wing",    "bridge", "hangar"};
-constexpr std::string_view kSurfaces[] = {"hull", "detail", "glass", "light", "panel", "decal", "trim", "metal",
-                                          "grate", "vent",  "pipe",  "window", "logo", "rust",  "glow", "base"};
+constexpr std::string_view kSurfaces[] = {"hull", "detail", "glass", "light", "panel", "decal",
+                                          "trim", "metal",  "grate", "vent",  "pipe",  "window",
+                                          "logo", "rust",   "glow",  "base"};
 constexpr std::string_view kVariants[] = {"_alt", "_dmg", "_b", "_night", "_2", "_lod"};
 
 // Names as modders give them ("ku_fighter_hull07"), never the same twice.
@@ -195,7 +196,8 @@ void Distribute(TMod& mod, TRandom& rnd) {
   for (uint32_t t : images) {
     size_t best = kFiles;
     for (size_t f = 0; f < kFiles; ++f)
-      if (!holds(mod.Files[f].Textures, t) && (best == kFiles || target[f] - used[f] > target[best] - used[best]))
+      if (!holds(mod.Files[f].Textures, t) &&
+          (best == kFiles || target[f] - used[f] > target[best] - used[best]))
         best = f;
     mod.Files[best].Textures.push_back(t);
     used[best] += static_cast<double>(EntryBytes(mod.Textures[t]));
@@ -210,7 +212,8 @@ void Distribute(TMod& mod, TRandom& rnd) {
     size_t best = kFiles;
     const auto found = homeOf.find(mat.TextureName);
     const int withImage = found == homeOf.end() ? -1 : found->second;
-    if (withImage >= 0 && rnd.Below(2) == 0 && !holds(mod.Files[static_cast<size_t>(withImage)].Materials, m)) {
+    if (withImage >= 0 && rnd.Below(2) == 0 &&
+        !holds(mod.Files[static_cast<size_t>(withImage)].Materials, m)) {
       best = static_cast<size_t>(withImage);
     } else {
       for (size_t f = 0; f < kFiles; ++f)
@@ -280,7 +283,8 @@ Bytes TextureImage(const TModTexture& t) {
   if (t.Dds) {
     uint32_t levels = 0;
     MipChainBytes(t.Width, t.Height, t.Format, &levels);
-    const uint32_t top = std::max(1u, (t.Width + 3u) / 4) * std::max(1u, (t.Height + 3u) / 4) * (t.Format == 1 ? 8 : 16);
+    const uint32_t top =
+        std::max(1u, (t.Width + 3u) / 4) * std::max(1u, (t.Height + 3u) / 4) * (t.Format == 1 ? 8 : 16);
     b = {'D', 'D', 'S', ' '};
     PutU32(b, 124);
     PutU32(b, 0x000A1007);  // caps, height, width, pixel format, mipmap count, linear size
@@ -327,11 +331,12 @@ TNodeSpec MaterialFolder(const std::string& name, const std::string& textureName
     PutU32(b, v);
     return b;
   };
-  // Three kinds, chosen by the name, as mods mix them: plain, glowing, and with a
-  // detail map over the base image.
+  // Three kinds, chosen by the name, as mods mix them: plain, glowing, and
+  // with a detail map over the base image.
+  static constexpr const char* kTypes[] = {"DcDt", "DcDtEcEt", "BtDetailMapMaterial"};
   const uint32_t kind = TestNameHash(name) % 3;
   std::vector<TNodeSpec> leaves = {
-      TextLeaf("Type", kind == 0 ? "DcDt" : kind == 1 ? "DcDtEcEt" : "BtDetailMapMaterial"),
+      TextLeaf("Type", kTypes[kind]),
       Leaf("Dc", floats({0.8f, 0.8f, 0.8f, 1.0f})),
       Leaf("Ac", floats({0.5f, 0.5f, 0.5f})),
       Leaf("Ec", floats({0.0f, 0.0f, 0.0f})),
@@ -367,7 +372,8 @@ Bytes ModFile(const TMod& mod, size_t i) {
   }
   if (!file.Materials.empty()) {
     std::vector<TNodeSpec> folders;
-    for (uint32_t m : file.Materials) folders.push_back(MaterialFolder(mod.Materials[m].Name, mod.Materials[m].TextureName));
+    for (uint32_t m : file.Materials)
+      folders.push_back(MaterialFolder(mod.Materials[m].Name, mod.Materials[m].TextureName));
     root.push_back(Folder("material library", std::move(folders)));
   }
   return BuildUtf(root);

@@ -33,9 +33,9 @@ struct TModMaterial {
 };
 
 struct TModFile {
-  std::string Name;                    // "m000.mat"
-  std::vector<uint32_t> Materials;     // indices into TMod::Materials
-  std::vector<uint32_t> Textures;      // indices into TMod::Textures
+  std::string Name;                 // "m000.mat"
+  std::vector<uint32_t> Materials;  // indices into TMod::Materials
+  std::vector<uint32_t> Textures;   // indices into TMod::Textures
 };
 
 // The layout of the modification, without its image bytes.

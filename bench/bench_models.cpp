@@ -426,7 +426,8 @@ Bytes BuildModModel(const TModModelPlan& plan) {
   cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
 
   std::vector<TNodeSpec> lods, materials, images;
-  for (size_t l = 0; l < levels; ++l) lods.push_back(Folder(lodNames[l], {Leaf("VMeshData", blocks[l].Build())}));
+  for (size_t l = 0; l < levels; ++l)
+    lods.push_back(Folder(lodNames[l], {Leaf("VMeshData", blocks[l].Build())}));
   for (const auto& [name, texture] : plan.Library) materials.push_back(MaterialFolder(name, texture));
   for (const TModTexture& t : plan.Images) images.push_back(TextureEntry(t));
   std::vector<TNodeSpec> root;
@@ -478,8 +479,8 @@ Bytes LargeModModel() {
   // Its own materials: four with its own images, three with the
   // modification's, one with an image that is nowhere. Fourteen of the
   // modification's, four of them listed by the model too. Four nowhere.
-  const std::vector<std::string> own = {p + "_hull", p + "_deck",  p + "_glass", p + "_lights",
-                                        p + "_trim", p + "_vent",  p + "_logo",  p + "_old"};
+  const std::vector<std::string> own = {p + "_hull", p + "_deck", p + "_glass", p + "_lights",
+                                        p + "_trim", p + "_vent", p + "_logo",  p + "_old"};
   plan.Library = {{own[0], own[0] + ".dds"}, {own[1], own[1] + ".dds"}, {own[2], own[2] + ".dds"},
                   {own[3], own[3] + ".tga"}, {own[4], ModImage(10)},    {own[5], ModImage(200)},
                   {own[6], ModImage(420)},   {own[7], own[7] + ".dds"}};

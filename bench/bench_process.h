@@ -67,6 +67,7 @@ inline void WriteFile(const std::filesystem::path& path, const void* data, size_
 
 struct TRunResult {
   double Seconds = 0;
+  double CpuSeconds = 0;  // user + system: what a loaded machine's waiting leaves out
   long PeakKB = 0;
 };
 
@@ -89,7 +90,11 @@ inline TRunResult RunProcess(const std::vector<std::string>& args) {
   const auto stop = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
     throw std::runtime_error(args[0] + " failed (status " + std::to_string(status) + ")");
-  return {std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss};
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return {std::chrono::duration<double>(stop - start).count(),
+          seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
 }
 
 // Runs `work` in a child process and waits for it: a process started from

@@ -137,9 +137,10 @@ void Describe(const bwbench::TMod& mod, const std::vector<size_t>& fileSizes) {
   };
   size_t folders = 0;
   for (size_t c : materialCopies) folders += c;
-  Out("material files: " + std::to_string(fileSizes.size()) + ", " + Fixed(static_cast<double>(total) / 1e6, 1) +
-      " MB; sizes " + KB(static_cast<double>(*std::min_element(fileSizes.begin(), fileSizes.end()))) +
-      " to " + KB(static_cast<double>(*std::max_element(fileSizes.begin(), fileSizes.end()))) + ", median " +
+  Out("material files: " + std::to_string(fileSizes.size()) + ", " +
+      Fixed(static_cast<double>(total) / 1e6, 1) + " MB; sizes " +
+      KB(static_cast<double>(*std::min_element(fileSizes.begin(), fileSizes.end()))) + " to " +
+      KB(static_cast<double>(*std::max_element(fileSizes.begin(), fileSizes.end()))) + ", median " +
       KB(static_cast<double>(MedianOf(fileSizes))) + "\n");
   Out("  materials: " + std::to_string(mod.Materials.size()) + ", " + std::to_string(shared(materialCopies)) +
       " of them in more than one file (" + std::to_string(folders) + " material folders)\n");
@@ -221,9 +222,10 @@ void RemoveOutputs(const fs::path& dir, const std::set<std::string>& inputs) {
 }
 
 struct TSide {
-  double Seconds = 0;  // median
-  long PeakKB = 0;     // the largest of the rounds
-  TOutput Output;      // of a run into an empty folder
+  double Seconds = 0;     // median
+  double CpuSeconds = 0;  // median
+  long PeakKB = 0;        // the largest of the rounds
+  TOutput Output;         // of a run into an empty folder
 };
 struct TCaseResult {
   std::vector<TSide> Without, With;  // per program
@@ -254,20 +256,27 @@ TCaseResult RunCase(const fs::path& dir, const std::vector<TProgram>& programs,
     result.With[i].Output = Outputs(dir, inputs);
   }
 
-  std::vector<std::vector<double>> timesWithout(programs.size()), timesWith(programs.size());
+  // Per program: the runs' times and processor times, without and with.
+  std::vector<std::vector<TRunResult>> runsWithout(programs.size()), runsWith(programs.size());
   for (int round = 0; round < reps; ++round) {
     for (size_t i = 0; i < programs.size(); ++i) {
-      const TRunResult a = bwbench::RunProcess(without[i]);
-      const TRunResult b = bwbench::RunProcess(with[i]);
-      timesWithout[i].push_back(a.Seconds);
-      timesWith[i].push_back(b.Seconds);
-      result.Without[i].PeakKB = std::max(result.Without[i].PeakKB, a.PeakKB);
-      result.With[i].PeakKB = std::max(result.With[i].PeakKB, b.PeakKB);
+      runsWithout[i].push_back(bwbench::RunProcess(without[i]));
+      runsWith[i].push_back(bwbench::RunProcess(with[i]));
     }
   }
+  auto summarise = [](const std::vector<TRunResult>& runs, TSide& side) {
+    std::vector<double> wall, cpu;
+    for (const TRunResult& r : runs) {
+      wall.push_back(r.Seconds);
+      cpu.push_back(r.CpuSeconds);
+      side.PeakKB = std::max(side.PeakKB, r.PeakKB);
+    }
+    side.Seconds = bwbench::Median(wall);
+    side.CpuSeconds = bwbench::Median(cpu);
+  };
   for (size_t i = 0; i < programs.size(); ++i) {
-    result.Without[i].Seconds = bwbench::Median(timesWithout[i]);
-    result.With[i].Seconds = bwbench::Median(timesWith[i]);
+    summarise(runsWithout[i], result.Without[i]);
+    summarise(runsWith[i], result.With[i]);
   }
   return result;
 }
@@ -291,14 +300,14 @@ int WriteOnly(const TOptions& o) {
 int Run(const TOptions& o) {
   if (!o.WriteDir.empty()) return WriteOnly(o);
   const bool ownDir = o.Dir.empty();
-  const fs::path root = ownDir ? fs::temp_directory_path() / ("bodwright-mat-" + std::to_string(::getpid()))
-                               : fs::path(o.Dir);
+  const fs::path root =
+      ownDir ? fs::temp_directory_path() / ("bodwright-mat-" + std::to_string(::getpid())) : fs::path(o.Dir);
   fs::create_directories(root);
 
   Out("bodwright with and without a modification's material files: whole processes in turn, 1 warm-up + " +
       std::to_string(o.Reps) + " rounds, medians; " + std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) +
-      " cores, load average " + bwbench::LoadAverage() + "\nfolder: " + root.string() + "\nsettings: " +
-      o.Ini + ", Textures as the row says\n");
+      " cores, load average " + bwbench::LoadAverage() + "\nfolder: " + root.string() +
+      "\nsettings: " + o.Ini + ", Textures as the row says\n");
   for (const TProgram& p : o.Programs) Out("program " + p.Label + ": " + p.Path + "\n");
 
   const fs::path matDir = fs::absolute(root / kMatFolder);
@@ -308,10 +317,11 @@ int Run(const TOptions& o) {
 
   Out("peak: the process's largest resident size (this runner holds " + bwbench::ResidentMB() +
       " MB; the models and files are built in child processes, so that a started process inherits little)\n");
-  Out("out: MB/files a run writes into an empty folder\n\n");
-  Out(Cell("model", 14, true) + Cell("textures", 9, true) + Cell("program", 12) + Cell("out without", 12) +
-      Cell("out with", 11) + Cell("ms without", 11) + Cell("ms with", 9) + Cell("ratio", 7) +
-      Cell("peak without", 13) + Cell("peak with", 10) + Cell("+MB", 6) + "\n");
+  Out("out: MB/files a run writes into an empty folder; ms: elapsed; cpu: user + system ms\n\n");
+  Out(Cell("model", 14, true) + Cell("textures", 9, true) + Cell("program", 10) + Cell("out without", 12) +
+      Cell("out with", 10) + Cell("ms without", 11) + Cell("ms with", 9) + Cell("ratio", 7) +
+      Cell("cpu without", 12) + Cell("cpu with", 9) + Cell("ratio", 7) + Cell("peak without", 13) +
+      Cell("peak with", 10) + Cell("+MB", 6) + "\n");
 
   for (const std::string& name : o.Cases) {
     const TCase& c = CaseNamed(name);
@@ -333,9 +343,12 @@ int Run(const TOptions& o) {
       for (size_t i = 0; i < o.Programs.size(); ++i) {
         const TSide& a = r.Without[i];
         const TSide& b = r.With[i];
-        Out(Cell(caseName, 14, true) + Cell(textures, 9, true) + Cell(o.Programs[i].Label, 12) +
-            Cell(OutputText(a.Output), 12) + Cell(OutputText(b.Output), 11) + Cell(Fixed(a.Seconds * 1e3, 2), 11) +
-            Cell(Fixed(b.Seconds * 1e3, 2), 9) + Cell(Fixed(b.Seconds / a.Seconds, 2), 7) + Cell(MB(a.PeakKB), 13) +
+        Out(Cell(caseName, 14, true) + Cell(textures, 9, true) + Cell(o.Programs[i].Label, 10) +
+            Cell(OutputText(a.Output), 12) + Cell(OutputText(b.Output), 10) +
+            Cell(Fixed(a.Seconds * 1e3, 1), 11) + Cell(Fixed(b.Seconds * 1e3, 1), 9) +
+            Cell(Fixed(b.Seconds / a.Seconds, 2), 7) + Cell(Fixed(a.CpuSeconds * 1e3, 0), 12) +
+            Cell(Fixed(b.CpuSeconds * 1e3, 0), 9) +
+            Cell(a.CpuSeconds > 0 ? Fixed(b.CpuSeconds / a.CpuSeconds, 2) : "-", 7) + Cell(MB(a.PeakKB), 13) +
             Cell(MB(b.PeakKB), 10) + Cell(MB(b.PeakKB - a.PeakKB), 6) + "\n");
       }
       fs::remove_all(dir);
