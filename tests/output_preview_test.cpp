@@ -156,7 +156,7 @@ int CheckOutlines(const std::string& svg) {
 
 TEST(RenderPreview, PlainWellFormedSvgDrawnAlikeEveryTime) {
   const TModel m = BoxAndPyramid();
-  const TPreviewCaption caption{"ship.cmp", "Root", 2, 2, 13, 16};
+  const TPreviewCaption caption{"ship.cmp", "Root", 2, 2, 13, 16, false, {}};
   const std::string svg = Render(m, caption);
   KeepPicture("box_and_pyramid.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
@@ -276,7 +276,7 @@ TEST(RenderPreview, HostileNamesBecomeWellFormedText) {
   EXPECT_NE(svg.find(expected), svg.npos) << svg.substr(svg.find(">file "), 1200);
 
   // Long names are cut, a path to its end.
-  caption = {std::string(300, 'a') + "/ship.cmp", std::string(300, 'b')};
+  caption = {std::string(300, 'a') + "/ship.cmp", std::string(300, 'b'), 0, 0, 0, 0, false, {}};
   svg = Render(BoxAndPyramid(), caption);
   EXPECT_NE(svg.find(">file ..." + std::string(108, 'a') + "/ship.cmp<"), svg.npos);
   EXPECT_NE(svg.find(">block " + std::string(117, 'b') + "...<"), svg.npos);

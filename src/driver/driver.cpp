@@ -190,7 +190,7 @@ bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TI
         };
       GenerateBodies(block, groups, s.OriginOn, model3d, ctx, writeGroup);
       if (s.GenBodOn) RecordOutput(run, model, written, WriteBodFile(model3d, n, lodName, out));
-      if (s.PreviewOn) RecordOutput(run, model, written, WritePreviewFile(model3d, n, lodName, groups.Count(), out));
+      if (s.PreviewOn) RecordOutput(run, model, written, WritePreviewFile(model3d, n, lodName, groups.Count(), {}, out));
       if (textures) textures->WriteImages(model3d.MatrList, out.Materials, written, images, ctx);
       tally.Add(model3d.MatrList, out.Materials);
       ++model.Stats.Blocks;

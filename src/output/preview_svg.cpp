@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/output_file.h"
+#include "support/platform.h"
 #include "support/text_helpers.h"
 #include "support/writers.h"
 
@@ -24,7 +26,13 @@ constexpr int kMargin = 20;  // around the picture and between panels
 constexpr int kLabelHeight = 22;
 constexpr int kPanelTop = kMargin + kLabelHeight;
 constexpr int kWidth = kMargin + 3 * (kPanel + kMargin);
-constexpr int kHeight = kPanelTop + kPanel + 94;  // three lines of caption
+constexpr int kCaptionBottom = kPanelTop + kPanel + 94;  // three lines of caption
+// Swatches below the caption: three columns, at most this many, then a line
+// that says how many more.
+constexpr int kSwatchColumns = 3;
+constexpr size_t kSwatchMax = 32;
+constexpr int kSwatchRow = 22;
+constexpr size_t kSwatchNameMax = 40;
 // View coordinates are written as whole tenths inside a group scaled by 0.1:
 // that is the tenth-of-a-unit rounding with at most four digits a number and
 // no decimal point, which keeps the largest models' pictures small.
@@ -41,7 +49,6 @@ constexpr std::array<uint32_t, 12> kPalette = {0x4e79a7, 0xf28e2b, 0xe15759, 0x7
 // of a surface often share one path.
 constexpr std::array<int, 4> kShadePercent = {55, 70, 85, 100};
 constexpr int kLevels = static_cast<int>(kShadePercent.size());
-constexpr int kFills = static_cast<int>(kPalette.size()) * kLevels;
 
 // Names longer than this are cut, so that a hostile name cannot blow up the
 // picture; a path keeps its end, where the file's own name is.
@@ -107,6 +114,24 @@ void AppendXmlText(std::string& out, std::string_view s) {
   }
 }
 
+// UTF-8 text as XML character data, every character above ASCII as a
+// reference; what is not valid UTF-8 here has been checked before.
+void AppendUtf8Text(std::string& out, std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      AppendXmlText(out, s.substr(i, 1));
+      ++i;
+      continue;
+    }
+    const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+    int code = b & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+    for (size_t k = 1; k < len && i + k < s.size(); ++k) code = (code << 6) | (s[i + k] & 0x3F);
+    AppendCharRef(out, code);
+    i += len;
+  }
+}
+
 void AppendName(std::string& out, std::string_view s, bool keepEnd) {
   if (s.size() <= kNameMax) return AppendXmlText(out, s);
   if (keepEnd) {
@@ -114,6 +139,25 @@ void AppendName(std::string& out, std::string_view s, bool keepEnd) {
     AppendXmlText(out, s.substr(s.size() - (kNameMax - 3)));
   } else {
     AppendXmlText(out, s.substr(0, kNameMax - 3));
+    out += "...";
+  }
+}
+
+// A name cut to kNameMax bytes, keeping its end or its start; UTF-8 is cut
+// between characters.
+void AppendName(std::string& out, std::string_view s, bool keepEnd, bool utf8) {
+  if (!utf8) return AppendName(out, s, keepEnd);
+  if (s.size() <= kNameMax) return AppendUtf8Text(out, s);
+  auto isLead = [&](size_t i) { return (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80; };
+  if (keepEnd) {
+    size_t from = s.size() - (kNameMax - 3);
+    while (from < s.size() && !isLead(from)) ++from;
+    out += "...";
+    AppendUtf8Text(out, s.substr(from));
+  } else {
+    size_t to = kNameMax - 3;
+    while (to > 0 && !isLead(to)) --to;
+    AppendUtf8Text(out, s.substr(0, to));
     out += "...";
   }
 }
@@ -128,33 +172,45 @@ void AppendText(std::string& out, int x, int y, std::string_view text) {
   out += "</text>\n";
 }
 
-// "#rrggbb" of each palette colour at each shading level.
-using TFillNames = std::array<std::array<char, 7>, kFills>;
-constexpr TFillNames MakeFillNames() {
+// "#rrggbb" of a colour at a shading level.
+std::array<char, 7> FillName(uint32_t rgb, int level) {
   constexpr char kHex[] = "0123456789abcdef";
-  TFillNames names{};
-  for (int f = 0; f < kFills; ++f) {
-    const uint32_t rgb = kPalette[static_cast<size_t>(f / kLevels)];
-    const int percent = kShadePercent[static_cast<size_t>(f % kLevels)];
-    auto& name = names[static_cast<size_t>(f)];
-    for (int c = 0; c < 3; ++c) {
-      const int channel = static_cast<int>((rgb >> (16 - 8 * c)) & 0xFF) * percent / 100;
-      name[static_cast<size_t>(1 + 2 * c)] = kHex[channel >> 4];
-      name[static_cast<size_t>(2 + 2 * c)] = kHex[channel & 15];
-    }
-    name[0] = '#';
+  const int percent = kShadePercent[static_cast<size_t>(level)];
+  std::array<char, 7> name{};
+  name[0] = '#';
+  for (int c = 0; c < 3; ++c) {
+    const int channel = static_cast<int>((rgb >> (16 - 8 * c)) & 0xFF) * percent / 100;
+    name[static_cast<size_t>(1 + 2 * c)] = kHex[channel >> 4];
+    name[static_cast<size_t>(2 + 2 * c)] = kHex[channel & 15];
   }
-  return names;
-}
-constexpr TFillNames kFillNames = MakeFillNames();
-const std::array<char, 7>& FillName(int fill) {
-  return kFillNames[static_cast<size_t>(fill)];
+  return name;
 }
 
 int PaletteIndex(int32_t matIndex) {
   const int n = static_cast<int>(kPalette.size());
   return ((matIndex % n) + n) % n;
 }
+
+// A material's colour: its texture's, else its palette colour.
+uint32_t MaterialColour(const TPreviewCaption& caption, int32_t matIndex) {
+  if (matIndex >= 0 && static_cast<size_t>(matIndex) < caption.MaterialList.size()) {
+    const TPreviewMaterial& m = caption.MaterialList[static_cast<size_t>(matIndex)];
+    if (m.HasColour) return m.Rgb & 0xFFFFFF;
+  }
+  return kPalette[static_cast<size_t>(PaletteIndex(matIndex))];
+}
+
+// The distinct colours of a drawing: a fill is a colour's place here times
+// the levels plus the level, so that materials of one colour share paths.
+struct TColours {
+  std::vector<uint32_t> Rgb;
+  std::unordered_map<uint32_t, uint32_t> Place;
+  uint32_t PlaceOf(uint32_t rgb) {
+    const auto [it, added] = Place.emplace(rgb, static_cast<uint32_t>(Rgb.size()));
+    if (added) Rgb.push_back(rgb);
+    return it->second;
+  }
+};
 
 // The float's bits as an unsigned key with the same order (-0 before +0).
 uint32_t OrderedBits(float f) {
@@ -224,17 +280,25 @@ int16_t Tenths(double fromCentre) {
   return static_cast<int16_t>(t);
 }
 
-void AppendHead(std::string& out) {
+// The picture's height: the panels, the caption and the swatches.
+int PictureHeight(const TPreviewCaption& caption) {
+  const size_t shown = std::min(caption.MaterialList.size(), kSwatchMax);
+  if (shown == 0) return kCaptionBottom;
+  const size_t rows = (shown + kSwatchColumns - 1) / kSwatchColumns + (caption.MaterialList.size() > shown ? 1 : 0);
+  return kCaptionBottom + static_cast<int>(rows) * kSwatchRow;
+}
+
+void AppendHead(std::string& out, int height) {
   out +=
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"";
   out += " width=\"";
   AppendNum(out, kWidth);
   out += "\" height=\"";
-  AppendNum(out, kHeight);
+  AppendNum(out, height);
   out += "\" viewBox=\"0 0 ";
   AppendNum(out, kWidth);
   out += ' ';
-  AppendNum(out, kHeight);
+  AppendNum(out, height);
   out += "\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 }
 
@@ -313,7 +377,7 @@ void AppendTexts(std::string& out, const TPreviewCaption& caption, const TFit& f
   for (size_t v = 0; v < kViews.size(); ++v) AppendText(out, PanelLeft(v), kPanelTop - 8, kViews[v].Label);
   // A line each for the names: either may take up to kNameMax characters.
   std::string line = "file ";
-  AppendName(line, caption.InputName, true);
+  AppendName(line, caption.InputName, true, caption.InputNameUtf8);
   AppendText(out, kMargin, kPanelTop + kPanel + 28, line);
   line = "block ";
   AppendName(line, caption.BlockName, false);
@@ -338,6 +402,47 @@ void AppendTexts(std::string& out, const TPreviewCaption& caption, const TFit& f
   out += "</g>\n";
 }
 
+// One swatch per material in material-line order: its colour, its index,
+// and its texture's name and state.
+void AppendSwatches(std::string& out, const TPreviewCaption& caption) {
+  const size_t shown = std::min(caption.MaterialList.size(), kSwatchMax);
+  if (shown == 0) return;
+  out += "<g font-family=\"sans-serif\" font-size=\"13\" fill=\"#202020\">\n";
+  std::string line;
+  for (size_t k = 0; k < shown; ++k) {
+    const TPreviewMaterial& m = caption.MaterialList[k];
+    const int x = PanelLeft(k % kSwatchColumns);
+    const int y = kCaptionBottom + static_cast<int>(k / kSwatchColumns) * kSwatchRow;
+    out += "<rect x=\"";
+    AppendNum(out, x);
+    out += "\" y=\"";
+    AppendNum(out, y);
+    out += "\" width=\"14\" height=\"14\" stroke=\"#808080\" fill=\"";
+    out.append(FillName(MaterialColour(caption, static_cast<int32_t>(k)), kLevels - 1).data(), 7);
+    out += "\"/>\n";
+    line.clear();
+    AppendNum(line, static_cast<int64_t>(k));
+    line += ' ';
+    if (!m.Named) {
+      line += "no texture name ";
+      line += DWordToHex(m.ID);
+    } else {
+      AppendName(line, m.TextureName.substr(0, kSwatchNameMax), false);
+      if (m.TextureName.size() > kSwatchNameMax) line += "...";
+      if (!m.HasColour) line += ": no image";
+    }
+    AppendText(out, x + 20, y + 12, line);
+  }
+  if (caption.MaterialList.size() > shown) {
+    line = "and ";
+    AppendNum(line, static_cast<int64_t>(caption.MaterialList.size() - shown));
+    line += " more";
+    const size_t rows = (shown + kSwatchColumns - 1) / kSwatchColumns;
+    AppendText(out, kMargin, kCaptionBottom + static_cast<int>(rows) * kSwatchRow + 12, line);
+  }
+  out += "</g>\n";
+}
+
 // A remark in the middle of panel v, over what the panel shows.
 void AppendNote(std::string& out, size_t v, std::string_view text) {
   out += "<text x=\"";
@@ -352,10 +457,12 @@ void AppendNote(std::string& out, size_t v, std::string_view text) {
 // Per view and triangle (view-major), the fill: the material's palette
 // colour at the level of |normal . view direction| / |normal|. The normal
 // is taken in picture space (centred and scaled), where its size is bounded.
-std::vector<uint8_t> ShadeFills(std::span<const TPreviewPoint> points, const TTriList& tris,
-                                const TFit& fit) {
+std::vector<uint32_t> ShadeFills(std::span<const TPreviewPoint> points, const TTriList& tris, const TFit& fit,
+                                 const TPreviewCaption& caption, TColours& colours) {
   const size_t n = static_cast<size_t>(tris.Count());
-  std::vector<uint8_t> fills(3 * n);
+  std::vector<uint32_t> fills(3 * n);
+  // A material's colour is looked up once however many triangles it has.
+  std::unordered_map<int32_t, uint32_t> placeOf;
   size_t i = 0;
   for (const TTriRec& t : tris) {
     std::array<std::array<double, 3>, 3> p;
@@ -369,14 +476,17 @@ std::vector<uint8_t> ShadeFills(std::span<const TPreviewPoint> points, const TTr
     const std::array<double, 3> normal = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
                                           u[0] * w[1] - u[1] * w[0]};
     const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-    const int base = PaletteIndex(t.MatIndex) * kLevels;
+    auto found = placeOf.find(t.MatIndex);
+    if (found == placeOf.end())
+      found = placeOf.emplace(t.MatIndex, colours.PlaceOf(MaterialColour(caption, t.MatIndex))).first;
+    const uint32_t base = found->second * kLevels;
     for (size_t v = 0; v < kViews.size(); ++v) {
       int level = 0;
       if (length > 0) {
         const double facing = std::fabs(normal[kViews[v].Facing]) / length;
         level = std::min(kLevels - 1, static_cast<int>(facing * kLevels));
       }
-      fills[v * n + i] = static_cast<uint8_t>(base + level);
+      fills[v * n + i] = base + static_cast<uint32_t>(level);
     }
     ++i;
   }
@@ -400,7 +510,7 @@ void AppendPanel(std::string& out, size_t v) {
 // second (the steps of a relative line-to).
 struct TFlat {
   int16_t X, Y, BX, BY, CX, CY;
-  uint8_t Fill;
+  uint32_t Fill;
 };
 
 // The buffers of the views, sized once for the model and reused by each.
@@ -413,7 +523,7 @@ struct TViewWork {
 // One view's triangles, back to front; returns how many were drawn.
 size_t AppendView(std::string& out, TBufStream* stream, size_t v, std::span<const TPreviewPoint> points,
                   const TTriList& tris, const TFit& fit, std::span<const std::array<int16_t, 3>> tenths,
-                  std::span<const uint8_t> fills, TViewWork& work) {
+                  std::span<const uint32_t> fills, const TColours& colours, TViewWork& work) {
   const TView& view = kViews[v];
   out += "<g transform=\"translate(";
   AppendNum(out, PanelLeft(v));
@@ -438,7 +548,7 @@ size_t AppendView(std::string& out, TBufStream* stream, size_t v, std::span<cons
     int32_t bx = b[view.Right] - ax, by = b[view.Down] - ay;
     int32_t cx = c[view.Right] - ax, cy = c[view.Down] - ay;
     const int32_t cross = bx * cy - by * cx;  // at most 2 * 3600^2
-    const uint8_t fill = fills[v * n + i++];
+    const uint32_t fill = fills[v * n + i++];
     // Twice the area in square tenths: below 2 is below 0.01 square units.
     if (cross > -2 && cross < 2) continue;
     // One winding for all: overlapping triangles of one path then add up
@@ -466,13 +576,13 @@ size_t AppendView(std::string& out, TBufStream* stream, size_t v, std::span<cons
   for (const uint64_t key : work.Keys) work.Sorted.push_back(work.Flats[static_cast<uint32_t>(key)]);
 
   TChunk chunk(out, stream);
-  int open = -1;  // the fill of the open path
+  int64_t open = -1;  // the fill of the open path
   for (const TFlat& f : work.Sorted) {
     char* q = chunk.Room();
     if (f.Fill != open) {
       if (open >= 0) q = Put(q, "\"/>\n");
       q = Put(q, "<path fill=\"");
-      q = std::copy_n(FillName(f.Fill).data(), 7, q);
+      q = std::copy_n(FillName(colours.Rgb[f.Fill / kLevels], static_cast<int>(f.Fill % kLevels)).data(), 7, q);
       q = Put(q, "\" d=\"");
       open = f.Fill;
     }
@@ -509,7 +619,8 @@ void Render(std::span<const TPreviewPoint> points, const TTriList& tris, const T
       tenths[i][a] = Tenths(a == kDownY ? -d : d);
     }
   }
-  const std::vector<uint8_t> fills = ShadeFills(points, tris, fit);
+  TColours colours;
+  const std::vector<uint32_t> fills = ShadeFills(points, tris, fit, caption, colours);
   TViewWork work;
   work.Flats.reserve(n);
   work.Sorted.reserve(n);
@@ -520,11 +631,12 @@ void Render(std::span<const TPreviewPoint> points, const TTriList& tris, const T
   // numbers) and about 4 KB for the rest: the text never moves while it
   // grows, and pages of the reserve that are not written cost nothing.
   if (!stream) out.reserve(out.size() + 4096 + 3 * 60 * n);
-  AppendHead(out);
+  AppendHead(out, PictureHeight(caption));
   AppendTexts(out, caption, fit, n == 0);
+  AppendSwatches(out, caption);
   for (size_t v = 0; v < kViews.size(); ++v) {
     AppendPanel(out, v);
-    const size_t drawn = AppendView(out, stream, v, points, tris, fit, tenths, fills, work);
+    const size_t drawn = AppendView(out, stream, v, points, tris, fit, tenths, fills, colours, work);
     if (n > 0 && drawn == 0) AppendNote(out, v, "edge-on: no area from this side");
   }
   if (n == 0) AppendNote(out, 1, "no triangles in this block");
@@ -540,15 +652,16 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
 }
 
 std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
-                      const TBodOutput& out) {
+                             std::vector<TPreviewMaterial> materials, const TBodOutput& out) {
   std::vector<TPreviewPoint> points;
   points.reserve(static_cast<size_t>(model.VertList.Count()));
   const auto& f = out.ScaleFactor;
   for (const TVertRec& v : model.VertList)
     points.push_back({ScaledCoord(v.X, f[0]), ScaledCoord(v.Y, f[1]), ScaledCoord(v.Z, f[2])});
   TPreviewCaption caption;
-  caption.InputName = out.InpFileTitle;
+  caption.InputNameUtf8 = plat::FileNameAsUtf8(out.InpFileTitle, caption.InputName);
   caption.BlockName = lodName;
+  caption.MaterialList = std::move(materials);
   caption.Parts = parts;
   caption.Materials = model.MatrList.Count();
   caption.Vertices = model.VertList.Count();

@@ -16,10 +16,12 @@
 // model looks flat or long instead of being stretched to fill each panel.
 //
 // Triangles are filled back to front along each view's depth axis (their
-// centroids; equal depths in triangle list order), in a colour of a fixed
-// palette chosen by material (MatIndex modulo the palette's size, so a
-// material has the same colour in every view), shaded in four levels by how
-// squarely they face the viewer, with thin translucent edges. Consecutive
+// centroids; equal depths in triangle list order), in their material's
+// colour: the mean colour of its texture's image where the sources hold
+// one, else a colour of a fixed palette (MatIndex modulo the palette's
+// size), the same in every view; shaded in four levels by how squarely they
+// face the viewer, with thin translucent edges. Below the caption, a swatch
+// per material (at most 32) says which colour is whose and why. Consecutive
 // triangles of one fill share a <path>. A triangle whose projection covers
 // less than 0.01 square picture units in a view is left out of that view.
 // A triangle costs at most 60 bytes a view (in a path of its own), so the
@@ -37,16 +39,32 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "mesh/mesh_lists.h"
 #include "output/bod_writer.h"
 
 namespace bw {
 
+// A material of the block as the picture shows it, in material-line order:
+// its texture's colour when a source names its texture and holds an image
+// of it, and the swatch that says which.
+struct TPreviewMaterial {
+  uint32_t ID = 0;
+  bool Named = false;        // a source names its texture
+  std::string TextureName;   // the name (8-bit text), when Named
+  bool HasColour = false;    // the image was found and read: Rgb is its mean colour
+  uint32_t Rgb = 0;          // 0xRRGGBB
+};
+
 struct TPreviewCaption {
-  std::string InputName;  // the input file's name as the user gave it (8-bit text)
+  std::string InputName;  // the input file's name as the user gave it
   std::string BlockName;  // the block's name (8-bit text)
   int32_t Parts = 0, Materials = 0, Vertices = 0, Triangles = 0;
+  bool InputNameUtf8 = false;  // InputName is UTF-8 (else 8-bit text)
+  // The materials, by the triangles' MatIndex; one beyond the list, or a
+  // list left empty, takes its palette colour and has no swatch.
+  std::vector<TPreviewMaterial> MaterialList;
 };
 
 // One model vertex in the BOD file's integer coordinates (x, y, z).
@@ -64,6 +82,6 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
 // coordinates, scaled and rounded the same way, so a block whose model file
 // cannot be written gets no picture either. The name of the file written.
 std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
-                      const TBodOutput& out);
+                             std::vector<TPreviewMaterial> materials, const TBodOutput& out);
 
 }  // namespace bw

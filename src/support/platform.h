@@ -117,6 +117,12 @@ bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, s
 // cannot tell.
 std::string OwnPath(const char* argv0);
 
+// A file name as the system gives it, as UTF-8 text for showing: on
+// Windows the code page's text turned into UTF-8; elsewhere the name when it
+// is valid UTF-8. False, with `utf8` set to the name, when the name is to
+// be read as 8-bit Windows-1252 text instead.
+bool FileNameAsUtf8(const std::string& name, std::string& utf8);
+
 // Interrupts (Ctrl-C, a request to end the program; on Windows also
 // Ctrl-Break and closing the console window) are no longer fatal once this
 // is called: they are only noted, for the program to stop at its next step.

@@ -332,6 +332,11 @@ std::string OwnPath(const char* argv0) {
   return argv0 ? std::string(argv0) : std::string();
 }
 
+bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
+  utf8 = name;
+  return IsValidUtf8(name);
+}
+
 namespace {
 // NOTE: a signal handler can reach nothing but a flag of static storage;
 // this one is only ever set, by the handler, and read. A lock-free atomic

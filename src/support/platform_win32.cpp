@@ -422,6 +422,20 @@ std::string OwnPath(const char* argv0) {
   return argv0 ? std::string(argv0) : std::string();
 }
 
+bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
+  utf8 = name;
+  if (name.empty()) return true;
+  const std::wstring wide = Wide(name);
+  const int need = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  if (need <= 0) return false;
+  std::string text(static_cast<size_t>(need), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), need, nullptr,
+                        nullptr);
+  utf8 = std::move(text);
+  return true;
+}
+
 namespace {
 // NOTE: the console's control handler runs on a thread of its own and can
 // reach nothing but what has static storage: a flag it only sets, and the

@@ -105,4 +105,35 @@ std::string UIntText(uint64_t v) {
   return std::string(buf, res.ptr);
 }
 
+bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    size_t len;
+    uint32_t code;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      len = 2, code = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      len = 3, code = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      len = 4, code = b & 0x07;
+    } else {
+      return false;
+    }
+    if (s.size() - i < len) return false;
+    for (size_t k = 1; k < len; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      code = (code << 6) | (c & 0x3F);
+    }
+    if ((len == 3 && code < 0x800) || (len == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
+        (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
 }  // namespace bw

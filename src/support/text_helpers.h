@@ -20,6 +20,9 @@ inline char LowerAscii(char c) {
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
 bool SameName(std::string_view a, std::string_view b);
+// True for well-formed UTF-8: no overlong forms, surrogates or code points
+// beyond U+10FFFF.
+bool IsValidUtf8(std::string_view s);
 
 // Removes the characters of codes 0 to 32 at both ends.
 std::string_view TrimControl(std::string_view s);
