@@ -1,0 +1,262 @@
+#include "image_builder.h"
+
+#include <algorithm>
+#include <bit>
+#include <tuple>
+
+namespace bwtest {
+namespace {
+
+using TColour = std::array<uint8_t, 3>;  // red, green, blue
+
+// A fixed sequence, so that every build writes the same images.
+class TRand {
+ public:
+  explicit TRand(uint32_t seed) : FState(seed) {}
+  uint32_t Next(uint32_t bound) {
+    FState = FState * 1664525u + 1013904223u;
+    return (FState >> 8) % bound;
+  }
+
+ private:
+  uint32_t FState;
+};
+
+uint32_t Quantise(uint8_t value, uint32_t max) {
+  return (value * max + 127) / 255;
+}
+
+// Reddish texels with a green ramp across and little blue, so that any
+// channel read as another moves the mean far; equal neighbours come in
+// runs of any length, up to past a run packet's 128.
+std::vector<TColour> Texels(uint32_t width, uint32_t height, uint32_t seed) {
+  TRand rand(seed);
+  std::vector<TColour> texels;
+  TColour current{};
+  uint32_t run = 0;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) {
+      if (run == 0) {
+        const uint32_t ramp = width > 1 ? x * 255 / (width - 1) : 128;
+        current = {static_cast<uint8_t>(160 + rand.Next(96)),
+                   static_cast<uint8_t>(ramp * 3 / 4 + rand.Next(64)), static_cast<uint8_t>(rand.Next(80))};
+        run = rand.Next(8) == 0 ? 100 + rand.Next(100) : 1 + rand.Next(4);
+      }
+      --run;
+      texels.push_back(current);
+    }
+  return texels;
+}
+
+uint32_t Pack(const TColour& c, uint8_t alpha, const std::array<uint32_t, 4>& masks) {
+  uint32_t pixel = 0;
+  const uint8_t values[4] = {c[0], c[1], c[2], alpha};
+  for (int k = 0; k < 4; ++k) {
+    if (masks[k] == 0) continue;
+    const int shift = std::countr_zero(masks[k]);
+    pixel |= (Quantise(values[k], masks[k] >> shift) << shift) & masks[k];
+  }
+  return pixel;
+}
+
+uint16_t Colour565(TRand& rand, uint32_t ramp) {
+  const uint32_t r = 18 + rand.Next(14), g = std::min<uint32_t>(63, ramp + rand.Next(16)), b = rand.Next(10);
+  return static_cast<uint16_t>(r << 11 | g << 5 | b);
+}
+
+void PutDxtLevel(Bytes& out, int kind, uint32_t width, uint32_t height, TRand& rand, bool threeColour) {
+  const uint32_t across = (width + 3) / 4, down = (height + 3) / 4;
+  for (uint32_t by = 0; by < down; ++by)
+    for (uint32_t bx = 0; bx < across; ++bx) {
+      if (kind != 1)
+        for (int k = 0; k < 8; ++k) out.push_back(static_cast<uint8_t>(rand.Next(256)));
+      const uint32_t ramp = across > 1 ? bx * 48 / (across - 1) : 24;
+      uint16_t c0 = Colour565(rand, ramp), c1 = Colour565(rand, ramp);
+      if (c0 == c1) c1 ^= 0x0021;
+      // Half the blocks in each order where three-colour blocks may show.
+      const bool wantFour = !threeColour || rand.Next(2) == 0;
+      if ((c0 > c1) != wantFour) std::swap(c0, c1);
+      PutU16(out, c0);
+      PutU16(out, c1);
+      PutU32(out, rand.Next(1u << 16) << 16 | rand.Next(1u << 16));
+    }
+}
+
+void PutTgaColour(Bytes& out, const TColour& c, uint8_t depth) {
+  switch (depth) {
+    case 8: out.push_back(c[0]); break;
+    case 15:
+    case 16: {
+      const uint32_t v = Quantise(c[0], 31) << 10 | Quantise(c[1], 31) << 5 | Quantise(c[2], 31);
+      PutU16(out, static_cast<uint16_t>(depth == 16 ? v | 0x8000 : v));
+      break;
+    }
+    default:
+      out.insert(out.end(), {c[2], c[1], c[0]});
+      if (depth == 32) out.push_back(static_cast<uint8_t>(c[0] ^ c[2]));
+  }
+}
+
+// A TGA sample of the given type and depth, 23 x 17, with an image id on
+// some; colour-mapped ones index a map of `mapDepth` entries.
+TSampleImage TgaSample(const std::string& name, uint8_t type, uint8_t depth, uint8_t mapDepth,
+                       uint32_t seed) {
+  TTgaSpec spec;
+  spec.Type = type;
+  spec.Depth = depth;
+  spec.Width = 23;
+  spec.Height = 17;
+  if (seed % 2) spec.Id = "bodwright test";
+  const std::vector<TColour> texels = Texels(spec.Width, spec.Height, seed);
+  Bytes raw;
+  if (type % 8 == 1) {
+    // The map: 40 colours of the texels' kind; each texel takes the entry
+    // its red and blue pick.
+    spec.MapType = 1;
+    spec.MapDepth = mapDepth;
+    spec.MapCount = 40;
+    const std::vector<TColour> entries = Texels(spec.MapCount, 1, seed + 1);
+    for (const TColour& c : entries) PutTgaColour(spec.Map, c, mapDepth);
+    for (const TColour& c : texels) raw.push_back(static_cast<uint8_t>((c[0] + c[2]) % spec.MapCount));
+  } else {
+    for (const TColour& c : texels) PutTgaColour(raw, c, depth);
+  }
+  spec.Pixels = type >= 9 ? TgaRle(raw, (depth + 7u) / 8) : raw;
+  return {name, BuildTga(spec)};
+}
+
+TSampleImage MaskedSample(const std::string& name, uint32_t flags, uint32_t bits,
+                          std::array<uint32_t, 4> masks, uint32_t seed, bool magickReads = true) {
+  const uint32_t width = 19, height = 13;
+  std::vector<uint32_t> pixels;
+  for (const TColour& c : Texels(width, height, seed))
+    pixels.push_back(Pack(c, static_cast<uint8_t>(c[1] ^ 0x5a), masks));
+  return {name, MaskedDds(width, height, {flags, 0, bits, masks}, pixels), magickReads};
+}
+
+}  // namespace
+
+Bytes DdsHeader(uint32_t width, uint32_t height, const TDdsFormat& format, uint32_t mipCount) {
+  const bool compressed = format.Flags & kDdsFourCC;
+  const uint32_t blockBytes = format.FourCC == MakeFourCC("DXT1") ? 8 : 16;
+  Bytes out = {'D', 'D', 'S', ' '};
+  PutU32(out, 124);
+  // Caps, height, width, pixel format; then the pitch or linear size, and
+  // the mipmap count when there is a chain.
+  PutU32(out, 0x1007 | (compressed ? 0x80000 : 0x8) | (mipCount > 1 ? 0x20000 : 0));
+  PutU32(out, height);
+  PutU32(out, width);
+  PutU32(out, compressed ? std::max(1u, (width + 3) / 4) * std::max(1u, (height + 3) / 4) * blockBytes
+                         : width * (format.Bits / 8));
+  PutU32(out, 0);
+  PutU32(out, mipCount);
+  for (int k = 0; k < 11; ++k) PutU32(out, 0);
+  PutU32(out, 32);
+  PutU32(out, format.Flags);
+  PutU32(out, format.FourCC);
+  PutU32(out, format.Bits);
+  for (uint32_t mask : format.Masks) PutU32(out, mask);
+  PutU32(out, 0x1000 | (mipCount > 1 ? 0x400008 : 0));
+  for (int k = 0; k < 4; ++k) PutU32(out, 0);
+  return out;
+}
+
+Bytes DxtDds(int kind, uint32_t width, uint32_t height, uint32_t seed, bool threeColour, bool mips) {
+  const char name[5] = {'D', 'X', 'T', static_cast<char>('0' + kind), 0};
+  uint32_t levels = 1;
+  if (mips)
+    for (uint32_t w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+      ++levels;
+  Bytes out = DdsHeader(width, height, {kDdsFourCC, MakeFourCC(name), 0, {}}, levels);
+  TRand rand(seed);
+  for (uint32_t level = 0; level < levels; ++level) {
+    PutDxtLevel(out, kind, width, height, rand, threeColour || kind != 1);
+    width = std::max(1u, width / 2);
+    height = std::max(1u, height / 2);
+  }
+  return out;
+}
+
+Bytes MaskedDds(uint32_t width, uint32_t height, const TDdsFormat& format,
+                const std::vector<uint32_t>& pixels) {
+  Bytes out = DdsHeader(width, height, format);
+  for (uint32_t pixel : pixels)
+    for (uint32_t k = 0; k < format.Bits / 8; ++k) out.push_back(static_cast<uint8_t>(pixel >> (8 * k)));
+  return out;
+}
+
+Bytes BuildTga(const TTgaSpec& spec) {
+  Bytes out = {static_cast<uint8_t>(spec.Id.size()), spec.MapType, spec.Type};
+  PutU16(out, spec.MapFirst);
+  PutU16(out, spec.MapCount);
+  out.push_back(spec.MapDepth);
+  PutU16(out, 0);
+  PutU16(out, 0);
+  PutU16(out, spec.Width);
+  PutU16(out, spec.Height);
+  out.push_back(spec.Depth);
+  out.push_back(spec.Depth == 32 ? 0x28 : spec.Depth == 16 ? 0x21 : 0x20);  // alpha bits, top-left origin
+  out.insert(out.end(), spec.Id.begin(), spec.Id.end());
+  out.insert(out.end(), spec.Map.begin(), spec.Map.end());
+  out.insert(out.end(), spec.Pixels.begin(), spec.Pixels.end());
+  return out;
+}
+
+Bytes TgaRle(const Bytes& raw, size_t pixelBytes) {
+  const size_t count = raw.size() / pixelBytes;
+  const auto same = [&](size_t a, size_t b) {
+    return std::equal(raw.begin() + a * pixelBytes, raw.begin() + (a + 1) * pixelBytes,
+                      raw.begin() + b * pixelBytes);
+  };
+  Bytes out;
+  size_t i = 0;
+  while (i < count) {
+    size_t n = 1;
+    if (i + 1 < count && same(i, i + 1)) {
+      while (i + n < count && n < 128 && same(i, i + n)) ++n;
+      out.push_back(static_cast<uint8_t>(0x80 | (n - 1)));
+      out.insert(out.end(), raw.begin() + i * pixelBytes, raw.begin() + (i + 1) * pixelBytes);
+    } else {
+      while (i + n < count && n < 128 && !(i + n + 1 < count && same(i + n, i + n + 1))) ++n;
+      out.push_back(static_cast<uint8_t>(n - 1));
+      out.insert(out.end(), raw.begin() + i * pixelBytes, raw.begin() + (i + n) * pixelBytes);
+    }
+    i += n;
+  }
+  return out;
+}
+
+std::vector<TSampleImage> SampleImages() {
+  std::vector<TSampleImage> images = {
+      {"dxt1_four_colour.dds", DxtDds(1, 13, 11, 1, false, true)},
+      {"dxt1_three_colour.dds", DxtDds(1, 13, 11, 2, true)},
+      {"dxt3.dds", DxtDds(3, 10, 9, 3, true)},
+      {"dxt5.dds", DxtDds(5, 9, 13, 4, true)},
+      MaskedSample("rgb565.dds", kDdsRgb, 16, {0xf800, 0x07e0, 0x001f, 0}, 5),
+      MaskedSample("argb1555.dds", kDdsRgb | kDdsAlphaPixels, 16, {0x7c00, 0x03e0, 0x001f, 0x8000}, 6),
+      MaskedSample("argb4444.dds", kDdsRgb | kDdsAlphaPixels, 16, {0x0f00, 0x00f0, 0x000f, 0xf000}, 7),
+      MaskedSample("rgb888.dds", kDdsRgb, 24, {0xff0000, 0xff00, 0xff, 0}, 8),
+      MaskedSample("xrgb8888.dds", kDdsRgb, 32, {0xff0000, 0xff00, 0xff, 0}, 9),
+      MaskedSample("argb8888.dds", kDdsRgb | kDdsAlphaPixels, 32, {0xff0000, 0xff00, 0xff, 0xff000000}, 10),
+      // Masks that ImageMagick does not follow.
+      MaskedSample("xrgb555.dds", kDdsRgb, 16, {0x7c00, 0x03e0, 0x001f, 0}, 11, false),
+      MaskedSample("bgr888.dds", kDdsRgb, 24, {0xff, 0xff00, 0xff0000, 0}, 12, false),
+      MaskedSample("abgr8888.dds", kDdsRgb | kDdsAlphaPixels, 32, {0xff, 0xff00, 0xff0000, 0xff000000}, 13,
+                   false),
+      MaskedSample("a2rgb10.dds", kDdsRgb | kDdsAlphaPixels, 32, {0x3ff00000, 0xffc00, 0x3ff, 0xc0000000}, 14,
+                   false),
+      MaskedSample("rgb332_in16.dds", kDdsRgb, 16, {0xe0, 0x1c, 0x03, 0}, 15, false),
+  };
+  const std::vector<std::tuple<std::string, uint8_t, uint8_t, uint8_t>> tgas = {
+      {"grey8", 3, 8, 0},   {"mapped24", 1, 8, 24}, {"mapped16", 1, 8, 16}, {"mapped32", 1, 8, 32},
+      {"true15", 2, 15, 0}, {"true16", 2, 16, 0},   {"true24", 2, 24, 0},   {"true32", 2, 32, 0},
+  };
+  uint32_t seed = 20;
+  for (const auto& [name, type, depth, mapDepth] : tgas) {
+    images.push_back(TgaSample(name + ".tga", type, depth, mapDepth, seed++));
+    images.push_back(TgaSample(name + "_rle.tga", static_cast<uint8_t>(type + 8), depth, mapDepth, seed++));
+  }
+  return images;
+}
+
+}  // namespace bwtest
