@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <set>
@@ -16,6 +17,7 @@
 #include "output/body_generation.h"
 #include "output/materials.h"
 #include "output/preview_svg.h"
+#include "output/texture_colours.h"
 #include "output/textures.h"
 #include "support/buf_stream.h"
 #include "support/errors.h"
@@ -121,15 +123,25 @@ uint64_t InputBytes(const TRun& run, const TModelRun& model) {
   return total;
 }
 
-// The distinct materials of a model, named or not by the sources.
+// The distinct materials of a model, named or not by the sources, and
+// whether a named texture's image is missing from them.
 struct TMaterialTally {
   std::set<uint32_t> Named;
   std::set<uint32_t> Unnamed;
+  bool MissingImages = false;
   void Add(const TMatrList& list, const TMaterials& materials) {
     for (const TMatrRec& mat : list) {
       const TMatSource* source = nullptr;
       int32_t k = -1;
-      (FindMatTex(materials, mat.ID, source, k) ? Named : Unnamed).insert(mat.ID);
+      if (!FindMatTex(materials, mat.ID, source, k)) {
+        Unnamed.insert(mat.ID);
+        continue;
+      }
+      if (!Named.insert(mat.ID).second) continue;
+      const std::string& key = source->Tex.MatTexList[k].Key;
+      TImageRef ref;
+      MissingImages = MissingImages || std::none_of(materials.Sources.begin(), materials.Sources.end(),
+                                                    [&](const TMatSource* s) { return FindImage(*s, key, ref); });
     }
   }
 };
@@ -137,7 +149,7 @@ struct TMaterialTally {
 // The conversion of an opened model: false when its tree holds no mesh data
 // node (the message is written).
 bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
-                        bool warnMatFiles) {
+                        TColourCache& colours, bool warnMatFiles) {
   TContext& ctx = model.Ctx;
   ListMatFiles(run, model, warnMatFiles);
   if (!ReadUtfTree(model.InpData(), model.NodesList, ctx)) {
@@ -147,17 +159,20 @@ bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TI
   const TNodesList& nodes = model.NodesList;
   const TSettings& s = run.Settings;
   if (s.ModelMatOn) {
-    model.ModelSource = ModelMatSource(nodes, model.InpData(), s.TexturesOn);
+    model.ModelSource = ModelMatSource(nodes, model.InpData(), true);
     WriteModelMaterials(model.ModelSource, ctx);
   }
   const TBodOutput out = BodOutputOf(run, model);
   std::optional<TTextureWriter> textures;
   if (s.TexturesOn) textures.emplace(model.Names.OutFolder, out.Guard, InputBytes(run, model));
   TMaterialTally tally;
+  TColourCache ownColours;
   // What the summary of a folder run counts, also when a later block fails.
   auto tallyUp = [&] {
     model.Stats.MaterialsNamed = static_cast<int32_t>(tally.Named.size());
     model.Stats.MaterialsUnnamed = static_cast<int32_t>(tally.Unnamed.size());
+    model.Stats.UnnamedMaterials = !tally.Unnamed.empty();
+    model.Stats.MissingImages = tally.MissingImages;
     if (textures) {
       model.Stats.ImagesWritten = textures->ImagesWritten();
       for (size_t k = 0; k < textures->Warnings().size(); ++k) model.Stats.TextureWarnings[k] = textures->Warnings()[k];
@@ -189,8 +204,15 @@ bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TI
           RecordOutput(run, model, written, WriteGroupFile(part, n, g, group, out, ctx));
         };
       GenerateBodies(block, groups, s.OriginOn, model3d, ctx, writeGroup);
-      if (s.GenBodOn) RecordOutput(run, model, written, WriteBodFile(model3d, n, lodName, out));
-      if (s.PreviewOn) RecordOutput(run, model, written, WritePreviewFile(model3d, n, lodName, groups.Count(), {}, out));
+      if (s.GenBodOn) {
+        model.Stats.BodFiles.push_back(WriteBodFile(model3d, n, lodName, out));
+        RecordOutput(run, model, written, model.Stats.BodFiles.back());
+      }
+      if (s.PreviewOn) {
+        std::vector<TPreviewMaterial> swatches = PreviewMaterials(model3d.MatrList, out.Materials, colours, ownColours);
+        model.Stats.Pictures.push_back(WritePreviewFile(model3d, n, lodName, groups.Count(), std::move(swatches), out));
+        RecordOutput(run, model, written, model.Stats.Pictures.back());
+      }
       if (textures) textures->WriteImages(model3d.MatrList, out.Materials, written, images, ctx);
       tally.Add(model3d.MatrList, out.Materials);
       ++model.Stats.Blocks;
@@ -253,9 +275,9 @@ void OpenModel(const TRun& run, TModelRun& model, TFileSet& written) {
 }
 
 EModelEnd ConvertModel(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
-                       bool warnMatFiles) {
+                       TColourCache& colours, bool warnMatFiles) {
   try {
-    return ConvertModelBlocks(run, model, written, images, warnMatFiles) ? EModelEnd::Converted
+    return ConvertModelBlocks(run, model, written, images, colours, warnMatFiles) ? EModelEnd::Converted
                                                                           : EModelEnd::NoMeshData;
   } catch (const EInterrupted&) {
     return EModelEnd::Interrupted;
@@ -350,7 +372,7 @@ int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::str
   const int status = StartUp(run, ownPath, args);
   if (status >= 0) return status;
   if (run.Folder) return RunFolder(run);
-  const EModelEnd end = ConvertModel(run, run.Model, run.Written, run.Images, true);
+  const EModelEnd end = ConvertModel(run, run.Model, run.Written, run.Images, run.Colours, true);
   ShutDown(run);
   return end == EModelEnd::Converted ? kExitOk : kExitFailure;
 }

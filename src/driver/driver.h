@@ -11,6 +11,7 @@ struct TModelNames;
 struct TSettings;
 class TFileSet;
 struct TImageRecord;
+class TColourCache;
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
@@ -43,10 +44,11 @@ void OpenModel(const TRun& run, TModelRun& model, TFileSet& written);
 enum class EModelEnd { Converted, NoMeshData, Failed, Interrupted };
 // The conversion of a model opened, under the single handler. `written`
 // holds every file written so far where the model writes, `images` the
-// images among them; the model adds its own. The material files' console
+// images among them; the model adds its own. `colours` serves the material
+// files' image colours to its pictures. The material files' console
 // warnings are said by the caller when `warnMatFiles` is false.
 EModelEnd ConvertModel(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
-                       bool warnMatFiles);
+                       TColourCache& colours, bool warnMatFiles);
 // Closes the model's streams, which writes out their buffers.
 void CloseModel(TModelRun& model);
 // The line that tells that a material file names nothing.

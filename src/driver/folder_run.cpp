@@ -146,7 +146,8 @@ std::string LastLine(const std::string& block) {
 }
 
 // One model, start to end; its console block goes to the slot.
-void ConvertJob(const TRun& run, const TModelJob& job, TSlot& slot, TFileSet& written, TImageRecord& images) {
+void ConvertJob(const TRun& run, const TModelJob& job, TSlot& slot, TFileSet& written, TImageRecord& images,
+                TColourCache& colours) {
   TModelRun model;
   model.Ctx.Console.Capture = &slot.Console;
   const TConsole& console = model.Ctx.Console;
@@ -168,7 +169,7 @@ void ConvertJob(const TRun& run, const TModelJob& job, TSlot& slot, TFileSet& wr
     slot.Outcome = EOutcome::Failed;
   }
   if (slot.Outcome != EOutcome::Failed) {
-    switch (ConvertModel(run, model, written, images, false)) {
+    switch (ConvertModel(run, model, written, images, colours, false)) {
       case EModelEnd::Converted: slot.Outcome = EOutcome::Converted; break;
       case EModelEnd::NoMeshData: slot.Outcome = EOutcome::NoMeshData; break;
       case EModelEnd::Failed: slot.Outcome = EOutcome::Failed; break;
@@ -353,7 +354,7 @@ int RunFolder(TRun& run) {
           }
           board.Changed.notify_all();
           try {
-            ConvertJob(run, run.Jobs[i], slot, written, images);
+            ConvertJob(run, run.Jobs[i], slot, written, images, run.Colours);
           } catch (...) {
             // Memory ran out, say: this model fails, the others go on.
             slot.Outcome = EOutcome::Failed;

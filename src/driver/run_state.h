@@ -13,6 +13,7 @@
 #include "cmp/mat_source.h"
 #include "cmp/utf_tree.h"
 #include "driver/folder_walk.h"
+#include "output/texture_colours.h"
 #include "output/textures.h"
 #include "support/buf_stream.h"
 #include "support/context.h"
@@ -81,6 +82,13 @@ struct TModelStats {
   int32_t MaterialsNamed = 0;
   int32_t MaterialsUnnamed = 0;
   std::array<int32_t, kTextureWarningKinds> TextureWarnings{};
+  // For the page of a folder run: a material that no source names, a
+  // texture whose image no source holds; the pictures and model BOD files
+  // written.
+  bool UnnamedMaterials = false;
+  bool MissingImages = false;
+  std::vector<std::string> Pictures;
+  std::vector<std::string> BodFiles;
 };
 
 // One model's conversion: its names, the context of its stages, its
@@ -129,6 +137,9 @@ struct TRun {
   std::vector<TMatSource> MatSources;
   // Every model and material file of the run, which no output may replace.
   TFileSet Inputs;
+  // The colours of the material files' images, worked out as pictures need
+  // them; shared by the models (guarded within).
+  TColourCache Colours;
 
   // A single-model run: the model, and the outputs written so far, which
   // no image may replace (kept only while images are written), the images

@@ -429,7 +429,8 @@ void AppendSwatches(std::string& out, const TPreviewCaption& caption) {
     } else {
       AppendName(line, m.TextureName.substr(0, kSwatchNameMax), false);
       if (m.TextureName.size() > kSwatchNameMax) line += "...";
-      if (!m.HasColour) line += ": no image";
+      if (!m.HasImage) line += ": no image";
+      else if (!m.HasColour) line += ": image not read";
     }
     AppendText(out, x + 20, y + 12, line);
   }

@@ -53,7 +53,8 @@ struct TPreviewMaterial {
   uint32_t ID = 0;
   bool Named = false;        // a source names its texture
   std::string TextureName;   // the name (8-bit text), when Named
-  bool HasColour = false;    // the image was found and read: Rgb is its mean colour
+  bool HasImage = false;     // a source holds the texture's image
+  bool HasColour = false;    // the image was read: Rgb is its mean colour
   uint32_t Rgb = 0;          // 0xRRGGBB
 };
 
