@@ -20,6 +20,24 @@ const std::string kBannerLine = std::string(bw::kBanner) + "\n";
 // The program's own file name, "bodwright.exe" on Windows.
 const std::string kUsage = kBannerLine + "  use : " + ProgramFileName() + " file.cmp\n\n";
 
+// The help of the program at `program`.
+std::string HelpText(const std::string& program) {
+  const std::string name = fs::path(program).filename().string();
+  std::string text = "  use : " + name + " <model or folder> [material file or folder ...]\n";
+  text += "        " + name + " --help | -h | /?\n";
+  text += "        " + name + " --version\n";
+  text +=
+      "  model            a CMP model; the files written go beside it, named after it\n"
+      "  folder           every model in the folder\n"
+      "  material file    its materials' texture names go into the material lines;\n"
+      "                   any number, the first that names a material wins\n"
+      "  material folder  every material file in the folder\n"
+      "  settings file    beside the program, its own name with .ini:\n";
+  text += "                   " + program + ".ini (without it, nothing is written)\n";
+  text += "  README.md        the manual, in the source folder\n";
+  return text;
+}
+
 // A block of one triangle whose 32-byte vertices sit at x = 0, step, 2 step,
 // each with the texture coordinate (u, v).
 Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
@@ -39,6 +57,50 @@ TEST(CommandLine, NoArgumentShowsUsage) {
   const auto r = RunProcess(ProgramPath(), {});
   EXPECT_EQ(r.Out, Printed(kUsage));
   EXPECT_EQ(r.Status, 2);
+}
+
+TEST(CommandLine, HelpAndVersionOnlyAsTheOnlyArgument) {
+  TTempDir dir;
+  const std::string program = dir.File("bodwright");
+  const std::string model = dir.File("box.cmp");
+  WriteFileBytes(model, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
+  const std::string notFound = "  Error : file --help not found.\n";
+  const struct {
+    std::vector<std::string> Args;
+    int Status;
+    std::string After;  // what follows the banner
+  } cases[] = {
+      {{"--help"}, 0, HelpText(program)},
+      {{"-h"}, 0, HelpText(program)},
+      {{"/?"}, 0, HelpText(program)},
+      {{"--version"}, 0, ""},
+      // Beside other arguments, or in another spelling, they are file names.
+      {{"--help", model}, 1, notFound},
+      {{model, "--help"}, 1, notFound},
+      {{"--HELP"}, 1, "  Error : file --HELP not found.\n"},
+      {{"--version", "--help"}, 1, notFound},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args[0] + (c.Args.size() > 1 ? " " + c.Args[1] : ""));
+    std::string console;
+    bw::TRun run;
+    run.Ctx.Console.Capture = &console;
+    EXPECT_EQ(bw::RunProgram(run, program, c.Args), c.Status);
+    EXPECT_EQ(console, kBannerLine + c.After);
+  }
+  EXPECT_EQ(FolderListing(dir.Path()), "box.cmp;");
+}
+
+// The program itself answers them the same way, whatever its folder holds.
+TEST(CommandLine, HelpAndVersionOfTheProgram) {
+  auto r = RunProcess(ProgramPath(), {"--version"});
+  EXPECT_EQ(r.Out, Printed(kBannerLine));
+  EXPECT_EQ(r.Status, 0);
+  r = RunProcess(ProgramPath(), {"--help"});
+  EXPECT_EQ(r.Out.rfind(Printed(kBannerLine + "  use : " + ProgramFileName() + " <model or folder>"), 0), 0u)
+      << r.Out;
+  EXPECT_NE(r.Out.find(".ini (without it, nothing is written)"), std::string::npos) << r.Out;
+  EXPECT_EQ(r.Status, 0);
 }
 
 TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {

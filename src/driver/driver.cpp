@@ -5,6 +5,7 @@
 
 #include "cmp/part_placement.h"
 #include "cmp/utf_tree.h"
+#include "driver/help.h"
 #include "driver/run_state.h"
 #include "driver/settings.h"
 #include "driver/wildcard.h"
@@ -170,6 +171,15 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
     console.Line("");
     return kExitUsage;
+  }
+  // Alone, these ask about the program; beside other arguments they are
+  // file names like any other.
+  if (args.size() == 1) {
+    if (args[0] == "--version") return kExitOk;
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {
+      WriteHelp(console, ownPath);
+      return kExitOk;
+    }
   }
   // The material files first, in the order given; one file named twice
   // (or reached two ways) counts once, at its first place.
