@@ -19,6 +19,7 @@ namespace {
 const std::string kBannerLine = std::string(bw::kBanner) + "\n";
 // The program's own file name, "bodwright.exe" on Windows.
 const std::string kUsage = kBannerLine + "  use : " + ProgramFileName() + " file.cmp\n\n";
+const std::string kNoSettingsNote = "  Note : no settings file beside the program: nothing was written.\n";
 
 // The help of the program at `program`.
 std::string HelpText(const std::string& program) {
@@ -146,7 +147,7 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
   const auto r = RunProcess(program, {input});
   const std::string size = std::to_string(TriangleBlock().size());
   EXPECT_EQ(r.Out, Printed(kBannerLine + "  0: box.lod0.vms\n  Data Size = " +
-                           std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n"));
+                           std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n" + kNoSettingsNote));
   EXPECT_EQ(r.Status, 0);
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir.Path())) {
@@ -154,6 +155,45 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
     ++files;
   }
   EXPECT_EQ(files, 2u);  // the program and the model, nothing written
+}
+
+// The note ends every run that converted without a settings file, whatever
+// its outcome; not a run that ended before the conversion, and not a run
+// whose settings file is merely empty.
+TEST(CommandLine, NoteOfTheMissingSettingsFile) {
+  TTempDir dir;
+  const std::string model = dir.File("box.cmp");
+  WriteFileBytes(model, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
+  const std::string noMesh = dir.File("notes.cmp");
+  WriteFileText(noMesh, "just some text, not a model");
+  const std::string size = std::to_string(TriangleBlock().size());
+  const std::string block =
+      "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n";
+  const std::string absent = dir.File("absent.cmp");
+  const struct {
+    const char* Ini;  // nullptr: no settings file
+    std::vector<std::string> Args;
+    int Status;
+    std::string After;  // what follows the banner
+  } cases[] = {
+      {nullptr, {model}, 0, block + kNoSettingsNote},
+      {nullptr, {noMesh}, 1, "  Error: this file havnt VMeshLibrary!\n" + kNoSettingsNote},
+      {nullptr, {absent}, 1, "  Error : file " + absent + " not found.\n"},
+      {nullptr, {}, 2, "  use : bodwright file.cmp\n\n"},
+      {"", {model}, 0, block},
+      {"[system]\nGenBod=.bod, OFF\n", {model}, 0, block},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Ini ? "settings \"" + std::string(c.Ini) + "\"" : "no settings") +
+                 (c.Args.empty() ? "" : ", " + c.Args[0]));
+    fs::remove(dir.File("bodwright.ini"));
+    if (c.Ini) WriteFileText(dir.File("bodwright.ini"), c.Ini);
+    std::string console;
+    bw::TRun run;
+    run.Ctx.Console.Capture = &console;
+    EXPECT_EQ(bw::RunProgram(run, dir.File("bodwright"), c.Args), c.Status);
+    EXPECT_EQ(console, kBannerLine + c.After);
+  }
 }
 
 TEST(FileNames, ExtensionReplacement) {

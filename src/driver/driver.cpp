@@ -282,6 +282,10 @@ int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::str
   if (status >= 0) return status;
   const bool converted = RunConversion(run);
   ShutDown(run);
+  // Without a settings file every output is off, and the run would look
+  // like one that wrote its files.
+  if (run.Settings.FileMissing)
+    run.Ctx.Console.Line("  Note : no settings file beside the program: nothing was written.");
   return converted ? kExitOk : kExitFailure;
 }
 

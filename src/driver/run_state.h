@@ -39,6 +39,8 @@ struct TSettings {
   bool TexturesOn = false;
   std::array<float, 3> ScaleFactor{1000.0f, 1000.0f, 1000.0f};
   std::string StrMat;
+  // No settings file could be opened: everything above is its default.
+  bool FileMissing = false;
 };
 
 struct TFileNames {
