@@ -21,24 +21,6 @@ const std::string kBannerLine = std::string(bw::kBanner) + "\n";
 const std::string kUsage = kBannerLine + "  use : " + ProgramFileName() + " file.cmp\n\n";
 const std::string kNoSettingsNote = "  Note : no settings file beside the program: nothing was written.\n";
 
-// The help of the program at `program`.
-std::string HelpText(const std::string& program) {
-  const std::string name = fs::path(program).filename().string();
-  std::string text = "  use : " + name + " <model or folder> [material file or folder ...]\n";
-  text += "        " + name + " --help | -h | /?\n";
-  text += "        " + name + " --version\n";
-  text +=
-      "  model            a CMP model; the files written go beside it, named after it\n"
-      "  folder           every model in the folder\n"
-      "  material file    its materials' texture names go into the material lines;\n"
-      "                   any number, the first that names a material wins\n"
-      "  material folder  every material file in the folder\n"
-      "  settings file    beside the program, its own name with .ini:\n";
-  text += "                   " + program + ".ini (without it, nothing is written)\n";
-  text += "  README.md        the manual, in the source folder\n";
-  return text;
-}
-
 // A block of one triangle whose 32-byte vertices sit at x = 0, step, 2 step,
 // each with the texture coordinate (u, v).
 Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
@@ -52,6 +34,13 @@ Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
   return BuildMeshBlock(block);
 }
 
+// A run of the program at `program`, in-process; returns its status.
+int RunAt(const std::string& program, const std::vector<std::string>& args, std::string& console) {
+  bw::TRun run;
+  run.Ctx.Console.Capture = &console;
+  return bw::RunProgram(run, program, args);
+}
+
 }  // namespace
 
 TEST(CommandLine, NoArgumentShowsUsage) {
@@ -60,48 +49,37 @@ TEST(CommandLine, NoArgumentShowsUsage) {
   EXPECT_EQ(r.Status, 2);
 }
 
-TEST(CommandLine, HelpAndVersionOnlyAsTheOnlyArgument) {
+// Alone, the help and version arguments answer with status 0; beside other
+// arguments, or spelt otherwise, they are file names.
+TEST(CommandLine, HelpAndVersion) {
   TTempDir dir;
   const std::string program = dir.File("bodwright");
-  const std::string model = dir.File("box.cmp");
-  WriteFileBytes(model, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
-  const std::string notFound = "  Error : file --help not found.\n";
+  const std::string file = dir.File("some.file");
+  WriteFileText(file, "x");
+  std::string help;
+  ASSERT_EQ(RunAt(program, {"--help"}, help), 0);
+  EXPECT_EQ(
+      help.rfind(kBannerLine + "  use : bodwright <model or folder> [material file or folder ...]\n", 0), 0u);
+  EXPECT_NE(help.find("\n                   " + program + ".ini (without it, nothing is written)\n"),
+            std::string::npos)
+      << help;
+  EXPECT_NE(help.find("\n  README.md "), std::string::npos) << help;
   const struct {
     std::vector<std::string> Args;
     int Status;
-    std::string After;  // what follows the banner
+    std::string Console;
   } cases[] = {
-      {{"--help"}, 0, HelpText(program)},
-      {{"-h"}, 0, HelpText(program)},
-      {{"/?"}, 0, HelpText(program)},
-      {{"--version"}, 0, ""},
-      // Beside other arguments, or in another spelling, they are file names.
-      {{"--help", model}, 1, notFound},
-      {{model, "--help"}, 1, notFound},
-      {{"--HELP"}, 1, "  Error : file --HELP not found.\n"},
-      {{"--version", "--help"}, 1, notFound},
+      {{"-h"}, 0, help},
+      {{"/?"}, 0, help},
+      {{"--version"}, 0, kBannerLine},
+      {{"--help", file}, 1, kBannerLine + "  Error : file --help not found.\n"},
+      {{"--HELP"}, 1, kBannerLine + "  Error : file --HELP not found.\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Args[0] + (c.Args.size() > 1 ? " " + c.Args[1] : ""));
     std::string console;
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
-    EXPECT_EQ(bw::RunProgram(run, program, c.Args), c.Status);
-    EXPECT_EQ(console, kBannerLine + c.After);
+    EXPECT_EQ(RunAt(program, c.Args, console), c.Status) << c.Args[0];
+    EXPECT_EQ(console, c.Console);
   }
-  EXPECT_EQ(FolderListing(dir.Path()), "box.cmp;");
-}
-
-// The program itself answers them the same way, whatever its folder holds.
-TEST(CommandLine, HelpAndVersionOfTheProgram) {
-  auto r = RunProcess(ProgramPath(), {"--version"});
-  EXPECT_EQ(r.Out, Printed(kBannerLine));
-  EXPECT_EQ(r.Status, 0);
-  r = RunProcess(ProgramPath(), {"--help"});
-  EXPECT_EQ(r.Out.rfind(Printed(kBannerLine + "  use : " + ProgramFileName() + " <model or folder>"), 0), 0u)
-      << r.Out;
-  EXPECT_NE(r.Out.find(".ini (without it, nothing is written)"), std::string::npos) << r.Out;
-  EXPECT_EQ(r.Status, 0);
 }
 
 TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {
@@ -157,43 +135,35 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
   EXPECT_EQ(files, 2u);  // the program and the model, nothing written
 }
 
-// The note ends every run that converted without a settings file, whatever
-// its outcome; not a run that ended before the conversion, and not a run
-// whose settings file is merely empty.
+// The note closes every conversion without a settings file, whatever its
+// outcome; not a run that ends before it, nor one with an empty settings file.
 TEST(CommandLine, NoteOfTheMissingSettingsFile) {
   TTempDir dir;
-  const std::string model = dir.File("box.cmp");
+  const std::string model = dir.File("box.cmp"), noMesh = dir.File("notes.cmp"), absent = dir.File("no.cmp");
   WriteFileBytes(model, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
-  const std::string noMesh = dir.File("notes.cmp");
   WriteFileText(noMesh, "just some text, not a model");
   const std::string size = std::to_string(TriangleBlock().size());
   const std::string block =
       "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n";
-  const std::string absent = dir.File("absent.cmp");
   const struct {
-    const char* Ini;  // nullptr: no settings file
-    std::vector<std::string> Args;
+    std::string Input;
     int Status;
     std::string After;  // what follows the banner
   } cases[] = {
-      {nullptr, {model}, 0, block + kNoSettingsNote},
-      {nullptr, {noMesh}, 1, "  Error: this file havnt VMeshLibrary!\n" + kNoSettingsNote},
-      {nullptr, {absent}, 1, "  Error : file " + absent + " not found.\n"},
-      {nullptr, {}, 2, "  use : bodwright file.cmp\n\n"},
-      {"", {model}, 0, block},
-      {"[system]\nGenBod=.bod, OFF\n", {model}, 0, block},
+      {model, 0, block + kNoSettingsNote},
+      {noMesh, 1, "  Error: this file havnt VMeshLibrary!\n" + kNoSettingsNote},
+      {absent, 1, "  Error : file " + absent + " not found.\n"},
   };
+  std::string console;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.Ini ? "settings \"" + std::string(c.Ini) + "\"" : "no settings") +
-                 (c.Args.empty() ? "" : ", " + c.Args[0]));
-    fs::remove(dir.File("bodwright.ini"));
-    if (c.Ini) WriteFileText(dir.File("bodwright.ini"), c.Ini);
-    std::string console;
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
-    EXPECT_EQ(bw::RunProgram(run, dir.File("bodwright"), c.Args), c.Status);
+    console.clear();
+    EXPECT_EQ(RunAt(dir.File("bodwright"), {c.Input}, console), c.Status);
     EXPECT_EQ(console, kBannerLine + c.After);
   }
+  WriteFileText(dir.File("bodwright.ini"), "");
+  console.clear();
+  EXPECT_EQ(RunAt(dir.File("bodwright"), {model}, console), 0);
+  EXPECT_EQ(console, kBannerLine + block);
 }
 
 TEST(FileNames, ExtensionReplacement) {

@@ -128,7 +128,6 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
   run.Names.IniFileName = dir.File("missing.ini");
   LoadSettings(run);
   EXPECT_EQ(console, "");
-  EXPECT_TRUE(run.Settings.FileMissing);
   const auto check = [](const TSettings& st) {
     EXPECT_FALSE(st.GenBodOn || st.GenLogOn || st.GenMeshOn || st.DebugOn || st.OriginOn);
     EXPECT_EQ(st.BodExt + st.MeshExt + st.LogExt + st.DbgExt, ".bod.txt.log.dbg");
@@ -143,7 +142,6 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
   LoadSettings(run);
   const TSettings& st = run.Settings;
   EXPECT_TRUE(st.GenBodOn && st.GenLogOn && st.GenMeshOn && st.DebugOn && st.OriginOn);
-  EXPECT_FALSE(st.FileMissing);
 }
 
 TEST(Settings, SwitchesAndOrigin) {
