@@ -258,4 +258,31 @@ uint32_t TestNameHash(const std::string& name) {
   return h ^ 0xFFFFFFFFu;
 }
 
+// Two blocks, each with one triangle per material, in the order given.
+Bytes MaterialsModel(const std::vector<std::string>& materials, std::vector<TNodeSpec> extra) {
+  TBlockSpec block;
+  block.VertexSize = 12;
+  for (size_t i = 0; i < materials.size(); ++i) {
+    const auto first = static_cast<uint16_t>(3 * i);
+    block.Meshes.push_back({TestNameHash(materials[i]), first, static_cast<uint16_t>(first + 2), 3});
+    block.Triangles.push_back({0, 1, 2});
+    for (int k = 0; k < 3; ++k) {
+      const Bytes v = VertexRecord(12, float(k), float(i), 0, 0, 0);
+      block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
+    }
+  }
+  const Bytes data = BuildMeshBlock(block);
+  extra.push_back(Folder("VMeshLibrary", {Folder("m.lod0.vms", {Leaf("VMeshData", data)}),
+                                          Folder("m.lod1.vms", {Leaf("VMeshData", data)})}));
+  return BuildUtf(extra);
+}
+
+// A material library naming the texture of each material.
+TNodeSpec MaterialLibrary(const std::vector<std::pair<std::string, std::string>>& textures) {
+  std::vector<TNodeSpec> materials;
+  for (const auto& [material, texture] : textures)
+    materials.push_back(Folder(material, {TextLeaf("Dt_name", texture)}));
+  return Folder("Material library", materials);
+}
+
 }  // namespace bwtest

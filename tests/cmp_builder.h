@@ -117,4 +117,10 @@ std::array<std::array<TCorner, 4>, 6> BoxFaces(std::array<float, 3> centre, std:
 // written here independently for the tests.
 uint32_t TestNameHash(const std::string& name);
 
+// A model of two blocks (m.lod0.vms, m.lod1.vms) with one triangle per
+// material, in the order given, beside the `extra` nodes.
+Bytes MaterialsModel(const std::vector<std::string>& materials, std::vector<TNodeSpec> extra = {});
+// A material library naming the texture of each material.
+TNodeSpec MaterialLibrary(const std::vector<std::pair<std::string, std::string>>& textures);
+
 }  // namespace bwtest

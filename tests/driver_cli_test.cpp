@@ -95,9 +95,14 @@ TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {
   EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : file " + input + " not found.\n"));
   EXPECT_EQ(r.Status, 1);
 
-  // A folder is not a file.
+  // A folder is a folder run, and a material folder names its files: each
+  // says when it holds none.
   r = RunProcess(ProgramPath(), {dir.Path().string()});
-  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : file " + dir.Path().string() + " not found.\n"));
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : no model in " + dir.Path().string() + ".\n"));
+  EXPECT_EQ(r.Status, 1);
+  WriteFileText(input, "x");
+  r = RunProcess(ProgramPath(), {input, dir.Path().string()});
+  EXPECT_EQ(r.Out, Printed(kBannerLine + "  Error : no material file in " + dir.Path().string() + ".\n"));
   EXPECT_EQ(r.Status, 1);
 }
 
@@ -190,10 +195,10 @@ TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {
   WriteFileText(dir.File("bodwright.ini"),
                 "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
   ASSERT_EQ(bw::StartUp(run, dir.File("bodwright"), {input}), -1) << console;
-  EXPECT_EQ(run.Names.InpFileName, input);
-  EXPECT_EQ(run.Names.BodBaseName, input);
-  EXPECT_EQ(run.Names.DbgFileName, input + ".dbg");
-  EXPECT_EQ(run.Names.LogFileName, input + ".lg");
+  EXPECT_EQ(run.Model.Names.InpFileName, input);
+  EXPECT_EQ(run.Model.Names.BodBaseName, input);
+  EXPECT_EQ(run.Model.Names.DbgFileName, input + ".dbg");
+  EXPECT_EQ(run.Model.Names.LogFileName, input + ".lg");
   EXPECT_EQ(run.Names.IniFileName, dir.File("bodwright.ini"));
   bw::ShutDown(run);
   EXPECT_TRUE(fs::exists(input + ".dbg"));

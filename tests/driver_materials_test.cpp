@@ -24,38 +24,11 @@ const std::string kBanner = std::string(bw::kBanner) + "\n";
 const std::string kDamage = "  Error! Unknown structure/format tables or file damage!\n";
 const std::string kIni = std::string(kAllOnIni) + "StrMat=M%i %1:s\r\nModelMat=ON\r\nTextures=ON\r\n";
 
-// Two blocks, each with one triangle per material, in the order given.
-Bytes Model(const std::vector<std::string>& materials, std::vector<TNodeSpec> extra = {}) {
-  TBlockSpec block;
-  block.VertexSize = 12;
-  for (size_t i = 0; i < materials.size(); ++i) {
-    const auto first = static_cast<uint16_t>(3 * i);
-    block.Meshes.push_back({TestNameHash(materials[i]), first, static_cast<uint16_t>(first + 2), 3});
-    block.Triangles.push_back({0, 1, 2});
-    for (int k = 0; k < 3; ++k) {
-      const Bytes v = VertexRecord(12, float(k), float(i), 0, 0, 0);
-      block.Vertices.insert(block.Vertices.end(), v.begin(), v.end());
-    }
-  }
-  const Bytes data = BuildMeshBlock(block);
-  extra.push_back(Folder("VMeshLibrary", {Folder("m.lod0.vms", {Leaf("VMeshData", data)}),
-                                          Folder("m.lod1.vms", {Leaf("VMeshData", data)})}));
-  return BuildUtf(extra);
-}
-
-// A material library naming the texture of each material.
-TNodeSpec Library(const std::vector<std::pair<std::string, std::string>>& textures) {
-  std::vector<TNodeSpec> materials;
-  for (const auto& [material, texture] : textures)
-    materials.push_back(Folder(material, {TextLeaf("Dt_name", texture)}));
-  return Folder("Material library", materials);
-}
-
 Bytes Text(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
 
-// The console lines of block n of Model() with `meshes` materials.
+// The console lines of block n of MaterialsModel() with `meshes` materials.
 std::string Block(int n, int meshes) {
   const std::string size = std::to_string(16 + 54 * meshes);
   return "  " + std::to_string(n) + ": m.lod" + std::to_string(n) +
@@ -101,10 +74,10 @@ TResult Convert(const TTempDir& dir, const Bytes& model, const TFiles& files,
 }  // namespace
 
 TEST(MaterialSources, NamedFilesInOrderThenTheModel) {
-  const TFiles files = {{"one.mat", BuildUtf({Library({{"A", "a_one.tga"}})})},
-                        {"two.mat", BuildUtf({Library({{"A", "a_two.tga"}, {"B", "b_two"}})})},
+  const TFiles files = {{"one.mat", BuildUtf({MaterialLibrary({{"A", "a_one.tga"}})})},
+                        {"two.mat", BuildUtf({MaterialLibrary({{"A", "a_two.tga"}, {"B", "b_two"}})})},
                         {"text.mat", Text("not a UTF file")}};
-  const Bytes model = Model({"A", "B", "C", "D"}, {Library({{"A", "a_model.tga"}, {"C", "c.model.tga"}})});
+  const Bytes model = MaterialsModel({"A", "B", "C", "D"}, {MaterialLibrary({{"A", "a_model.tga"}, {"C", "c.model.tga"}})});
   const std::string rest = "\r\nM2 c.model\r\nM3 " + Hex("D");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"one.mat", "text.mat", "two.mat", "./one.mat"}, "M0 a_one\r\nM1 b_two" + rest},
@@ -129,6 +102,10 @@ TEST(MaterialSources, NamedFilesInOrderThenTheModel) {
     EXPECT_LT(r.Dbg.rfind("idx = ", model), model);
     EXPECT_EQ(r.Dbg.find("idx = ", model), std::string::npos);
     EXPECT_EQ(r.Dbg.find("== MATERIAL FILE " + dir.File("text.mat")), std::string::npos);
+    // ... and said on the console once, before the first block.
+    EXPECT_EQ(r.Console.rfind("  Warning : material file " + dir.File("text.mat") +
+                              " is not a UTF file; it names no material.\n"),
+              kBanner.size());
   }
 
   // A damaged file among valid ones is named before the damage line.
@@ -165,7 +142,7 @@ TEST(Textures, ImagesBesideTheModelOncePerRun) {
     warnings += "  Warning : texture name " + (name == "a\x01z" ? "a?z" : name) + " is not a file name.\n";
   }
   const Bytes model =
-      Model(materials, {Library(textures), Folder("Texture library", entries),
+      MaterialsModel(materials, {MaterialLibrary(textures), Folder("Texture library", entries),
                         Folder("Texture library", {Folder("HULL.TGA", {Leaf("MIPS", other)})})});
   // The model sits in a folder of its own, so that a file written beside
   // that folder would show.
@@ -187,10 +164,10 @@ TEST(Textures, ImagesBesideTheModelOncePerRun) {
 
 TEST(Textures, GuardAndBound) {
   // An image that would replace a named material file ends the run.
-  const Bytes mat = BuildUtf({Library({{"A", "skin.tga"}}),
+  const Bytes mat = BuildUtf({MaterialLibrary({{"A", "skin.tga"}}),
                               Folder("Texture library", {Folder("skin.tga", {Leaf("MIPS", Text("DDS "))})})});
   TTempDir dir;
-  TResult r = Convert(dir, Model({"A"}), {{"skin.dds", mat}}, {"skin.dds"});
+  TResult r = Convert(dir, MaterialsModel({"A"}), {{"skin.dds", mat}}, {"skin.dds"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Console, kBanner + Block(0, 1) + "  Error : output file " + dir.File("skin.dds") +
                            " would overwrite an input file.\n" + kDamage);
@@ -202,7 +179,7 @@ TEST(Textures, GuardAndBound) {
   TNodeSpec shared = Leaf("MIPS", {});
   shared.DataSizeOverride = shared.UsedSizeOverride = 4000;
   Bytes model =
-      Model({"A", "B", "C"}, {Library({{"A", "a.tga"}, {"B", "b.tga"}, {"C", "c.tga"}}),
+      MaterialsModel({"A", "B", "C"}, {MaterialLibrary({{"A", "a.tga"}, {"B", "b.tga"}, {"C", "c.tga"}}),
                               Folder("Texture library", {Folder("a.tga", {Leaf("MIPS", Bytes(4000, 'a'))}),
                                                          Folder("b.tga", {shared})})});
   std::vector<size_t> mips;  // the two MIPS entries; b's is to point at a's data
@@ -235,7 +212,7 @@ TEST(Textures, LibrariesSharingOneLongChainEndThroughTheWorkBound) {
   nodes.push_back({"A", true, 2 * n + 3, 0, {}});
   nodes.push_back({"dt_name", false, 0, 0, Text(std::string("x.tga") + '\0')});
   TTempDir dir;
-  WriteFileBytes(dir.File("m.cmp"), Model({"A"}));
+  WriteFileBytes(dir.File("m.cmp"), MaterialsModel({"A"}));
   WriteFileBytes(dir.File("m.mat"), BuildUtfRaw(nodes));
   WriteFileText(dir.File("bodwright.ini"), kIni);
   for (const uint64_t limit : {uint64_t{50000}, bw::kWorkLimit}) {

@@ -32,11 +32,12 @@ const std::string kEndBody = "-99; 00000000000000000001;\r\n-99; 000000000000000
 // and the lists they write.
 struct TWriterRun {
   TTempDir Dir;
+  TFileSet Inputs;
   TBodOutput Out;
   TContext Ctx;
   TBodyLists Model;
   TBodyLists Part;
-  TTexTable Tex;
+  TMatSource Source;
   std::unique_ptr<TBufStream> Log;
   TWriterRun() {
     Out.InpFileName = Dir.File("ship.cmp");
@@ -46,7 +47,8 @@ struct TWriterRun {
     Out.Banner = kBanner;
     Out.DateText = "2024-05-06 07:08:09";
     WriteFileText(Out.InpFileName, "not read here");
-    Out.Guard.Inputs.Add(Out.InpFileName);
+    Inputs.Add(Out.InpFileName);
+    Out.Guard.Inputs = &Inputs;
   }
   void OpenLog() {
     Log = std::make_unique<TBufStream>(Dir.File("ship.log"), ModeCreate, kBufSize);
@@ -153,8 +155,8 @@ TEST(WriteGroupFile, WholeGroupFileAndLogLine) {
     w.Out.ScaleFactor = {1000.0f, 1000.0f, -1000.0f};
     w.OpenLog();
     // Material lines come from the user's template when a material file names textures.
-    AddMatTex(w.Tex, 0x22, "Deck_Tex", "Deck_Tex.tga");
-    w.Out.Materials.Sources = {{&w.Tex, nullptr}};
+    AddMatTex(w.Source.Tex, 0x22, "Deck_Tex", "Deck_Tex.tga");
+    w.Out.Materials.Sources = {&w.Source};
     w.Out.Materials.StrMat = "MATERIAL5: %i; %1:s;";
     w.Part.MatrList.AddUnique(0x22);
     w.Part.MatrList.AddUnique(0xABCDEF);

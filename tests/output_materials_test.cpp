@@ -35,20 +35,21 @@ Bytes SampleMatFile() {
        Folder("Dot", {TextLeaf("DT_NAME", ".tga")})})});
 }
 
-// Loads `bytes` as a material file, with the diagnostics file open, and
-// the material lines made from it.
+// Reads `bytes` as a material file and lists it, with the diagnostics
+// file open and the console captured, and the material lines made from it.
 struct TMatRun {
   TTempDir Dir;
   TDbgRun T;
-  TMatFile Mat;
+  TMatSource Mat;
   TMaterials Materials;
-  bool Parsed = false;
+  std::string Console;
 
   explicit TMatRun(const Bytes& bytes, bool debugOn = true) : T(debugOn) {
     WriteFileBytes(Dir.File("lib.mat"), bytes);
-    Mat = LoadMatFile(Dir.File("lib.mat"));
-    Parsed = ParseMatFile(Mat, T.Ctx);
-    Materials.Sources = {{&Mat.Tex, &Mat.MatNodeList}};
+    Mat = ReadMatFileSource(Dir.File("lib.mat"));
+    T.Ctx.Console.Capture = &Console;
+    WriteMatFileListing(Mat, T.Ctx);
+    Materials.Sources = {&Mat};
     Materials.StrMat = "M%d tex=%1:s";
   }
   std::string Dump() { return T.DbgText(); }
@@ -62,8 +63,9 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   EXPECT_EQ(FormatMatLine(materials, 0, 0x1234), kBuiltIn0);
   EXPECT_EQ(FormatMatLine(materials, 1, 0), kBuiltIn1);
 
-  TTexTable tex;
-  materials.Sources = {{&tex, nullptr}};
+  TMatSource source;
+  TTexTable& tex = source.Tex;
+  materials.Sources = {&source};
   AddMatTex(tex, 7, "Hull_Tex", "Hull_Tex.tga");
   AddMatTex(tex, 7, "Second", "Second.tga");  // the first entry of an ID stays
   materials.StrMat = kDefaultStrMat;
@@ -74,7 +76,7 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
   EXPECT_EQ(FormatMatLine(materials, 3, 7), "MATERIAL5: 3; 38; Hull_Tex");
   EXPECT_EQ(FormatMatLine(materials, 4, 11259375), "MATERIAL5: 4; 38; 00ABCDEF");
   ASSERT_EQ(tex.MatTexList.Count(), 1);
-  ASSERT_EQ(tex.TexKeys.size(), 1u);
+  EXPECT_EQ(tex.MatTexList[0].Key, "Hull_Tex.tga");
   // A texture name cannot break the line it stands in.
   AddMatTex(tex, 8, "a\r\nb\x7f\x80", "");
   EXPECT_EQ(FormatMatLine(materials, 5, 8), "MATERIAL5: 5; 38; a??b?\x80");
@@ -90,7 +92,8 @@ TEST(FormatMatLine, BuiltInTemplateOrStrMatWithTextureNames) {
 
 TEST(MatFile, TextureTableAndDump) {
   TMatRun m(SampleMatFile());
-  ASSERT_TRUE(m.Parsed);
+  ASSERT_TRUE(m.Mat.IsUtf);
+  EXPECT_EQ(m.Console, "");
   const TMaterials& materials = m.Materials;
   ASSERT_EQ(m.Mat.Tex.MatTexList.Count(), 3);
   EXPECT_EQ(FormatMatLine(materials, 0, TestNameHash("Hull")), "M0 tex=Hull_Tex");
@@ -123,7 +126,8 @@ TEST(MatFile, FilesThatAreNotUtfGiveHexIds) {
   const Bytes tooShort = {'U', 'T', 'F'};
   for (const Bytes& bytes : {Bytes{}, tooShort, notUtf}) {
     TMatRun m(bytes);
-    EXPECT_FALSE(m.Parsed);
+    EXPECT_FALSE(m.Mat.IsUtf);
+    EXPECT_EQ(m.Console, "");
     EXPECT_EQ(m.Mat.Tex.MatTexList.Count(), 0);
     EXPECT_EQ(FormatMatLine(m.Materials, 2, 11259375), "M2 tex=00ABCDEF");
     EXPECT_EQ(m.Dump(), "");

@@ -98,12 +98,14 @@ TEST(OutputFile, GuardRefusesTheInputAndTheMaterialFile) {
   bwtest::WriteFileText(input, "model");
   bwtest::WriteFileText(mat, "materials");
   fs::create_hard_link(input, dir.File("link.bod"));
-  guard.Inputs.Add(input);
+  TFileSet inputs;
+  guard.Inputs = &inputs;
+  inputs.Add(input);
 
   EXPECT_THROW(GuardOutput(guard, input), EOverwriteError);
   EXPECT_THROW(TOutputFile(guard, dir.File("link.bod")), EOverwriteError);
   EXPECT_NO_THROW(GuardOutput(guard, mat));  // counts only when given
-  guard.Inputs.Add(mat);
+  inputs.Add(mat);
   EXPECT_THROW(GuardOutput(guard, dir.File("./ship.mat")), EOverwriteError);
   EXPECT_NO_THROW(GuardOutput(guard, dir.File("ship.dbg")));
 

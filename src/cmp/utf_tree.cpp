@@ -1,9 +1,11 @@
 #include "cmp/utf_tree.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "support/byte_reader.h"
 #include "support/context.h"
+#include "support/file_reader.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/text_helpers.h"
@@ -64,6 +66,48 @@ std::vector<std::string> SplitPath(std::string_view path) {
   endSegment();
   return segments;
 }
+
+// A file seen through the reader's questions, as TByteReader answers them
+// for an image in memory: the same checks against the same size, the bytes
+// read only where asked, and no node's data read at all.
+class TFileBytes {
+ public:
+  explicit TFileBytes(TFileReader& file) : FFile(file) {}
+
+  size_t Size() const { return FFile.Size(); }
+  void Require(size_t offset, size_t count) const {
+    if (offset > Size() || count > Size() - offset) RaiseRange("read outside the data");
+  }
+  uint32_t U32(size_t offset) const {
+    Require(offset, 4);
+    return TByteReader(FFile.At(offset, 4)).U32(0);
+  }
+  std::string CString(size_t offset) const {
+    if (offset > Size()) RaiseRange("text outside the data");
+    std::string text;
+    while (offset < Size()) {
+      const std::span<const uint8_t> piece = FFile.At(offset, 1);
+      const auto* start = reinterpret_cast<const char*>(piece.data());
+      const void* nul = std::memchr(start, 0, piece.size());
+      const size_t len = nul ? static_cast<size_t>(static_cast<const char*>(nul) - start) : piece.size();
+      text.append(start, len);
+      if (nul) break;
+      offset += len;
+    }
+    return text;
+  }
+  std::span<const uint8_t> Sub(size_t offset, size_t count) const {
+    Require(offset, count);
+    return {};
+  }
+
+ private:
+  TFileReader& FFile;
+};
+
+// Reads the node table through `rd` (TByteReader, or TFileBytes) into `nodes`.
+template <class TBytes>
+bool ReadNodes(const TBytes& rd, TNodesList& nodes);
 
 }  // namespace
 
@@ -179,9 +223,20 @@ void TNodesList::FreeAll() {
 // ---- Reading --------------------------------------------------------------
 
 bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
+  return ReadNodes(TByteReader(image), nodes);
+}
+
+bool ReadUtfFile(TFileReader& file, TNodesList& nodes) {
+  return ReadNodes(TFileBytes(file), nodes);
+}
+
+namespace {
+
+template <class TBytes>
+bool ReadNodes(const TBytes& rd, TNodesList& nodes) {
   nodes.FreeAll();
-  const TByteReader rd(image);
-  if (image.empty()) RaiseRange("empty UTF image");
+  const size_t imageSize = rd.Size();
+  if (imageSize == 0) RaiseRange("empty UTF image");
   if (rd.U32(0) != kUtfMagic) return false;
   if (rd.U32(4) != kUtfVersion) return false;
   rd.Require(0, kHeaderEnd);
@@ -196,7 +251,7 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
 
   // Entries past the end of the image fail as they are reached, so only the
   // entries the image can hold get memory, whatever the table claims.
-  const size_t fit = nodeBlockOffset < image.size() ? (image.size() - nodeBlockOffset) / kEntrySize : 0;
+  const size_t fit = nodeBlockOffset < imageSize ? (imageSize - nodeBlockOffset) / kEntrySize : 0;
   const size_t held = std::min<size_t>(n, fit);
   // parentOf[k]: the parent known so far for node k. Entries at or beyond
   // `held` are never read (the reading fails before reaching those nodes),
@@ -207,7 +262,7 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
   };
   nodes.Reserve(held);
 
-  const size_t nameBudget = kNameBytesPerImageByte * image.size() + kNameBytesSlack;
+  const size_t nameBudget = kNameBytesPerImageByte * imageSize + kNameBytesSlack;
   size_t nameBytes = 0;
   // In a tree every node is walked at most once by the sibling repairs
   // below, and only nodes already read are walked; more steps than the image
@@ -225,7 +280,7 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
 
     TUtfNode node;
     const uint32_t nameStart = AddOffsets(stringBlockOffset, nameOffset);
-    if (nameStart >= image.size()) RaiseRange("node name outside the image");
+    if (nameStart >= imageSize) RaiseRange("node name outside the image");
     node.Name = rd.CString(nameStart);
     nameBytes += node.Name.size();
     if (nameBytes > nameBudget) RaiseRange("node names larger than the image can hold");
@@ -264,11 +319,13 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
     if (node.DataSize != 0 && node.ChildIdx == 0) {
       if (node.UsedSize >= 0x80000000u) RaiseRange("data size of 2 GB or more");
       const uint32_t dataStart = AddOffsets(dataBlockOffset, childOrDataOffset);
-      if (dataStart >= image.size()) RaiseRange("node data outside the image");
+      if (dataStart >= imageSize) RaiseRange("node data outside the image");
       // NOTE: only the bytes actually present are kept; the reserved size is
       // a claim of the file and is never allocated.
       node.HasData = true;
-      node.Data = rd.Sub(dataStart, std::min(node.UsedSize, node.DataSize));
+      node.DataOffset = dataStart;
+      node.DataLen = std::min(node.UsedSize, node.DataSize);
+      node.Data = rd.Sub(dataStart, node.DataLen);
     }
 
     node.Reserved = rd.U32(e + 0x0C);
@@ -279,6 +336,8 @@ bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes) {
   }
   return true;
 }
+
+}  // namespace
 
 bool ReadUtfTree(std::span<const uint8_t> image, TNodesList& nodes, TContext& ctx) {
   if (!ReadUtfImage(image, nodes)) return false;

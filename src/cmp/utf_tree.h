@@ -2,9 +2,10 @@
 // The UTF tree container: a flat list of node records in node-table order,
 // with child, sibling and parent links resolved to list indices.
 //
-// A tree borrows from the image it was read from: every node's Data points
-// into that image, which must outlive the tree (the driver keeps the input
-// image for the whole run, the material file's tree keeps its own image).
+// A tree read from an image in memory borrows from it: every node's Data
+// points into that image, which must outlive the tree (the driver keeps the
+// input image for the whole run). A material file's tree is read from the
+// file piece by piece and holds where its data lies instead.
 
 #include <cstdint>
 #include <span>
@@ -18,6 +19,7 @@
 namespace bw {
 
 struct TContext;
+class TFileReader;
 
 struct TUtfNode {
   std::string Name;
@@ -27,11 +29,15 @@ struct TUtfNode {
   bool IsLeaf = false;
   uint32_t DataSize = 0;
   uint32_t UsedSize = 0;
-  // The node has a data block (DataSize > 0 and no child). Data holds the
-  // bytes actually copied from the file: the first min(UsedSize, DataSize)
-  // bytes of the block. It points into the image the tree was read from.
+  // The node has a data block (DataSize > 0 and no child). Its bytes lie at
+  // DataOffset in the file, DataLen of them: the first min(UsedSize,
+  // DataSize) of the block. A tree read from an image in memory has them in
+  // Data, which points into that image; a tree read from a file piece by
+  // piece leaves Data empty.
   bool HasData = false;
   std::span<const uint8_t> Data;
+  uint32_t DataOffset = 0;
+  uint32_t DataLen = 0;
   uint32_t Reserved = 0, Extra1 = 0, Extra2 = 0, Extra3 = 0;
 };
 
@@ -72,6 +78,11 @@ class TNodesList : public TRecList<TUtfNode> {
 // signature or version does not match; range failure on damage. The nodes'
 // Data spans point into `image`, which must outlive them.
 bool ReadUtfImage(std::span<const uint8_t> image, TNodesList& nodes);
+// The same from a file read piece by piece: the header, the node table and
+// the names, but no node's data (every Data span is empty; DataOffset and
+// DataLen say where the data lies). The checks are those of an image of
+// the file's size, so both ways give one verdict on every file.
+bool ReadUtfFile(TFileReader& file, TNodesList& nodes);
 
 // Reads the input's image into `nodes` and writes the node listings; true
 // when the tree holds at least one "vmeshdata" node.

@@ -6,6 +6,11 @@
 namespace bw {
 
 struct TRun;
+struct TModelRun;
+struct TModelNames;
+struct TSettings;
+class TFileSet;
+struct TImageRecord;
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
@@ -22,8 +27,31 @@ bool ConvertAll(TRun& run);
 bool RunConversion(TRun& run);
 void ShutDown(TRun& run);
 
-// A whole run: StartUp, RunConversion, ShutDown. Returns the exit status.
+// A whole run: StartUp, RunConversion, ShutDown, or a folder's models one
+// by one. Returns the exit status.
 int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::string>& args);
+
+// ---- One model, as single-model runs and folder runs convert it -----------
+
+// The names of a model's files, its outputs named after `baseName` (a path
+// without extension).
+TModelNames ModelNamesOf(const std::string& input, const std::string& baseName, const TSettings& settings);
+// The model's start-up: its diagnostics and log files opened, its file read.
+// Raises when it cannot be (EOverwriteError after its console line).
+// `written` records the files it opens, when images are written.
+void OpenModel(const TRun& run, TModelRun& model, TFileSet& written);
+// How a model's conversion ended.
+enum class EModelEnd { Converted, NoMeshData, Failed, Interrupted };
+// The conversion of a model opened, under the single handler. `written`
+// holds every file written so far where the model writes, `images` the
+// images among them; the model adds its own. The material files' console
+// warnings are said by the caller when `warnMatFiles` is false.
+EModelEnd ConvertModel(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
+                       bool warnMatFiles);
+// Closes the model's streams, which writes out their buffers.
+void CloseModel(TModelRun& model);
+// The line that tells that a material file names nothing.
+std::string NotUtfWarning(const std::string& matFileName);
 
 // The path with the extension of its last component replaced by `ext`
 // ("\", "/" and ":" end components).

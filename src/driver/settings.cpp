@@ -123,6 +123,30 @@ bool ReadOnOff(const TProfile& profile, const char* key) {
   return NormalizeValue(profile.GetString(kSection, key, "Off")) == "ON";
 }
 
+// The number of models converted side by side: 0 (absent too) for one per
+// hardware thread, at most kMaxJobs; false for anything that is no whole
+// number of zero or more.
+bool ReadJobs(const TProfile& profile, int32_t& jobs) {
+  const std::string text = NormalizeValue(profile.GetString(kSection, "Jobs", "0"));
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || end != text.data() + text.size()) return false;
+  // A number too large to read is still a number: it asks for the most.
+  jobs = ec == std::errc::result_out_of_range || value > kMaxJobs ? kMaxJobs : static_cast<int32_t>(value);
+  return ec == std::errc() || ec == std::errc::result_out_of_range;
+}
+
+// A folder named in the settings: blanks inside kept, a comment after ";"
+// and quotes left out.
+std::string ReadFolder(const TProfile& profile, const char* key) {
+  std::string value = profile.GetString(kSection, key, "");
+  value = value.substr(0, value.find(';'));
+  std::string folder = StripQuotes(value);
+  while (!folder.empty() && folder.back() == ' ') folder.pop_back();
+  while (!folder.empty() && folder.front() == ' ') folder.erase(0, 1);
+  return folder;
+}
+
 }  // namespace
 
 double ClampValue(double value, double min, double max) {
@@ -220,6 +244,14 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   }
 
   st.StrMat = StripQuotes(profile.GetString(kSection, "StrMat", kDefaultStrMat));
+
+  st.FolderMatOn = ReadOnOff(profile, "FolderMat");
+  st.Jobs = 0;
+  if (!ReadJobs(profile, st.Jobs)) {
+    run.Ctx.Console.Line("Error : Parameter \"Jobs\" has invalid value.");
+    st.Jobs = 0;
+  }
+  st.OutDir = ReadFolder(profile, "OutDir");
 }
 
 }  // namespace bw

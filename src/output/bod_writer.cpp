@@ -81,7 +81,7 @@ std::string ScaledTriple(const std::array<float, 3>& f, float x, float y, float 
 
 }  // namespace
 
-void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out) {
+std::string WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out) {
   // Written under a temporary name: a failure part way leaves no truncated
   // file behind and keeps an earlier file of this name as it was.
   TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.BodExt, kBodBufSize);
@@ -112,9 +112,10 @@ void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName
   }
   WriteText(s, kEndOfBody);
   file.Commit();
+  return file.FinalName();
 }
 
-void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
+std::string WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
                     const TBodOutput& out, TContext& ctx) {
   const std::string numbers = TwoDigits(n) + "_" + TwoDigits(g);
   TOutputFile file(out.Guard, out.BodBaseName + "_" + numbers + out.MeshExt, kBodBufSize);
@@ -143,6 +144,7 @@ void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGro
 
   // The log names only files that were written in full.
   WriteLog(ctx, groupText);
+  return file.FinalName();
 }
 
 }  // namespace bw

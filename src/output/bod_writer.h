@@ -34,11 +34,12 @@ struct TBodOutput {
 // A block or part number as the output names carry it: two digits at least.
 std::string TwoDigits(int32_t v);
 
-// The model BOD file of block n from the model's placed lists.
-void WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out);
+// The model BOD file of block n from the model's placed lists; the name of
+// the file written.
+std::string WriteBodFile(const TBodyLists& model, int32_t n, const std::string& lodName, const TBodOutput& out);
 // The group mesh file of part g of block n from the part's placed lists,
-// and its log line (when the log is on).
-void WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
+// and its log line (when the log is on); the name of the file written.
+std::string WriteGroupFile(const TBodyLists& part, int32_t n, int32_t g, const TMeshGroup& group,
                     const TBodOutput& out, TContext& ctx);
 
 }  // namespace bw

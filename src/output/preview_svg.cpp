@@ -539,7 +539,7 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
   Render(points, tris, caption, fit, out, nullptr);
 }
 
-void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
+std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
                       const TBodOutput& out) {
   std::vector<TPreviewPoint> points;
   points.reserve(static_cast<size_t>(model.VertList.Count()));
@@ -564,6 +564,7 @@ void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lod
   Render(points, model.TriList, caption, fit, text, &file.Stream());
   WriteText(file.Stream(), text);
   file.Commit();
+  return file.FinalName();
 }
 
 }  // namespace bw

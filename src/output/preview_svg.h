@@ -62,8 +62,8 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
 // The picture of block n, <base>_NN<PreviewExt>, from the model's placed
 // lists and the number of its parts. Its points are the model BOD file's
 // coordinates, scaled and rounded the same way, so a block whose model file
-// cannot be written gets no picture either.
-void WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
+// cannot be written gets no picture either. The name of the file written.
+std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
                       const TBodOutput& out);
 
 }  // namespace bw

@@ -4,16 +4,15 @@
 // model's materials; the name it is written under comes from a file, so it
 // is checked as one plain file name before it names anything.
 
+#include <array>
 #include <cstdint>
-#include <optional>
 #include <set>
-#include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "mesh/mesh_lists.h"
 #include "output/materials.h"
 #include "support/output_file.h"
 
@@ -28,39 +27,53 @@ bool IsTextureFileName(std::string_view name);
 // A texture name as a warning shows it: cut to 200 bytes, control bytes as "?".
 std::string ShownTextureName(std::string_view name);
 
+// The images written so far into one folder by every model of the run that
+// writes there: a later model does not write one of them again.
+struct TImageRecord {
+  std::set<std::string> Names;  // case-folded file names
+  TFileSet Files;
+};
+
+// The kinds of texture warnings.
+enum ETextureWarning { kNotFileName, kNotFound, kNotWritten, kOverBound, kTextureWarningKinds };
+
 class TTextureWriter {
  public:
   // `folder` is the input's folder part (ending in its separator, or empty);
-  // `guard` holds the inputs no image may replace and `written` the other
-  // outputs of the run, which no image may replace either; at most
-  // `byteLimit` image bytes are written in the run.
-  TTextureWriter(std::string folder, TOutputGuard guard, const TFileSet& written, uint64_t byteLimit);
+  // `guard` holds the inputs no image may replace; at most `byteLimit` image
+  // bytes are written in the run.
+  TTextureWriter(std::string folder, const TOutputGuard& guard, uint64_t byteLimit);
 
   // The images of a block's materials, in the order of its list, each once
-  // per run.
-  void WriteImages(const TMatrList& blockMaterials, const TMaterials& materials, TContext& ctx);
+  // per model, from the sources of `materials`. `written` holds the other
+  // outputs of the run, which no image may replace either; `images` those
+  // written into the folder, by this model and the ones before it, which
+  // are not written again.
+  void WriteImages(const TMatrList& blockMaterials, const TMaterials& materials, const TFileSet& written,
+                   TImageRecord& images, TContext& ctx);
+
+  int32_t ImagesWritten() const { return FImagesWritten; }
+  // The warnings said, by kind.
+  const std::array<int32_t, kTextureWarningKinds>& Warnings() const { return FWarnings; }
 
  private:
-  // The images of one source's texture libraries, by case-folded entry name.
-  using TImageIndex = std::unordered_map<std::string, std::span<const uint8_t>>;
-
-  void WriteImage(const TTexTable& tex, int32_t k, const TMaterials& materials, TContext& ctx);
-  bool FindImage(const std::string& key, const TMaterials& materials, TContext& ctx,
-                 std::span<const uint8_t>& image);
-  const TImageIndex& IndexOf(size_t source, const TNodesList& nodes, TContext& ctx);
+  void WriteImage(const TTexRec& tex, const TMaterials& materials, const TFileSet& written, TImageRecord& images,
+                  TContext& ctx);
+  bool LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx, const TMatSource*& source,
+                   TImageRef& ref);
   void Warn(TContext& ctx, int kind, std::string_view name, std::string_view text);
 
   std::string FFolder;
-  TOutputGuard FGuard;
-  const TFileSet& FWrittenOutputs;
+  const TOutputGuard& FGuard;
   uint64_t FByteLimit;
   uint64_t FBytesWritten = 0;
   bool FStopped = false;
-  std::vector<std::optional<TImageIndex>> FIndexes;         // one per source, built at its first use
-  std::set<std::pair<const TTexTable*, int32_t>> FDecided;  // the source entries met this run
-  std::set<std::string> FImageNames;                        // case-folded file names taken this run
-  TFileSet FImages;                                         // the images written this run
-  std::set<std::pair<int, std::string>> FWarned;            // kind and exact name
+  std::set<const TMatSource*> FCharged;                      // the sources looked into this run
+  std::set<std::pair<const TMatSource*, int32_t>> FDecided;  // the source entries met this run
+  std::set<std::string> FImageNames;                         // case-folded file names taken by the model
+  std::set<std::pair<int, std::string>> FWarned;             // kind and exact name
+  int32_t FImagesWritten = 0;
+  std::array<int32_t, kTextureWarningKinds> FWarnings{};
 };
 
 }  // namespace bw

@@ -44,6 +44,13 @@ class EOverwriteError : public std::runtime_error {
   explicit EOverwriteError(const std::string& what) : std::runtime_error(what) {}
 };
 
+// The user asked the program to stop (Ctrl-C, say): a conversion under way
+// stops at its next step.
+class EInterrupted : public std::runtime_error {
+ public:
+  EInterrupted() : std::runtime_error("interrupted") {}
+};
+
 // NOTE: every range failure goes through here; a breakpoint on it stops at
 // the first sign of a damaged file.
 [[noreturn]] void RaiseRange(const char* what);

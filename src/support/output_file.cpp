@@ -16,17 +16,14 @@ std::string CreateFailure(const std::string& name, const std::string& reason) {
 void TFileSet::Add(const std::string& name) {
   if (!FNames.insert(name).second) return;
   plat::TFileId id;
-  if (plat::FileIdentity(name, id)) FIds.push_back(id);
+  if (plat::FileIdentity(name, id)) FIds.insert(id);
 }
 
 bool TFileSet::Leads(const std::string& name) const {
   if (FNames.empty()) return false;
   if (FNames.count(name) != 0) return true;
   plat::TFileId id;
-  if (FIds.empty() || !plat::FileIdentity(name, id)) return false;
-  for (const plat::TFileId& known : FIds)
-    if (known == id) return true;
-  return false;
+  return !FIds.empty() && plat::FileIdentity(name, id) && FIds.count(id) != 0;
 }
 
 void GuardOutput(const TConsole& console, const TFileSet& files, const std::string& name) {
@@ -37,11 +34,11 @@ void GuardOutput(const TConsole& console, const TFileSet& files, const std::stri
 }
 
 void GuardOutput(const TOutputGuard& guard, const std::string& name) {
-  GuardOutput(guard.Console, guard.Inputs, name);
+  if (guard.Inputs) GuardOutput(guard.Console, *guard.Inputs, name);
 }
 
 TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize)
-    : FFinalName(std::move(finalName)), FWritten(guard.Written) {
+    : FFinalName(std::move(finalName)) {
   GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
@@ -78,7 +75,6 @@ void TOutputFile::Commit() {
     plat::RemoveFile(FTempName);
     throw EFCreateError(CreateFailure(FFinalName, error));
   }
-  if (FWritten) FWritten->Add(FFinalName);
 }
 
 }  // namespace bw

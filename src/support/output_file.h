@@ -18,7 +18,8 @@ namespace bw {
 // them another way (a hard link, another spelling of the path) is told too.
 // A file's identity is taken when it is added: asking once per file instead
 // of once per file and question keeps the many outputs of a large model
-// cheap to check against many material files.
+// cheap to check against many material files. Both are hashed, so that a
+// question costs the same however many files a run holds.
 class TFileSet {
  public:
   void Add(const std::string& name);
@@ -28,17 +29,21 @@ class TFileSet {
   bool Empty() const { return FNames.empty(); }
 
  private:
+  struct TIdHash {
+    size_t operator()(const plat::TFileId& id) const {
+      return static_cast<size_t>((id.Index * 0x9E3779B97F4A7C15ull) ^ id.Volume);
+    }
+  };
   std::unordered_set<std::string> FNames;
-  std::vector<plat::TFileId> FIds;
+  std::unordered_set<plat::TFileId, TIdHash> FIds;
 };
 
 // The files of a run that no output may lead to, and where to say so.
 struct TOutputGuard {
   TConsole Console;
-  // The model and every named material file.
-  TFileSet Inputs;
-  // When set, every output that takes its final name is added to it.
-  TFileSet* Written = nullptr;
+  // Every model and material file of the run (none when null); shared by
+  // every model's outputs, and only read.
+  const TFileSet* Inputs = nullptr;
 };
 
 // Writes "  Error : output file <name> would overwrite an input file." to the
@@ -66,7 +71,6 @@ class TOutputFile {
  private:
   std::string FFinalName;
   std::string FTempName;
-  TFileSet* FWritten = nullptr;
   std::unique_ptr<TBufStream> FStream;
 };
 

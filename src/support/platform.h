@@ -21,6 +21,10 @@ const char* LineBreak();
 TFileHandle OpenForRead(const std::string& path, std::string& error);
 TFileHandle CreateForWrite(const std::string& path, std::string& error);
 void CloseFile(TFileHandle file);
+// Opens an existing file (not a folder) for reading without keeping any
+// other program from writing, renaming or deleting it meanwhile: for files
+// read a piece at a time over a whole run.
+TFileHandle OpenShared(const std::string& path, std::string& error);
 
 // Unbuffered transfers at the current position; the result is the number of
 // bytes moved, 0 when the system refuses.
@@ -30,10 +34,19 @@ int64_t WriteFile(TFileHandle file, const void* buffer, int64_t count);
 // Returns the new position, or -1.
 int64_t SeekFile(TFileHandle file, int64_t offset, int origin);
 int64_t FileEnd(TFileHandle file);
+// Reads up to `count` bytes at `offset` without moving the file's position;
+// the result is the number of bytes read, less at the end of the file or
+// when the system refuses.
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count);
 bool TruncateFile(TFileHandle file, int64_t size);
 
 // True for an existing file that is not a directory.
 bool FileExists(const std::string& path);
+// True for an existing directory (also through a link).
+bool FolderExists(const std::string& path);
+// Makes the directory unless it exists; its parent must exist. False when
+// it cannot be made.
+bool MakeFolder(const std::string& path);
 // What tells one existing file from every other, however it is named: two
 // names lead to one file when their identities are equal.
 struct TFileId {
@@ -43,6 +56,16 @@ struct TFileId {
 };
 // False when the file cannot be reached (it does not exist, say).
 bool FileIdentity(const std::string& path, TFileId& id);
+// What tells an open file from the same file changed since: its identity,
+// size and time of last change. Another program that shortens, replaces or
+// rewrites the file changes its stamp.
+struct TFileStamp {
+  TFileId Id;
+  int64_t Size = 0;
+  int64_t ModTime = 0;  // in the system's own units
+  bool operator==(const TFileStamp&) const = default;
+};
+bool FileStampOf(TFileHandle file, TFileStamp& stamp);
 // Moves `from` over `to`, replacing it. False when the system refuses.
 bool RenameReplace(const std::string& from, const std::string& to);
 // The same, setting `error` to the system's text on failure.
@@ -57,9 +80,57 @@ bool ProgramExpandsWildcards();
 // folder. False when the folder cannot be listed.
 bool ListFiles(const std::string& folder, std::vector<std::string>& names);
 
+// `folder` + the system's separator + `name`, without a second separator
+// after a folder that already ends in one (on Windows also after "C:", whose
+// names are relative to drive C's current folder); `name` alone after an
+// empty folder.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// One name in a folder, as a walk of the folder needs to see it.
+struct TFolderEntry {
+  enum class TKind : uint8_t {
+    File,        // a file, also through a symbolic link
+    Folder,      // a folder to descend into
+    FolderLink,  // a link to a folder elsewhere (on Windows also a junction
+                 // or mount point), which a walk does not follow
+    Other,       // a device, a pipe and the like
+    Unknown,     // nothing the system can reach: a link to nothing, or a
+                 // name gone since the listing
+  };
+  // The name as the file calls take it; when Nameable is false (on Windows,
+  // a name that the ANSI code page cannot hold) a likeness for display only,
+  // which may name another file or none.
+  std::string Name;
+  TKind Kind = TKind::Other;
+  bool Nameable = true;
+};
+// Sets `entries` to everything in `folder` but "." and "..", in the
+// system's order; an empty folder is the current one. False, with
+// `entries` empty and `error` the system's text, when the folder cannot be
+// listed to its end.
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error);
+
 // The running program's full path; `argv0` serves only when the system
 // cannot tell.
 std::string OwnPath(const char* argv0);
+
+// Interrupts (Ctrl-C, a request to end the program; on Windows also
+// Ctrl-Break and closing the console window) are no longer fatal once this
+// is called: they are only noted, for the program to stop at its next step.
+void CatchInterrupts();
+bool Interrupted();
+// Called when the program has stopped after an interrupt: a closing console
+// window waits for it.
+void InterruptHandled();
+
+// True when standard error is a terminal that can rewrite a line in place.
+bool ErrorIsTerminal();
+// Writes text to standard error as it is.
+void WriteError(const std::string& text);
+// On Windows, when the program's console is its own (a double click, a
+// folder dropped on its icon), waits for Enter so that its last lines can be
+// read before the window closes. Elsewhere nothing.
+void WaitIfOwnConsole();
 
 // The process id, for names of temporary files.
 uint32_t ProcessId();

@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -38,16 +42,11 @@ bool NamesNoFile(const std::string& path) {
   return path.find('\0') != std::string::npos;
 }
 
-}  // namespace
-
-const char* LineBreak() {
-  return "\n";
-}
-
-TFileHandle OpenForRead(const std::string& path, std::string& error) {
+// Opens an existing file, not a folder, for reading.
+int OpenExisting(const std::string& path, std::string& error) {
   if (NamesNoFile(path)) {
     error = SystemText(EINVAL);
-    return kNoFile;
+    return -1;
   }
   int fd;
   do {
@@ -55,7 +54,7 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     error = SystemText(errno);
-    return kNoFile;
+    return -1;
   }
   // A folder opens for reading on POSIX but has no bytes to give.
   struct stat st {};
@@ -63,8 +62,20 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
     const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);
     error = SystemText(err);
-    return kNoFile;
+    return -1;
   }
+  return fd;
+}
+
+}  // namespace
+
+const char* LineBreak() {
+  return "\n";
+}
+
+TFileHandle OpenForRead(const std::string& path, std::string& error) {
+  const int fd = OpenExisting(path, error);
+  if (fd < 0) return kNoFile;
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
@@ -104,6 +115,13 @@ TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   return fd;
 }
 
+TFileHandle OpenShared(const std::string& path, std::string& error) {
+  // No lock: a program that saves the file meanwhile is not kept waiting,
+  // and whoever reads on checks the file's stamp instead.
+  const int fd = OpenExisting(path, error);
+  return fd < 0 ? kNoFile : fd;
+}
+
 void CloseFile(TFileHandle file) {
   if (file != kNoFile) ::close(Fd(file));
 }
@@ -113,6 +131,18 @@ int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
     const ssize_t got = ::read(Fd(file), out + done, static_cast<size_t>(count - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(Fd(file), out + done, static_cast<size_t>(count - done), offset + done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += got;
@@ -153,11 +183,31 @@ bool FileExists(const std::string& path) {
   return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolder(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && FolderExists(path));
+}
+
 bool FileIdentity(const std::string& path, TFileId& id) {
   struct stat st {};
   if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return false;
   id.Volume = static_cast<uint64_t>(st.st_dev);
   id.Index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool FileStampOf(TFileHandle file, TFileStamp& stamp) {
+  struct stat st {};
+  if (::fstat(Fd(file), &st) != 0) return false;
+  stamp.Id.Volume = static_cast<uint64_t>(st.st_dev);
+  stamp.Id.Index = static_cast<uint64_t>(st.st_ino);
+  stamp.Size = static_cast<int64_t>(st.st_size);
+  stamp.ModTime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }
 
@@ -206,6 +256,64 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
   return ok;
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+namespace {
+
+using TKind = TFolderEntry::TKind;
+
+TKind KindOf(mode_t mode) {
+  return S_ISREG(mode) ? TKind::File : S_ISDIR(mode) ? TKind::Folder : TKind::Other;
+}
+
+// The entry's type spares a stat for most names; a link, or a file system
+// that leaves the type unknown, costs one or two.
+TKind EntryKind(int dirFd, const dirent& entry) {
+  if (entry.d_type == DT_REG) return TKind::File;
+  if (entry.d_type == DT_DIR) return TKind::Folder;
+  struct stat st {};
+  if (entry.d_type != DT_LNK) {
+    if (entry.d_type != DT_UNKNOWN) return TKind::Other;
+    if (::fstatat(dirFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return TKind::Unknown;
+    if (!S_ISLNK(st.st_mode)) return KindOf(st.st_mode);
+  }
+  if (::fstatat(dirFd, entry.d_name, &st, 0) != 0) return TKind::Unknown;
+  const TKind target = KindOf(st.st_mode);
+  return target == TKind::Folder ? TKind::FolderLink : target;
+}
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error) {
+  entries.clear();
+  if (NamesNoFile(folder)) {
+    error = SystemText(EINVAL);
+    return false;
+  }
+  DIR* const dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) {
+    error = SystemText(errno);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* const entry = ::readdir(dir);
+    if (entry == nullptr) break;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back({std::string(name), EntryKind(::dirfd(dir), *entry), true});
+  }
+  const int err = errno;
+  ::closedir(dir);
+  if (err == 0) return true;
+  entries.clear();
+  error = SystemText(err);
+  return false;
+}
+
 std::string OwnPath(const char* argv0) {
   std::vector<char> buf(4096);
   for (;;) {
@@ -218,6 +326,51 @@ std::string OwnPath(const char* argv0) {
   }
   return argv0 ? std::string(argv0) : std::string();
 }
+
+namespace {
+// NOTE: a signal handler can reach nothing but a flag of static storage;
+// this one is only ever set, by the handler, and read. A lock-free atomic
+// is safe in a handler and seen by every thread.
+std::atomic<bool> gInterrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void NoteInterrupt(int) {
+  const int saved = errno;
+  gInterrupted.store(true);
+  errno = saved;
+}
+}  // namespace
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() {
+  return gInterrupted.load();
+}
+
+void InterruptHandled() {}
+
+bool ErrorIsTerminal() {
+  const char* term = std::getenv("TERM");
+  return ::isatty(2) == 1 && !(term && std::string_view(term) == "dumb");
+}
+
+void WriteError(const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t put = ::write(2, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;
+    done += static_cast<size_t>(put);
+  }
+}
+
+void WaitIfOwnConsole() {}
 
 uint32_t ProcessId() {
   return static_cast<uint32_t>(::getpid());

@@ -10,7 +10,9 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -135,6 +137,14 @@ TFileHandle OpenForRead(const std::string& path, std::string& error) {
   return h == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(h);
 }
 
+TFileHandle OpenShared(const std::string& path, std::string& error) {
+  // Every sharing right: a program that saves, renames or deletes the file
+  // meanwhile is not refused, and whoever reads on checks the file's stamp.
+  const HANDLE h = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            OPEN_EXISTING, error);
+  return h == INVALID_HANDLE_VALUE ? kNoFile : FromHandle(h);
+}
+
 TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   // Opened first and emptied after: a file that someone else holds fails
   // the open and keeps its bytes.
@@ -159,6 +169,22 @@ int64_t ReadFile(TFileHandle file, void* buffer, int64_t count) {
     const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
     DWORD got = 0;
     if (!::ReadFile(Handle(file), out + done, want, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t ReadAt(TFileHandle file, int64_t offset, void* buffer, int64_t count) {
+  auto* out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
+    const auto at = static_cast<uint64_t>(offset + done);
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(Handle(file), out + done, want, &got, &where) || got == 0) break;
     done += got;
   }
   return done;
@@ -207,11 +233,34 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool FolderExists(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MakeFolder(const std::string& path) {
+  if (NamesNoFile(path)) return false;
+  return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0 ||
+         (::GetLastError() == ERROR_ALREADY_EXISTS && FolderExists(path));
+}
+
 bool FileIdentity(const std::string& path, TFileId& id) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!Identity(path, info)) return false;
   id.Volume = info.dwVolumeSerialNumber;
   id.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool FileStampOf(TFileHandle file, TFileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(Handle(file), &info)) return false;
+  stamp.Id.Volume = info.dwVolumeSerialNumber;
+  stamp.Id.Index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  stamp.Size = static_cast<int64_t>((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+  stamp.ModTime = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                       info.ftLastWriteTime.dwLowDateTime);
   return true;
 }
 
@@ -262,6 +311,93 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
   return ok;
 }
 
+namespace {
+
+// In a double-byte code page the byte of '\\' can be the second half of a
+// character (Shift-JIS ends one kanji with it), so the last character is
+// found from the start.
+bool EndsInSeparator(const std::string& path) {
+  size_t last = 0;
+  for (size_t i = 0; i < path.size(); i += ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) ? 2 : 1) last = i;
+  const char c = path[last];
+  return last + 1 == path.size() && (c == '\\' || c == '/' || c == ':');
+}
+
+// The program's name for a name the system lists, and whether the file
+// calls, converting it back, reach the same name. Without best-fit mapping
+// a character the code page lacks becomes the default one and is seen; with
+// it U+0100 (A with macron) would quietly become "A": another name, or
+// another file.
+bool NarrowName(std::wstring_view wide, std::string& name) {
+  // UTF-8 as the code page holds every name but one of broken UTF-16, and
+  // takes no default character: there only that flag tells.
+  const bool utf8 = ::GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
+  const int size = static_cast<int>(wide.size());
+  const int count =
+      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, usedDefaultOut);
+  if (count <= 0) {
+    name = Narrow(wide.data(), wide.size());
+    return false;
+  }
+  name.assign(static_cast<size_t>(count), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, name.data(), count, nullptr, usedDefaultOut);
+  return !usedDefault && Wide(name) == wide;
+}
+
+TFolderEntry::TKind EntryKind(const WIN32_FIND_DATAW& data) {
+  using TKind = TFolderEntry::TKind;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return TKind::File;
+  // Only these two lead elsewhere; a folder under any other reparse point
+  // (a cloud placeholder, say) holds its own files. The tag is in
+  // dwReserved0 for reparse points alone.
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT))
+    return TKind::FolderLink;
+  return TKind::Folder;
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return EndsInSeparator(folder) ? folder + name : folder + '\\' + name;
+}
+
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, std::string& error) {
+  entries.clear();
+  if (NamesNoFile(folder)) {
+    error = SystemText(ERROR_INVALID_NAME);
+    return false;
+  }
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = ::FindFirstFileExW(SystemPath(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD err = ::GetLastError();
+    // Only a drive's empty root lacks even "." and "..".
+    if (err == ERROR_FILE_NOT_FOUND) return true;
+    error = SystemText(err);
+    return false;
+  }
+  do {
+    const std::wstring_view wide(data.cFileName);
+    if (wide == L"." || wide == L"..") continue;
+    TFolderEntry entry;
+    entry.Nameable = NarrowName(wide, entry.Name);
+    entry.Kind = EntryKind(data);
+    entries.push_back(std::move(entry));
+  } while (::FindNextFileW(find, &data));
+  const DWORD err = ::GetLastError();
+  ::FindClose(find);
+  if (err == ERROR_NO_MORE_FILES) return true;
+  entries.clear();
+  error = SystemText(err);
+  return false;
+}
+
 std::string OwnPath(const char* argv0) {
   std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
@@ -279,6 +415,58 @@ std::string OwnPath(const char* argv0) {
     buf.resize(buf.size() * 2);
   }
   return argv0 ? std::string(argv0) : std::string();
+}
+
+namespace {
+// NOTE: the console's control handler runs on a thread of its own and can
+// reach nothing but what has static storage: a flag it only sets, and the
+// event that tells it the program has stopped.
+std::atomic<bool> gInterrupted{false};
+HANDLE gStopped = nullptr;
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+  gInterrupted = true;
+  // Closing the window ends the process when the handler returns, about
+  // five seconds on: wait for the program to stop cleanly first.
+  if ((event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) && gStopped)
+    ::WaitForSingleObject(gStopped, 4500);
+  return TRUE;
+}
+}  // namespace
+
+void CatchInterrupts() {
+  if (!gStopped) gStopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ::SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
+
+bool Interrupted() {
+  return gInterrupted;
+}
+
+void InterruptHandled() {
+  if (gStopped) ::SetEvent(gStopped);
+}
+
+bool ErrorIsTerminal() {
+  // Not _isatty, which is true for NUL too.
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void WriteError(const std::string& text) {
+  DWORD put = 0;
+  ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+}
+
+void WaitIfOwnConsole() {
+  // A console that only this process uses was made for it: the window
+  // closes when the program ends.
+  DWORD processes[2];
+  if (::GetConsoleProcessList(processes, 2) != 1) return;
+  std::fputs("Press Enter to close this window.\r\n", stdout);
+  std::fflush(stdout);
+  for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+  }
 }
 
 uint32_t ProcessId() {
