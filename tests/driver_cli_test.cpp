@@ -165,6 +165,10 @@ TEST(CommandLine, NoteOfTheMissingSettingsFile) {
     EXPECT_EQ(RunAt(dir.File("bodwright"), {c.Input}, console), c.Status);
     EXPECT_EQ(console, kBannerLine + c.After);
   }
+  // A folder run: after its summary.
+  console.clear();
+  RunAt(dir.File("bodwright"), {dir.Path().string()}, console);
+  EXPECT_TRUE(console.ends_with("\n" + kNoSettingsNote)) << console;
   WriteFileText(dir.File("bodwright.ini"), "");
   console.clear();
   EXPECT_EQ(RunAt(dir.File("bodwright"), {model}, console), 0);

@@ -286,6 +286,13 @@ void CloseModel(TModelRun& model) {
   model.LogStream.reset();
 }
 
+void WriteSettingsNote(const TRun& run) {
+  // Without a settings file every output is off, and the run would look
+  // like one that wrote its files.
+  if (run.Settings.FileMissing)
+    run.Ctx.Console.Line("  Note : no settings file beside the program: nothing was written.");
+}
+
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
   const TConsole& console = run.Ctx.Console;
   console.Line(kBanner);
@@ -369,10 +376,7 @@ int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::str
   if (run.Folder) return RunFolder(run);
   const EModelEnd end = ConvertModel(run, run.Model, run.Written, run.Images, true);
   ShutDown(run);
-  // Without a settings file every output is off, and the run would look
-  // like one that wrote its files.
-  if (run.Settings.FileMissing)
-    run.Ctx.Console.Line("  Note : no settings file beside the program: nothing was written.");
+  WriteSettingsNote(run);
   return end == EModelEnd::Converted ? kExitOk : kExitFailure;
 }
 

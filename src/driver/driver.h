@@ -26,6 +26,8 @@ bool ConvertAll(TRun& run);
 // Runs ConvertAll under the single handler; false when the conversion failed.
 bool RunConversion(TRun& run);
 void ShutDown(TRun& run);
+// The run's last line when no settings file was found; nothing otherwise.
+void WriteSettingsNote(const TRun& run);
 
 // A whole run: StartUp, RunConversion, ShutDown, or a folder's models one
 // by one. Returns the exit status.
