@@ -13,10 +13,10 @@ void WriteHelp(const TConsole& console, const std::string& ownPath) {
   console.Line("        " + name + " --help | -h | /?");
   console.Line("        " + name + " --version");
   console.Line("  model            a CMP model; the files written go beside it, named after it");
-  console.Line("  folder           every model in the folder");
+  console.Line("  folder           every model below the folder");
   console.Line("  material file    its materials' texture names go into the material lines;");
   console.Line("                   any number, the first that names a material wins");
-  console.Line("  material folder  every material file in the folder");
+  console.Line("  material folder  every material file below the folder");
   console.Line("  settings file    beside the program, its own name with .ini:");
   console.Line("                   " + ReplaceExtension(ownPath, ".ini") +
                " (without it, nothing is written)");
