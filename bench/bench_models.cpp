@@ -5,32 +5,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "bench_mod.h"
+#include "bench_random.h"
 #include "parts_builder.h"
 
 namespace bwbench {
 namespace {
 
 using namespace bwtest;
-
-// The same models on every run and every machine: a fixed-seed generator.
-class TRandom {
- public:
-  explicit TRandom(uint64_t seed) : FState(seed) {}
-  uint64_t Next() {
-    uint64_t z = (FState += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // A float in [lo, hi) with all 24 bits of the fraction in use.
-  float Range(float lo, float hi) {
-    const float unit = static_cast<float>(Next() >> 40) / 16777216.0f;
-    return lo + unit * (hi - lo);
-  }
-
- private:
-  uint64_t FState;
-};
 
 std::string Numbered(const char* prefix, int n, int width) {
   std::string digits = std::to_string(n);
@@ -58,8 +40,9 @@ Bytes MaterialFile(int materialCount) {
 class TBlock {
  public:
   // Starts a mesh; vertices and triangles added until the next call are its.
-  void BeginMesh(int material) {
-    FSpec.Meshes.push_back({TestNameHash(MaterialName(material)), FVertexCount, FVertexCount, 0});
+  void BeginMesh(int material) { BeginMesh(MaterialName(material)); }
+  void BeginMesh(const std::string& material) {
+    FSpec.Meshes.push_back({TestNameHash(material), FVertexCount, FVertexCount, 0});
   }
   uint16_t Vertex(float x, float y, float z, float u, float v) {
     const Bytes rec = VertexRecord(32, x, y, z, u, v);
@@ -82,7 +65,7 @@ class TBlock {
 };
 
 // A box with four corners per face: 24 vertices, 12 triangles.
-void AddBox(TBlock& block, int material, std::array<float, 3> c, std::array<float, 3> s) {
+void AddBox(TBlock& block, const std::string& material, std::array<float, 3> c, std::array<float, 3> s) {
   block.BeginMesh(material);
   for (const auto& face : BoxFaces(c, s)) {
     uint16_t k[4];
@@ -203,10 +186,10 @@ TModelFiles CompoundModel(int divisor) {
     const std::array<float, 3> size = {rnd.Range(0.5f, 2), rnd.Range(0.5f, 2), rnd.Range(0.5f, 2)};
 
     const auto fineStart = fine.MeshCount();
-    AddBox(fine, k % kMaterials, {0, 0, 0}, size);
-    AddBox(fine, (k + 5) % kMaterials, {size[0] / 2, 0, 0}, {0.25f, 0.25f, 0.25f});
+    AddBox(fine, MaterialName(k % kMaterials), {0, 0, 0}, size);
+    AddBox(fine, MaterialName((k + 5) % kMaterials), {size[0] / 2, 0, 0}, {0.25f, 0.25f, 0.25f});
     const auto coarseStart = coarse.MeshCount();
-    AddBox(coarse, k % kMaterials, {0, 0, 0}, size);
+    AddBox(coarse, MaterialName(k % kMaterials), {0, 0, 0}, size);
 
     cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + name, name, file));
     files.push_back(
@@ -347,6 +330,170 @@ TModelFiles ChainModel(int divisor) {
     fixed.push_back(cons);
   }
   return CompoundFiles(lod, block, std::move(cmpnd), fixed, std::move(files), kMaterials);
+}
+
+namespace {
+
+// A tapered tube along x, as hulls and barrels are modelled: (segments + 1)
+// x (rings + 1) vertices (the seam doubled, so that it has texture
+// coordinates of its own), two triangles per quad.
+void AddTube(TBlock& block, const std::string& material, std::array<float, 3> c, float radius, float length,
+             int segments, int rings) {
+  block.BeginMesh(material);
+  for (int r = 0; r <= rings; ++r) {
+    const float along = static_cast<float>(r) / static_cast<float>(rings);
+    const float rr = radius * (1.0f - 0.3f * along);
+    for (int s = 0; s <= segments; ++s) {
+      const float around = static_cast<float>(s) / static_cast<float>(segments);
+      const float a = 6.2831853f * around;
+      block.Vertex(c[0] + length * (along - 0.5f), c[1] + rr * std::cos(a), c[2] + rr * std::sin(a), around,
+                   along);
+    }
+  }
+  const int row = segments + 1;
+  for (int r = 0; r < rings; ++r)
+    for (int s = 0; s < segments; ++s) {
+      const auto a = static_cast<uint16_t>(r * row + s);
+      const auto b = static_cast<uint16_t>(a + 1), d = static_cast<uint16_t>(a + row + 1),
+                 e = static_cast<uint16_t>(a + row);
+      block.Triangle(a, b, d);
+      block.Triangle(a, d, e);
+    }
+}
+
+// A tube of `Segments` x `Rings` quads, or a box when Rings is 0.
+struct TPiece {
+  int Segments, Rings;
+};
+
+// A compound model of a modification: parts in a tree of Fix constraints,
+// several levels of detail, and the model's own material and texture
+// libraries.
+struct TModModelPlan {
+  std::string Prefix;
+  int Parts = 1;
+  std::vector<std::vector<TPiece>> Levels;  // each part's pieces, per level of detail
+  // The materials the meshes use in turn; a piece keeps its material at
+  // every level that has it.
+  std::vector<std::string> MeshMaterials;
+  std::vector<std::pair<std::string, std::string>> Library;  // the model's materials: name, dt_name text
+  std::vector<TModTexture> Images;                           // the model's texture library
+  uint64_t Seed = 1;
+};
+
+Bytes BuildModModel(const TModModelPlan& plan) {
+  TRandom rnd(plan.Seed);
+  const size_t levels = plan.Levels.size();
+  std::vector<TBlock> blocks(levels);
+  std::vector<std::string> lodNames;
+  for (size_t l = 0; l < levels; ++l) lodNames.push_back(plan.Prefix + ".lod" + std::to_string(l) + ".vms");
+  const size_t piecesPerPart = plan.Levels[0].size();
+
+  std::vector<TNodeSpec> cmpnd, files;
+  std::vector<std::string> names;
+  std::vector<TConsSpec> fixed;
+  for (int k = 0; k < plan.Parts; ++k) {
+    names.push_back(k == 0 ? "Root" : plan.Prefix + Numbered("_part", k, 2));
+    const std::string file = plan.Prefix + Numbered("_part", k, 2) + ".3db";
+    const float length = rnd.Range(4, 12), radius = rnd.Range(1, 3);
+    std::vector<TNodeSpec> levelNodes;
+    for (size_t l = 0; l < levels; ++l) {
+      TBlock& block = blocks[l];
+      const auto start = block.MeshCount();
+      for (size_t p = 0; p < plan.Levels[l].size(); ++p) {
+        const TPiece& piece = plan.Levels[l][p];
+        const std::string& material =
+            plan.MeshMaterials[(static_cast<size_t>(k) * piecesPerPart + p) % plan.MeshMaterials.size()];
+        const float offset = static_cast<float>(p) * radius;
+        if (piece.Rings == 0)
+          AddBox(block, material, {0, offset, 0}, {length, radius, radius});
+        else
+          AddTube(block, material, {0, offset, 0}, radius, length, piece.Segments, piece.Rings);
+      }
+      const auto count = static_cast<uint16_t>(block.MeshCount() - start);
+      levelNodes.push_back(LevelNode("Level" + std::to_string(l), RefTo(lodNames[l], start, count, length)));
+    }
+    cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + names.back(), names.back(), file));
+    files.push_back(Folder(file, {Folder("MultiLevel", std::move(levelNodes))}));
+    if (k == 0) continue;
+    TConsSpec cons;
+    cons.RootName = names[static_cast<size_t>(k - 1) / 2];
+    cons.PartName = names.back();
+    cons.Origin = {rnd.Range(-8, 8), rnd.Range(-3, 3), rnd.Range(-3, 3)};
+    cons.Mtx = QuarterTurn(k);
+    fixed.push_back(cons);
+  }
+  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
+
+  std::vector<TNodeSpec> lods, materials, images;
+  for (size_t l = 0; l < levels; ++l)
+    lods.push_back(Folder(lodNames[l], {Leaf("VMeshData", blocks[l].Build())}));
+  for (const auto& [name, texture] : plan.Library) materials.push_back(MaterialFolder(name, texture));
+  for (const TModTexture& t : plan.Images) images.push_back(TextureEntry(t));
+  std::vector<TNodeSpec> root;
+  root.push_back(Folder("VMeshLibrary", std::move(lods)));
+  root.push_back(Folder("material library", std::move(materials)));
+  root.push_back(Folder("Texture library", std::move(images)));
+  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  for (TNodeSpec& f : files) root.push_back(std::move(f));
+  return BuildUtf(root);
+}
+
+// `count` of the modification's materials, `stride` apart from `first`:
+// materials of many files, some with their image, some without.
+std::vector<std::string> ModMaterials(size_t first, size_t stride, size_t count) {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < count; ++i) names.push_back(Mod().Materials.at(first + i * stride).Name);
+  return names;
+}
+
+const std::string& ModImage(size_t i) {
+  return Mod().Textures.at(i).Name;
+}
+
+}  // namespace
+
+Bytes SmallModModel() {
+  const std::string p = "tr_small";
+  const std::vector<std::string> pool = ModMaterials(5, 97, 3);
+  TModModelPlan plan;
+  plan.Prefix = p;
+  plan.Parts = 3;
+  plan.Levels = {{{10, 4}, {0, 0}}, {{0, 0}}};
+  // Its own materials, the modification's (one of them listed by the model
+  // too, which the material files override), and one listed nowhere.
+  plan.MeshMaterials = {p + "_base", pool[0], p + "_glow", pool[1], pool[2], p + "_unlisted"};
+  plan.Library = {{p + "_base", p + "_base.dds"}, {p + "_glow", ModImage(3)}, {pool[2], p + "_base.dds"}};
+  plan.Images = {DdsTexture(p + "_base.dds", 64, 64, 5), TgaTexture(p + "_icon.tga", 16, 16, 32)};
+  plan.Seed = 31;
+  return BuildModModel(plan);
+}
+
+Bytes LargeModModel() {
+  const std::string p = "ku_liner";
+  const std::vector<std::string> pool = ModMaterials(40, 59, 14);
+  TModModelPlan plan;
+  plan.Prefix = p;
+  plan.Parts = 12;
+  plan.Levels = {{{18, 12}, {12, 6}, {0, 0}}, {{12, 6}, {0, 0}}, {{0, 0}}};
+  // Its own materials: four with its own images, three with the
+  // modification's, one with an image that is nowhere. Fourteen of the
+  // modification's, four of them listed by the model too. Four nowhere.
+  const std::vector<std::string> own = {p + "_hull", p + "_deck", p + "_glass", p + "_lights",
+                                        p + "_trim", p + "_vent", p + "_logo",  p + "_old"};
+  plan.Library = {{own[0], own[0] + ".dds"}, {own[1], own[1] + ".dds"}, {own[2], own[2] + ".dds"},
+                  {own[3], own[3] + ".tga"}, {own[4], ModImage(10)},    {own[5], ModImage(200)},
+                  {own[6], ModImage(420)},   {own[7], own[7] + ".dds"}};
+  for (size_t i = 0; i < 4; ++i) plan.Library.emplace_back(pool[i * 3], own[i] + (i == 3 ? ".tga" : ".dds"));
+  plan.Images = {DdsTexture(own[0] + ".dds", 256, 256, 1), DdsTexture(own[1] + ".dds", 128, 128, 5),
+                 DdsTexture(own[2] + ".dds", 64, 64, 1), TgaTexture(own[3] + ".tga", 64, 64, 24)};
+  for (size_t i = 0; i < own.size() || i < pool.size(); ++i) {
+    if (i < own.size()) plan.MeshMaterials.push_back(own[i]);
+    if (i < pool.size()) plan.MeshMaterials.push_back(pool[i]);
+    if (i < 4) plan.MeshMaterials.push_back(p + Numbered("_spare", static_cast<int>(i), 2));
+  }
+  plan.Seed = 37;
+  return BuildModModel(plan);
 }
 
 }  // namespace bwbench

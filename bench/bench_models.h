@@ -38,6 +38,16 @@ TModelFiles NodesModel(int divisor);
 // and divide the vertices and triangles.
 TModelFiles ChainModel(int divisor);
 
+// Two models of a modification, for the runs with its material files
+// (bench_mod.h): a small one (a turret of about 25 KB: 3 parts, 2 levels of
+// detail) and a large one (a ship of about 350 KB: 12 parts, 3 levels),
+// each with its own material and texture libraries. Their meshes use
+// materials of their own library, of the material files, of both, and of
+// neither; their own materials name images of their own library, of the
+// material files, and of neither.
+Bytes SmallModModel();
+Bytes LargeModModel();
+
 struct TModelKind {
   const char* Name;
   TModelFiles (*Build)(int divisor);

@@ -14,25 +14,19 @@
 //       the system's temporary folder, on the disk as a user's files are
 //       (/dev/shm shows the program's own work without the file system's)
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "bench_models.h"
+#include "bench_process.h"
 #include "bench_text.h"
 
 #ifndef BODWRIGHT_PROGRAM
@@ -47,7 +41,14 @@ namespace {
 namespace fs = std::filesystem;
 using bwbench::Cell;
 using bwbench::Fixed;
+using bwbench::LoadAverage;
+using bwbench::Median;
 using bwbench::Out;
+using bwbench::ResidentMB;
+using bwbench::RunProcess;
+using bwbench::TProgram;
+using bwbench::TRunResult;
+using bwbench::WriteFile;
 
 constexpr const char* kModelFile = "model.cmp";
 constexpr const char* kListFile = "floor.list";
@@ -77,11 +78,6 @@ constexpr TCase kCases[] = {
     {"mesh", 1, "whole"},
 };
 
-struct TProgram {
-  std::string Label;
-  std::string Path;
-};
-
 struct TOptions {
   std::vector<TProgram> Programs;
   std::string Floor = BODWRIGHT_FLOOR;
@@ -89,54 +85,6 @@ struct TOptions {
   std::vector<std::string> Models = {"chain", "mesh"};
   std::string Dir;
 };
-
-std::string ResidentMB() {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmRSS:", 0) == 0) return Fixed(std::strtod(line.c_str() + 6, nullptr) / 1024, 1);
-  return "?";
-}
-
-std::string LoadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
-
-void WriteFile(const fs::path& path, const void* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-struct TRunResult {
-  double Seconds = 0;
-  long PeakKB = 0;
-};
-
-// One whole process, its output thrown away; fails unless it exits with 0.
-TRunResult RunProcess(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(pid, &status, 0, &usage);
-  const auto stop = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error(args[0] + " failed (status " + std::to_string(status) + ")");
-  return {std::chrono::duration<double>(stop - start).count(), usage.ru_maxrss};
-}
 
 bool IsOutput(const fs::path& p, const std::vector<TProgram>& programs) {
   const std::string name = p.filename().string();
@@ -154,11 +102,6 @@ std::vector<std::pair<std::string, uintmax_t>> Outputs(const fs::path& dir,
     if (IsOutput(entry.path(), programs)) files.emplace_back(entry.path().string(), entry.file_size());
   std::sort(files.begin(), files.end());
   return files;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 struct TCaseResult {
@@ -222,22 +165,13 @@ TOptions ParseOptions(int argc, char** argv) {
       return argv[++i];
     };
     if (arg == "--program") {
-      const std::string v = value();
-      const size_t eq = v.find('=');
-      if (eq == std::string::npos || eq == 0) throw std::runtime_error("--program needs LABEL=PATH");
-      o.Programs.push_back({v.substr(0, eq), fs::absolute(v.substr(eq + 1)).string()});
+      o.Programs.push_back(bwbench::ParseProgram(value()));
     } else if (arg == "--floor") {
       o.Floor = value();
     } else if (arg == "--reps") {
       o.Reps = std::max(1, std::atoi(value().c_str()));
     } else if (arg == "--cases") {
-      o.Models.clear();
-      const std::string v = value();
-      for (size_t start = 0; start <= v.size();) {
-        const size_t comma = std::min(v.find(',', start), v.size());
-        if (comma > start) o.Models.push_back(v.substr(start, comma - start));
-        start = comma + 1;
-      }
+      o.Models = bwbench::SplitList(value());
     } else if (arg == "--dir") {
       o.Dir = value();
     } else {
@@ -254,28 +188,12 @@ const bwbench::TModelKind& ModelNamed(const std::string& name) {
   throw std::runtime_error("no model named " + name);
 }
 
-// Builds the case's model into `path` in a child process: a process started
-// from this one begins with this one's resident memory, which its peak would
-// count, so this one never holds a model.
+// Builds the case's model into `path`, away from the runner's memory.
 void BuildModel(const TCase& c, const fs::path& path) {
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int status = 0;
-    try {
-      const bwbench::TModelFiles files = ModelNamed(c.Model).Build(c.Divisor);
-      WriteFile(path, files.Model.data(), files.Model.size());
-    } catch (const std::exception& e) {
-      std::fputs(e.what(), stderr);
-      status = 1;
-    }
-    std::fflush(nullptr);
-    ::_exit(status);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("cannot build " + path.string());
+  bwbench::InChild("build " + path.string(), [&] {
+    const bwbench::TModelFiles files = ModelNamed(c.Model).Build(c.Divisor);
+    WriteFile(path, files.Model.data(), files.Model.size());
+  });
 }
 
 int Run(const TOptions& o) {

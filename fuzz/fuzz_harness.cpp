@@ -127,6 +127,17 @@ std::set<std::string> Entries(const fs::path& folder, const std::string& console
   return names;
 }
 
+// An image's bytes are of the kind its extension says.
+void CheckImageKind(const fs::path& path, const std::string& console) {
+  const std::string name = path.filename().string();
+  const bool dds = EndsWith(name, ".dds");
+  if (!dds && !EndsWith(name, ".tga")) Fail("a file of no known kind: " + path.string(), console);
+  const Bytes image = ReadFile(path.string());
+  if (image.empty()) Fail("an empty image: " + path.string(), console);
+  const bool ddsData = image.size() >= 4 && image[0] == 'D' && image[1] == 'D' && image[2] == 'S' && image[3] == ' ';
+  if (dds != ddsData) Fail("an image under the other kind's extension: " + path.string(), console);
+}
+
 uint64_t FileSize(const fs::path& path) {
   std::error_code ec;
   const uintmax_t size = fs::file_size(path, ec);
@@ -173,6 +184,39 @@ void TScratch::WriteSettings(const std::string& text) const {
   WriteFile((FProg / "bodwright.ini").string(), reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
+int TScratch::RunFolder(const std::vector<std::pair<std::string, Bytes>>& models) {
+  const fs::path folder = FWork / "models";
+  for (const auto& [name, bytes] : models) {
+    fs::create_directories((folder / name).parent_path());
+    WriteFile((folder / name).string(), bytes.data(), bytes.size());
+  }
+  std::string console;
+  int status;
+  {
+    bw::TRun run;
+    run.Ctx.Console.Capture = &console;
+    status = bw::RunProgram(run, (FProg / "bodwright").string(), {folder.string()});
+  }
+  if (status != bw::kExitOk && status != bw::kExitFailure)
+    Fail("exit status " + std::to_string(status), console);
+  const std::vector<std::string> lines = Lines(console);
+  if (lines.empty() || !StartsWith(lines.back(), "  warnings: ")) Fail("a folder run without its summary", console);
+  if (Entries(FBase, console) != std::set<std::string>{"scratch"}) Fail("a file beside the scratch folder", console);
+  if (Entries(FRoot, console) != std::set<std::string>{"prog", "work"}) Fail("a file beside the work folder", console);
+  if (Entries(FProg, console) != std::set<std::string>{"bodwright.ini"}) Fail("a file beside the settings", console);
+  if (Entries(FWork, console) != std::set<std::string>{"models"}) Fail("a file beside the models' folder", console);
+  const std::string tempEnd = ".~" + std::to_string(::getpid()) + ".tmp";
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_symlink()) Fail("link " + entry.path().string(), console);
+    if (entry.is_directory()) continue;
+    const std::string name = entry.path().filename().string();
+    if (EndsWith(name, tempEnd)) Fail("left " + entry.path().string(), console);
+    if (EndsWith(name, ".dds") || EndsWith(name, ".tga")) CheckImageKind(entry.path(), console);
+  }
+  for (const auto& entry : fs::directory_iterator(FWork)) fs::remove_all(entry.path());
+  return status;
+}
+
 int TScratch::Run(const std::vector<std::string>& args) {
   std::string console;
   int status;
@@ -217,14 +261,8 @@ int TScratch::Run(const std::vector<std::string>& args) {
     if (!fs::is_regular_file(path)) Fail("not a plain file: " + path.string(), console);
     if (EndsWith(name, tempEnd)) Fail("left " + path.string(), console);
     if (inputs.count(name) || StartsWith(name, stem)) continue;
-    const bool dds = EndsWith(name, ".dds");
-    if (!dds && !EndsWith(name, ".tga")) Fail("a file of no known kind: " + path.string(), console);
-    const Bytes image = ReadFile(path.string());
-    if (image.empty()) Fail("an empty image: " + path.string(), console);
-    const bool ddsData =
-        image.size() >= 4 && image[0] == 'D' && image[1] == 'D' && image[2] == 'S' && image[3] == ' ';
-    if (dds != ddsData) Fail("an image under the other kind's extension: " + path.string(), console);
-    imageBytes += image.size();
+    CheckImageKind(path, console);
+    imageBytes += FileSize(path);
   }
   if (imageBytes > inputBytes) Fail("the images exceed the input size", console);
   for (const auto& entry : fs::directory_iterator(FWork)) fs::remove_all(entry.path());

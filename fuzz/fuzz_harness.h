@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bwfuzz {
@@ -34,6 +35,12 @@ class TScratch {
   // the material files), checks the outcome, the console, the images and
   // that nothing was written outside the work folder, then empties it.
   int Run(const std::vector<std::string>& args);
+  // Writes `models` (relative paths with '/') below the work folder's
+  // "models" folder and converts that folder in one run: every model and
+  // its outputs stay below it, no temporary file is left, every image is of
+  // its kind, the console ends with the summary. Then empties the work
+  // folder.
+  int RunFolder(const std::vector<std::pair<std::string, Bytes>>& models);
 
  private:
   fs::path FBase, FRoot, FProg, FWork;

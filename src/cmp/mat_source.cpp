@@ -25,14 +25,16 @@ std::string TextUpToNul(std::span<const uint8_t> bytes) {
   return std::string(start, nul ? static_cast<size_t>(static_cast<const char*>(nul) - start) : bytes.size());
 }
 
-// A node's data as text, read from the file a window at a time: a long
-// text without NUL costs no more memory than its bytes.
+// A node's data as text, read from the file a window at a time (the
+// reader's second, once the tree is read): a long text without NUL costs no
+// more memory than its bytes.
+constexpr size_t kTextWindow = 1;
 std::string FileDataText(TFileReader& file, const TUtfNode& node) {
   std::string text;
   size_t offset = node.DataOffset;
   size_t left = node.HasData ? node.DataLen : 0;
   while (left > 0) {
-    std::span<const uint8_t> piece = file.At(offset, 1);
+    std::span<const uint8_t> piece = file.At(offset, 1, kTextWindow);
     if (piece.size() > left) piece = piece.first(left);
     const std::string part = TextUpToNul(piece);
     text += part;
@@ -147,7 +149,7 @@ void AddMatTex(TTexTable& tex, uint32_t id, std::string name, std::string key) {
   tex.MatTexList.AddUnique({id, std::move(name), std::move(key)});
 }
 
-TMatSource ReadMatFileSource(const std::string& fileName) {
+TMatSource ReadMatFileSource(const std::string& fileName, bool withListing) {
   TMatSource source;
   source.FileName = fileName;
   TFileReader file(fileName);
@@ -169,6 +171,11 @@ TMatSource ReadMatFileSource(const std::string& fileName) {
     return source;
   }
   IndexImages(source.Nodes, source);
+  if (!withListing) {
+    source.Nodes = TNodesList();
+    source.TexNodes.clear();
+    source.TexNodes.shrink_to_fit();
+  }
   return source;
 }
 

@@ -78,7 +78,8 @@ struct TMatSource {
   // as on a damaged model, where it would have read the tree.
   bool Damaged = false;
   // A material file's tree, for the diagnostics listing: walked, never
-  // searched. (The model's own tree stays the model's.)
+  // searched; empty when no listing is asked for. (The model's own tree
+  // stays the model's.)
   TNodesList Nodes;
   std::vector<TTexNode> TexNodes;
   TTexTable Tex;
@@ -98,8 +99,10 @@ struct TMatSource {
 
 // Reads a material file's tree into a source. Raises EFOpenError when the
 // file cannot be opened (and the range failure for one of 2 GB or more); a
-// damaged tree is kept in the source as Damaged.
-TMatSource ReadMatFileSource(const std::string& fileName);
+// damaged tree is kept in the source as Damaged. The tree itself is kept
+// only `withListing` (for the diagnostics file): a run that writes none
+// holds no more of a material file than its names and where its images lie.
+TMatSource ReadMatFileSource(const std::string& fileName, bool withListing = true);
 // The model's own tree as a source; its images are found only when
 // `withImages` (finding them walks the tree).
 TMatSource ModelMatSource(const TNodesList& nodes, std::span<const uint8_t> image, bool withImages);

@@ -78,15 +78,20 @@ class TFileBytes {
   void Require(size_t offset, size_t count) const {
     if (offset > Size() || count > Size() - offset) RaiseRange("read outside the data");
   }
+  // The header and the node table come through one window, the names
+  // through the other.
+  static constexpr size_t kTableWindow = 0, kNameWindow = 1;
+
   uint32_t U32(size_t offset) const {
-    Require(offset, 4);
-    return TByteReader(FFile.At(offset, 4)).U32(0);
+    const uint8_t* b = FFile.At(offset, 4, kTableWindow).data();
+    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+           (static_cast<uint32_t>(b[3]) << 24);
   }
   std::string CString(size_t offset) const {
     if (offset > Size()) RaiseRange("text outside the data");
     std::string text;
     while (offset < Size()) {
-      const std::span<const uint8_t> piece = FFile.At(offset, 1);
+      const std::span<const uint8_t> piece = FFile.At(offset, 1, kNameWindow);
       const auto* start = reinterpret_cast<const char*>(piece.data());
       const void* nul = std::memchr(start, 0, piece.size());
       const size_t len = nul ? static_cast<size_t>(static_cast<const char*>(nul) - start) : piece.size();

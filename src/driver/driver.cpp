@@ -206,15 +206,6 @@ bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TI
   return true;
 }
 
-// The files a material argument names: itself when it is a file; where the
-// shells leave wildcards to the program, every file it matches. Empty when
-// it names none.
-std::vector<std::string> MaterialArgumentFiles(const std::string& arg) {
-  if (plat::ProgramExpandsWildcards() && HasWildcard(arg)) return ExpandWildcard(arg);
-  if (plat::FileExists(arg)) return {arg};
-  return {};
-}
-
 }  // namespace
 
 std::string ReplaceExtension(const std::string& path, const std::string& ext) {
@@ -315,28 +306,30 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
   TFileSet named;
   for (size_t i = 1; i < args.size(); ++i) {
     std::vector<std::string> files;
-    if (plat::FolderExists(args[i])) {
+    const plat::EPathKind kind = plat::PathKind(args[i]);
+    if (kind == plat::EPathKind::Folder) {
       files = MaterialFolderFiles(run, args[i]);
       if (files.empty()) {
         console.Line("  Error : no material file in " + args[i] + ".");
         return kExitFailure;
       }
     } else {
-      files = MaterialArgumentFiles(args[i]);
+      if (plat::ProgramExpandsWildcards() && HasWildcard(args[i]))
+        files = ExpandWildcard(args[i]);
+      else if (kind == plat::EPathKind::File)
+        files = {args[i]};
       if (files.empty()) {
         console.Line("  Error : file " + args[i] + " not found.");
         return kExitFailure;
       }
     }
-    for (const std::string& file : files) {
-      if (named.Leads(file)) continue;
-      named.Add(file);
-      run.Names.MatFileNames.push_back(file);
-    }
+    for (const std::string& file : files)
+      if (named.AddNew(file)) run.Names.MatFileNames.push_back(file);
   }
   run.Names.IniFileName = ReplaceExtension(ownPath, ".ini");
-  if (plat::FolderExists(args[0])) return StartFolderRun(run, args[0], named);
-  if (!plat::FileExists(args[0])) {
+  const plat::EPathKind kind = plat::PathKind(args[0]);
+  if (kind == plat::EPathKind::Folder) return StartFolderRun(run, args[0], named);
+  if (kind != plat::EPathKind::File) {
     console.Line("  Error : file " + args[0] + " not found.");
     return kExitFailure;
   }
@@ -347,15 +340,15 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
     std::string base = ReplaceExtension(args[0], "");
     if (!s.OutDir.empty()) base = OutDirRoot(s.OutDir, args[0]) + FileNamePart(base);
     run.Model.Names = ModelNamesOf(args[0], base, s);
+    run.Inputs = named;
     run.Inputs.Add(args[0]);
-    for (const std::string& name : run.Names.MatFileNames) run.Inputs.Add(name);
     if (!s.OutDir.empty()) MakeFolders(run.Model.Names.OutFolder);
     run.Model.Ctx.Console = console;
     OpenModel(run, run.Model, run.Written);
     // Each material file's tree is read here, once; what a conversion
     // needs of a damaged one (its failure) waits for the conversion.
     run.MatSources.reserve(run.Names.MatFileNames.size());
-    for (const std::string& name : run.Names.MatFileNames) run.MatSources.push_back(ReadMatFileSource(name));
+    for (const std::string& name : run.Names.MatFileNames) run.MatSources.push_back(ReadMatFileSource(name, s.DebugOn));
     run.RunDateText = plat::LocalDateTimeText();
   } catch (const EOverwriteError&) {
     return kExitFailure;  // its console line has been written

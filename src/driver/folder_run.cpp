@@ -211,7 +211,11 @@ class TProgress {
     plat::WriteError("\r" + text);
   }
   void Clear() {
-    if (FOn && FShown > 0) plat::WriteError("\r" + std::string(FShown, ' ') + "\r");
+    if (!FOn || FShown == 0) return;
+    std::string blank(FShown + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    plat::WriteError(blank);
   }
 
  private:
@@ -292,19 +296,16 @@ int StartFolderRun(TRun& run, const std::string& folder, TFileSet& named) {
     return kExitFailure;
   }
   if (run.Settings.FolderMatOn)
-    for (const std::string& file : MaterialFolderFiles(run, folder)) {
-      if (named.Leads(file)) continue;
-      named.Add(file);
-      run.Names.MatFileNames.push_back(file);
-    }
+    for (const std::string& file : MaterialFolderFiles(run, folder))
+      if (named.AddNew(file)) run.Names.MatFileNames.push_back(file);
   PlanJobs(run, models.Files);
+  run.Inputs = named;
   for (const TModelJob& job : run.Jobs) run.Inputs.Add(job.Path);
   // The material files are read once for every model. One that cannot be
   // read, or is damaged, is left out and named here, before the first model.
   for (const std::string& name : run.Names.MatFileNames) {
-    run.Inputs.Add(name);
     try {
-      TMatSource source = ReadMatFileSource(name);
+      TMatSource source = ReadMatFileSource(name, run.Settings.DebugOn);
       if (source.Damaged) {
         console.Line("  Error : material file " + name + " is damaged.");
         run.MatFilesLeftOut.push_back(name);

@@ -48,19 +48,10 @@ TFileReader::~TFileReader() {
   plat::CloseFile(FFile);
 }
 
-std::span<const uint8_t> TFileReader::At(size_t offset, size_t count) {
+std::span<const uint8_t> TFileReader::Load(size_t offset, size_t count, size_t window) {
   const size_t size = Size();
   if (offset > size || count > size - offset || count > kWindowSize) RaiseRange("read outside the file");
-  for (size_t i = 0; i < FWindows.size(); ++i) {
-    const TWindow& w = FWindows[i];
-    if (w.Bytes && offset >= w.Start && offset - w.Start + count <= w.Length) {
-      FLastUsed = i;
-      return {w.Bytes.get() + (offset - w.Start), w.Length - (offset - w.Start)};
-    }
-  }
-  // The window used longer ago moves to where the reading goes on.
-  FLastUsed = 1 - FLastUsed;
-  TWindow& w = FWindows[FLastUsed];
+  TWindow& w = FWindows.at(window);
   if (!w.Bytes) w.Bytes = std::make_unique_for_overwrite<uint8_t[]>(std::min(kWindowSize, size));
   w.Length = 0;
   const size_t length = std::min(kWindowSize, size - offset);

@@ -4,7 +4,10 @@
 // of megabytes of images). Pieces come through two windows kept from one
 // read to the next, so that reading a table entry by entry and the names it
 // points to, turn about, costs one system call per window. Nothing is
-// cleared before it is read into.
+// cleared before it is read into. A window is small: the tree of a real
+// material file takes a few KB, and every byte read is copied and touched.
+// Each window serves one stream of reads (the table, the names), which
+// names it, so that one never moves the other's.
 
 #include <algorithm>
 #include <array>
@@ -32,13 +35,19 @@ class TFileReader {
   const plat::TFileStamp& Stamp() const { return FStamp; }
 
   // The bytes from `offset` on, at least `count` of them (at most a
-  // window's size), up to the end of a window. Valid until the next call.
-  // Range failure when the file does not hold them (any more).
-  std::span<const uint8_t> At(size_t offset, size_t count);
+  // window's size), up to the end of window `window` (0 or 1). Valid until
+  // the next call for that window. Range failure when the file does not
+  // hold them (any more).
+  std::span<const uint8_t> At(size_t offset, size_t count, size_t window) {
+    const TWindow& w = FWindows[window];
+    if (offset >= w.Start && offset - w.Start <= w.Length && count <= w.Length - (offset - w.Start))
+      return {w.Bytes.get() + (offset - w.Start), w.Length - (offset - w.Start)};
+    return Load(offset, count, window);
+  }
   // Copies `count` bytes at `offset`; the range failure as for At.
   void ReadInto(size_t offset, uint8_t* out, size_t count) const;
 
-  static constexpr size_t kWindowSize = 64 * 1024;
+  static constexpr size_t kWindowSize = 16 * 1024;
 
  private:
   struct TWindow {
@@ -46,10 +55,11 @@ class TFileReader {
     size_t Start = 0;
     size_t Length = 0;
   };
+  std::span<const uint8_t> Load(size_t offset, size_t count, size_t window);
+
   plat::TFileHandle FFile = plat::kNoFile;
   plat::TFileStamp FStamp;
   std::array<TWindow, 2> FWindows;
-  size_t FLastUsed = 0;
 };
 
 // Reads `count` bytes at `offset` of a file opened anew, after checking that

@@ -19,6 +19,16 @@ void TFileSet::Add(const std::string& name) {
   if (plat::FileIdentity(name, id)) FIds.insert(id);
 }
 
+bool TFileSet::AddNew(const std::string& name) {
+  if (FNames.count(name) != 0) return false;
+  plat::TFileId id;
+  const bool known = plat::FileIdentity(name, id);
+  if (known && FIds.count(id) != 0) return false;
+  FNames.insert(name);
+  if (known) FIds.insert(id);
+  return true;
+}
+
 bool TFileSet::Leads(const std::string& name) const {
   if (FNames.empty()) return false;
   if (FNames.count(name) != 0) return true;

@@ -23,6 +23,10 @@ namespace bw {
 class TFileSet {
  public:
   void Add(const std::string& name);
+  // Adds the file unless it is one of the files already (as Leads tells);
+  // false when it was. One question to the system, where Leads and Add ask
+  // two.
+  bool AddNew(const std::string& name);
   // True when `name` is one of the files: the same path, or the same
   // existing file reached another way.
   bool Leads(const std::string& name) const;

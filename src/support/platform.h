@@ -44,6 +44,9 @@ bool TruncateFile(TFileHandle file, int64_t size);
 bool FileExists(const std::string& path);
 // True for an existing directory (also through a link).
 bool FolderExists(const std::string& path);
+// What a path names, in one question to the system.
+enum class EPathKind { None, File, Folder };
+EPathKind PathKind(const std::string& path);
 // Makes the directory unless it exists; its parent must exist. False when
 // it cannot be made.
 bool MakeFolder(const std::string& path);

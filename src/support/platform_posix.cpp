@@ -184,8 +184,13 @@ bool FileExists(const std::string& path) {
 }
 
 bool FolderExists(const std::string& path) {
+  return PathKind(path) == EPathKind::Folder;
+}
+
+EPathKind PathKind(const std::string& path) {
   struct stat st {};
-  return !NamesNoFile(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (NamesNoFile(path) || ::stat(path.c_str(), &st) != 0) return EPathKind::None;
+  return S_ISDIR(st.st_mode) ? EPathKind::Folder : EPathKind::File;
 }
 
 bool MakeFolder(const std::string& path) {

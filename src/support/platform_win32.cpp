@@ -234,9 +234,14 @@ bool FileExists(const std::string& path) {
 }
 
 bool FolderExists(const std::string& path) {
-  if (NamesNoFile(path)) return false;
+  return PathKind(path) == EPathKind::Folder;
+}
+
+EPathKind PathKind(const std::string& path) {
+  if (NamesNoFile(path)) return EPathKind::None;
   const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EPathKind::None;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EPathKind::Folder : EPathKind::File;
 }
 
 bool MakeFolder(const std::string& path) {
