@@ -19,6 +19,7 @@ namespace {
 const std::string kBannerLine = std::string(bw::kBanner) + "\n";
 // The program's own file name, "bodwright.exe" on Windows.
 const std::string kUsage = kBannerLine + "  use : " + ProgramFileName() + " file.cmp\n\n";
+const std::string kNoSettingsNote = "  Note : no settings file beside the program: nothing was written.\n";
 
 // A block of one triangle whose 32-byte vertices sit at x = 0, step, 2 step,
 // each with the texture coordinate (u, v).
@@ -33,12 +34,52 @@ Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
   return BuildMeshBlock(block);
 }
 
+// A run of the program at `program`, in-process; returns its status.
+int RunAt(const std::string& program, const std::vector<std::string>& args, std::string& console) {
+  bw::TRun run;
+  run.Ctx.Console.Capture = &console;
+  return bw::RunProgram(run, program, args);
+}
+
 }  // namespace
 
 TEST(CommandLine, NoArgumentShowsUsage) {
   const auto r = RunProcess(ProgramPath(), {});
   EXPECT_EQ(r.Out, Printed(kUsage));
   EXPECT_EQ(r.Status, 2);
+}
+
+// Alone, the help and version arguments answer with status 0; beside other
+// arguments, or spelt otherwise, they are file names.
+TEST(CommandLine, HelpAndVersion) {
+  TTempDir dir;
+  const std::string program = dir.File("bodwright");
+  const std::string file = dir.File("some.file");
+  WriteFileText(file, "x");
+  std::string help;
+  ASSERT_EQ(RunAt(program, {"--help"}, help), 0);
+  EXPECT_EQ(
+      help.rfind(kBannerLine + "  use : bodwright <model or folder> [material file or folder ...]\n", 0), 0u);
+  EXPECT_NE(help.find("\n                   " + program + ".ini (without it, nothing is written)\n"),
+            std::string::npos)
+      << help;
+  EXPECT_NE(help.find("\n  README.md "), std::string::npos) << help;
+  const struct {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Console;
+  } cases[] = {
+      {{"-h"}, 0, help},
+      {{"/?"}, 0, help},
+      {{"--version"}, 0, kBannerLine},
+      {{"--help", file}, 1, kBannerLine + "  Error : file --help not found.\n"},
+      {{"--HELP"}, 1, kBannerLine + "  Error : file --HELP not found.\n"},
+  };
+  for (const auto& c : cases) {
+    std::string console;
+    EXPECT_EQ(RunAt(program, c.Args, console), c.Status) << c.Args[0];
+    EXPECT_EQ(console, c.Console);
+  }
 }
 
 TEST(CommandLine, MissingFilesAreReportedMaterialFirst) {
@@ -89,7 +130,7 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
   const auto r = RunProcess(program, {input});
   const std::string size = std::to_string(TriangleBlock().size());
   EXPECT_EQ(r.Out, Printed(kBannerLine + "  0: box.lod0.vms\n  Data Size = " +
-                           std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n"));
+                           std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n" + kNoSettingsNote));
   EXPECT_EQ(r.Status, 0);
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir.Path())) {
@@ -97,6 +138,41 @@ TEST(CommandLine, NoSettingsFileMeansConsoleOnly) {
     ++files;
   }
   EXPECT_EQ(files, 2u);  // the program and the model, nothing written
+}
+
+// The note closes every conversion without a settings file, whatever its
+// outcome; not a run that ends before it, nor one with an empty settings file.
+TEST(CommandLine, NoteOfTheMissingSettingsFile) {
+  TTempDir dir;
+  const std::string model = dir.File("box.cmp"), noMesh = dir.File("notes.cmp"), absent = dir.File("no.cmp");
+  WriteFileBytes(model, BuildUtf({Folder("Box.lod0.vms", {Leaf("VMeshData", TriangleBlock())})}));
+  WriteFileText(noMesh, "just some text, not a model");
+  const std::string size = std::to_string(TriangleBlock().size());
+  const std::string block =
+      "  0: box.lod0.vms\n  Data Size = " + std::string(6 - size.size(), ' ') + size + ";   Meshes = 1\n";
+  const struct {
+    std::string Input;
+    int Status;
+    std::string After;  // what follows the banner
+  } cases[] = {
+      {model, 0, block + kNoSettingsNote},
+      {noMesh, 1, "  Error: this file havnt VMeshLibrary!\n" + kNoSettingsNote},
+      {absent, 1, "  Error : file " + absent + " not found.\n"},
+  };
+  std::string console;
+  for (const auto& c : cases) {
+    console.clear();
+    EXPECT_EQ(RunAt(dir.File("bodwright"), {c.Input}, console), c.Status);
+    EXPECT_EQ(console, kBannerLine + c.After);
+  }
+  // A folder run: after its summary.
+  console.clear();
+  RunAt(dir.File("bodwright"), {dir.Path().string()}, console);
+  EXPECT_TRUE(console.ends_with("\n" + kNoSettingsNote)) << console;
+  WriteFileText(dir.File("bodwright.ini"), "");
+  console.clear();
+  EXPECT_EQ(RunAt(dir.File("bodwright"), {model}, console), 0);
+  EXPECT_EQ(console, kBannerLine + block);
 }
 
 TEST(FileNames, ExtensionReplacement) {

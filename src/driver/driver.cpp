@@ -8,6 +8,7 @@
 #include "cmp/part_placement.h"
 #include "cmp/utf_tree.h"
 #include "driver/folder_run.h"
+#include "driver/help.h"
 #include "driver/output_places.h"
 #include "driver/run_state.h"
 #include "driver/settings.h"
@@ -298,6 +299,13 @@ void CloseModel(TModelRun& model) {
   model.LogStream.reset();
 }
 
+void WriteSettingsNote(const TRun& run) {
+  // Without a settings file every output is off, and the run would look
+  // like one that wrote its files.
+  if (run.Settings.FileMissing)
+    run.Ctx.Console.Line("  Note : no settings file beside the program: nothing was written.");
+}
+
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
   const TConsole& console = run.Ctx.Console;
   console.Line(kBanner);
@@ -305,6 +313,15 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
     console.Line("");
     return kExitUsage;
+  }
+  // Alone, these ask about the program; beside other arguments they are
+  // file names like any other.
+  if (args.size() == 1) {
+    if (args[0] == "--version") return kExitOk;
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {
+      WriteHelp(console, ownPath);
+      return kExitOk;
+    }
   }
   // The material files first, in the order given; one file named twice
   // (or reached two ways) counts once, at its first place.
@@ -374,6 +391,7 @@ int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::str
   if (run.Folder) return RunFolder(run);
   const EModelEnd end = ConvertModel(run, run.Model, run.Written, run.Images, run.Colours, true);
   ShutDown(run);
+  WriteSettingsNote(run);
   return end == EModelEnd::Converted ? kExitOk : kExitFailure;
 }
 

@@ -19,13 +19,16 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Everything before the conversion. Returns -1 to go on, or the exit status
-// when the run ends here (usage, a file not found, an unguarded failure).
+// when the run ends here (usage, help, version, a file not found, an
+// unguarded failure).
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args);
 // False when the tree holds no mesh data node (the message is written).
 bool ConvertAll(TRun& run);
 // Runs ConvertAll under the single handler; false when the conversion failed.
 bool RunConversion(TRun& run);
 void ShutDown(TRun& run);
+// The run's last line when no settings file was found; nothing otherwise.
+void WriteSettingsNote(const TRun& run);
 
 // A whole run: StartUp, RunConversion, ShutDown, or a folder's models one
 // by one. Returns the exit status.

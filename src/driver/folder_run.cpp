@@ -399,6 +399,7 @@ int RunFolder(TRun& run) {
 
   const bool interrupted = plat::Interrupted();
   PrintSummary(run, board.Slots, interrupted);
+  WriteSettingsNote(run);
   plat::InterruptHandled();
   plat::WaitIfOwnConsole();
 

@@ -46,7 +46,10 @@ TProfile TProfile::Load(const std::string& fileName) {
   TProfile profile;
   std::string error;
   const plat::TFileHandle file = plat::OpenForRead(fileName, error);
-  if (file == plat::kNoFile) return profile;
+  if (file == plat::kNoFile) {
+    profile.FMissing = true;
+    return profile;
+  }
   char chunk[8192];
   while (static_cast<int64_t>(profile.FText.size()) < kFileMax) {
     const int64_t got = plat::ReadFile(file, chunk, sizeof chunk);

@@ -20,9 +20,13 @@ class TProfile {
   static TProfile FromText(std::string_view text);
 
   std::string GetString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+  // True when Load could not open its file: a run without one writes
+  // nothing, and the user is told why.
+  bool Missing() const { return FMissing; }
 
  private:
   std::string FText;
+  bool FMissing = false;
 };
 
 }  // namespace bw

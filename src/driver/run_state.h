@@ -53,6 +53,8 @@ struct TSettings {
   int32_t Jobs = 0;
   // Where every output goes (empty: beside each model).
   std::string OutDir;
+  // No settings file could be opened: everything above is its default.
+  bool FileMissing = false;
 };
 
 // The run's own files: the settings and the material files named, in the

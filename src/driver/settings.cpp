@@ -215,6 +215,7 @@ void LoadSettings(TRun& run) {
 
 void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   TSettings& st = run.Settings;
+  st.FileMissing = profile.Missing();
   ReadSwitch(profile, "GenBod", st.GenBodOn, st.BodExt);
   ReadSwitch(profile, "GenLog", st.GenLogOn, st.LogExt);
   ReadSwitch(profile, "GenMesh", st.GenMeshOn, st.MeshExt);
