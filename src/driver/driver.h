@@ -22,15 +22,11 @@ inline constexpr int kExitUsage = 2;
 // when the run ends here (usage, help, version, a file not found, an
 // unguarded failure).
 int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args);
-// False when the tree holds no mesh data node (the message is written).
-bool ConvertAll(TRun& run);
-// Runs ConvertAll under the single handler; false when the conversion failed.
-bool RunConversion(TRun& run);
 void ShutDown(TRun& run);
 // The run's last line when no settings file was found; nothing otherwise.
 void WriteSettingsNote(const TRun& run);
 
-// A whole run: StartUp, RunConversion, ShutDown, or a folder's models one
+// A whole run: StartUp, the conversion, ShutDown, or a folder's models one
 // by one. Returns the exit status.
 int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::string>& args);
 
