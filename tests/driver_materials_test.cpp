@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmp_builder.h"
+#include "image_builder.h"
 #include "driver/driver.h"
 #include "driver/run_state.h"
 #include "support/text_helpers.h"
@@ -226,4 +227,29 @@ TEST(Textures, LibrariesSharingOneLongChainEndThroughTheWorkBound) {
     EXPECT_EQ(console, kBanner + Block(0, 1) +
                            (bounded ? kDamage : "  Warning : texture x not found.\n" + Block(1, 1)));
   }
+}
+
+TEST(Textures, PictureInTheTexturesColoursWithASwatchEach) {
+  // Two texels whose mean is (11, 21, 31), stored blue first.
+  TTgaSpec tga;
+  tga.Width = 2;
+  tga.Pixels = {30, 20, 10, 32, 22, 12};
+  const Bytes model = MaterialsModel(
+      {"A", "B", "C", "D"},
+      {MaterialLibrary({{"A", "hull.tga"}, {"B", "lost.tga"}, {"D", "odd.tga"}}),
+       Folder("Texture library", {Folder("hull.tga", {Leaf("MIP0", BuildTga(tga))}),
+                                  Folder("odd.tga", {Leaf("MIP0", Text("not an image"))})})});
+  TTempDir dir;
+  WriteFileBytes(dir.File("m.cmp"), model);
+  std::string console;
+  ASSERT_EQ(RunInProcess(dir.Path(), kIni + "Preview=.svg, ON\r\n", {dir.File("m.cmp")}, console), 0) << console;
+  const std::string svg = ReadFileText(dir.File("m_00.svg"));
+  // The found texture's colour fills its swatch (and its triangles, which
+  // this model draws edge-on); the others keep the palette's colours and
+  // say why.
+  for (const std::string& part :
+       {std::string(">0 hull</text>"), std::string(">1 lost: no image</text>"),
+        ">2 no texture name " + Hex("C") + "</text>", std::string(">3 odd: image not read</text>"),
+        std::string("fill=\"#0b151f\"/>"), std::string("fill=\"#f28e2b\"/>"), std::string("fill=\"#e15759\"/>")})
+    EXPECT_NE(svg.find(part), std::string::npos) << part;
 }

@@ -280,6 +280,42 @@ TEST(RenderPreview, HostileNamesBecomeWellFormedText) {
   svg = Render(BoxAndPyramid(), caption);
   EXPECT_NE(svg.find(">file ..." + std::string(108, 'a') + "/ship.cmp<"), svg.npos);
   EXPECT_NE(svg.find(">block " + std::string(117, 'b') + "...<"), svg.npos);
+
+  // A file name the system gives as UTF-8 shows its characters; cut, it
+  // loses whole characters only.
+  caption = {"Kreuzer Gr\xC3\xB6\xC3\x9F" "e.cmp", "b", 0, 0, 0, 0, true, {}};
+  svg = Render(BoxAndPyramid(), caption);
+  EXPECT_NE(svg.find(">file Kreuzer Gr&#246;&#223;e.cmp<"), svg.npos);
+  std::string longName;
+  for (int i = 0; i < 70; ++i) longName += "\xC3\xB6";
+  caption = {longName, "b", 0, 0, 0, 0, true, {}};
+  svg = Render(BoxAndPyramid(), caption);
+  EXPECT_EQ(XmlFault(svg), "");
+  EXPECT_NE(svg.find(">file ...&#246;"), svg.npos);
+}
+
+TEST(RenderPreview, SwatchesOfThirtyTwoMaterialsAtMostThenHowManyMore) {
+  TPreviewCaption caption;
+  for (uint32_t k = 0; k < 40; ++k) {
+    TPreviewMaterial& m = caption.MaterialList.emplace_back();
+    m.ID = k;
+    m.Named = k % 2 == 0;
+    m.TextureName = "tex" + std::to_string(k) + "<&>";
+    m.HasImage = m.HasColour = k % 4 == 0;
+    m.Rgb = 0x102030;
+  }
+  const std::string svg = Render(BoxAndPyramid(), caption);
+  EXPECT_EQ(XmlFault(svg), "");
+  EXPECT_NE(svg.find(">31 no texture name 0000001F</text>"), svg.npos);
+  EXPECT_NE(svg.find(">30 tex30&lt;&amp;&gt;: no image</text>"), svg.npos);
+  EXPECT_NE(svg.find(">28 tex28&lt;&amp;&gt;</text>"), svg.npos);
+  EXPECT_EQ(svg.find(">32 "), svg.npos);
+  EXPECT_NE(svg.find(">and 8 more</text>"), svg.npos);
+  // Material 0 (the box) in its texture's colour, at every shading level it
+  // shows; material 1 (the pyramid) in its palette colour.
+  EXPECT_NE(svg.find("fill=\"#102030\"/>"), svg.npos);
+  EXPECT_EQ(svg.find("<path fill=\"#4e79a7"), svg.npos);
+  EXPECT_NE(svg.find("<path fill=\"#f28e2b"), svg.npos);
 }
 
 TEST(RenderPreview, LargestBlockStaysUnderFourMegabytes) {

@@ -29,3 +29,12 @@ TEST(TextHelpers, DateTimeLeavesOutMidnight) {
   EXPECT_EQ(DateTimeText(2026, 1, 2, 0, 0, 1), "2026-01-02 00:00:01");
   EXPECT_EQ(DateTimeText(10000, 1, 1, 1, 1, 1), "");
 }
+
+TEST(TextHelpers, ValidUtf8) {
+  for (const char* s : {"", "plain", "Gr\xC3\xB6\xC3\x9F" "e", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"})
+    EXPECT_TRUE(bw::IsValidUtf8(s)) << s;
+  // Windows-1252 bytes, cut sequences, overlong forms, surrogates, beyond U+10FFFF.
+  for (const char* s : {"Gr\xF6\xDF" "e", "\xC3", "\xE2\x82", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
+                        "\xF4\x90\x80\x80", "\x80", "\xC3\x28"})
+    EXPECT_FALSE(bw::IsValidUtf8(s)) << s;
+}
