@@ -79,7 +79,8 @@ void AppendUtf8(std::string& out, char32_t c) {
   } else if (c < 0x10000) {
     put(0xE0 | (c >> 12)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
   } else {
-    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
+    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)),
+        put(0x80 | (c & 0x3F));
   }
 }
 
@@ -134,11 +135,9 @@ std::string_view TrimBlanks(std::string_view line) {
   return line;
 }
 
-// The page's one script: the filters. The Content Security Policy names its
-// SHA-256 hash, so any change here changes kScriptHash too (the browser
-// test says so, with the hash it found):
-//   python3 -c 'import sys,hashlib,base64; print(base64.b64encode(hashlib.sha256(sys.stdin.buffer.read()).digest()).decode())'
-// fed the exact text between the quotes below.
+// The page's one script: the filters. The Content Security Policy allows it
+// by its SHA-256 hash alone, so a change here needs the new kScriptHash too;
+// the browser test prints the hash of the script it finds when they differ.
 constexpr std::string_view kScript = R"(
 const boxes = [...document.querySelectorAll('.filters input')];
 const models = [...document.querySelectorAll('.model')];
@@ -221,8 +220,8 @@ void AppendModel(std::string& out, const TPageModel& m, size_t index) {
   if (m.Outcome != EPageOutcome::Skipped && m.Outcome != EPageOutcome::NotConverted) {
     out += "<p class=\"facts\">blocks " + IntText(m.Blocks) + " &middot; triangles " + IntText(m.Triangles) +
            " &middot; materials named " + IntText(m.MaterialsNamed) + " of " + IntText(m.MaterialsAll) +
-           " &middot; images written " + IntText(m.ImagesWritten) + " &middot; warnings " + IntText(m.Warnings) +
-           "</p>\r\n";
+           " &middot; images written " + IntText(m.ImagesWritten) + " &middot; warnings " +
+           IntText(m.Warnings) + "</p>\r\n";
   }
   if (m.UnnamedMaterials || m.MissingImages) {
     out += "<p class=\"flags\">";
@@ -299,8 +298,9 @@ std::string PageText(const TPage& page) {
   out += "\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n";
   // Only the script below runs, images come from the page's own place and
   // nothing else is fetched.
-  out += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self'; "
-         "style-src 'unsafe-inline'; script-src '";
+  out +=
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self'; "
+      "style-src 'unsafe-inline'; script-src '";
   out += kScriptHash;
   out += "'; base-uri 'none'; form-action 'none'\">\r\n";
   out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n";
