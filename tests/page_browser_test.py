@@ -55,6 +55,7 @@ def check_script_hash(html):
     its hash would be blocked, and the filters with it."""
     script = re.search(r"<script>(.*?)</script>", html, re.S).group(1)
     found = "sha256-" + base64.b64encode(hashlib.sha256(script.encode()).digest()).decode()
+    check("default-src 'none'" in html, "the page's policy lets nothing be fetched but what it names")
     policy = re.search(r"script-src '([^']*)'", html).group(1)
     check(policy == found, "the page's policy allows %s, but its script hashes to %s (kScriptHash in "
           "src/output/page_html.cpp)" % (policy, found))

@@ -296,10 +296,12 @@ std::string PageText(const TPage& page) {
   out += "<!DOCTYPE html>";
   out += kPageMarker;
   out += "\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n";
-  // Only the script below runs, images come from the page's own place and
-  // nothing else is fetched.
+  // Only the script below runs, images come from files or the page's own
+  // server, and nothing else is fetched. What 'self' means for a page opened
+  // from the disk differs from browser to browser; naming "file:" as well
+  // leaves no doubt that the pictures beside the page may be shown.
   out +=
-      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self'; "
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self' file:; "
       "style-src 'unsafe-inline'; script-src '";
   out += kScriptHash;
   out += "'; base-uri 'none'; form-action 'none'\">\r\n";

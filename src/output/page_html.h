@@ -6,8 +6,8 @@
 //
 // The page stands alone: HTML5 and CSS with one small inline script for the
 // filters, nothing fetched from anywhere, opened from the disk. Its Content
-// Security Policy allows that script alone and images from the page's own
-// place, so even a mistake in the escaping below could not run anything.
+// Security Policy allows that script alone and images from files, so even a
+// mistake in the escaping below could not run anything or reach the network.
 //
 // Every text comes from files and may be anything. A text that is valid
 // UTF-8 is read as UTF-8, any other as Windows-1252 (the code page of the
