@@ -108,6 +108,18 @@ def check_in_browser(page, work):
             "return [...document.querySelectorAll('.path')].find(p => p.textContent.startsWith('<b>'));")
         check(markup is not None and driver.execute_script("return arguments[0].childElementCount;", markup) == 0,
               "the markup name is a text without elements")
+        outcomes = [e.text for e in driver.find_elements(By.CSS_SELECTOR, ".outcome")]
+        check(outcomes[:10] == ["converted"] * 5 + ["no mesh data", "failed", "no mesh data", "skipped",
+                                                     "not converted, the run was interrupted"],
+              "outcomes %r" % outcomes[:10])
+        facts = driver.find_element(By.CSS_SELECTOR, ".facts").text
+        check(facts == "blocks 2 \u00b7 triangles 216 \u00b7 materials named 3 of 4 \u00b7 images written 2 "
+              "\u00b7 warnings 0", "numbers %r" % facts)
+        # Pictures and model files only where there are some; numbers for
+        # all but the skipped and the interrupted.
+        counts = driver.execute_script("return ['.pictures', '.bods', '.facts']"
+                                       ".map(s => document.querySelectorAll(s).length);")
+        check(counts == [len(ALL) - 6, len(ALL) - 6, len(ALL) - 2], "pictures, BOD lists, numbers: %r" % counts)
         errors = [e.text for e in driver.find_elements(By.CSS_SELECTOR, ".error")]
         check(errors == ["Error : <script>document.title='pwned'</script><img src=x onerror=alert(1)> is damaged.",
                          "it leads to no file", "Error : fleet/wreck.cmp is damaged."],
