@@ -1,7 +1,8 @@
 // Writes the fuzzers' seed corpus: models built in code for the conversion
-// target, settings texts with material files for the inputs target.
+// target, settings texts with material files for the inputs target, and
+// texture images of every form for the image target.
 //
-//   make_seeds <convert folder> <inputs folder>
+//   make_seeds <convert folder> <inputs folder> <image folder>
 
 #include <cstdio>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "cmp_builder.h"
 #include "fuzz_harness.h"
+#include "image_builder.h"
 #include "parts_builder.h"
 
 using namespace bwtest;
@@ -209,12 +211,13 @@ const char* const kSettings[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs("use: make_seeds <convert folder> <inputs folder>\n", stderr);
+  if (argc != 4) {
+    std::fputs("use: make_seeds <convert folder> <inputs folder> <image folder>\n", stderr);
     return 2;
   }
   const std::string convertDir = argv[1];
   const std::string inputsDir = argv[2];
+  const std::string imageDir = argv[3];
   std::vector<std::pair<std::string, Bytes>> models;
   models.emplace_back("sample.cmp", bwfuzz::SampleModel());
   models.emplace_back("fix32.cmp", Chain(TConsLayout::Fixed, "Fix", 32));
@@ -280,6 +283,7 @@ int main(int argc, char** argv) {
       ok = Write(inputsDir + "/" + name + std::to_string(k) + ".bin", input) && ok;
     }
   }
+  for (const TSampleImage& image : SampleImages()) ok = Write(imageDir + "/" + image.Name, image.Data) && ok;
   if (!ok) {
     std::fputs("make_seeds: cannot write the seed files\n", stderr);
     return 1;
