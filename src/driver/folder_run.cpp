@@ -13,6 +13,7 @@
 #include "driver/output_places.h"
 #include "driver/run_state.h"
 #include "driver/settings.h"
+#include "output/page_html.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/platform.h"
@@ -228,9 +229,14 @@ class TProgress {
   size_t FShown = 0;
 };
 
-// The summary of the run, on the console after every model's block.
-void PrintSummary(const TRun& run, const std::vector<TSlot>& slots, bool interrupted) {
-  const TConsole& console = run.Ctx.Console;
+// The summary of the run, for the console after every model's block and for
+// the top of the page.
+std::vector<std::string> SummaryLines(const TRun& run, const std::vector<TSlot>& slots, bool interrupted) {
+  std::vector<std::string> lines;
+  struct TLines {
+    std::vector<std::string>& Out;
+    void Line(std::string text) const { Out.push_back(std::move(text)); }
+  } console{lines};
   size_t count[5] = {};
   int64_t files = 0, images = 0, named = 0, unnamed = 0;
   std::array<int64_t, kTextureWarningKinds> warnings{};
@@ -268,6 +274,78 @@ void PrintSummary(const TRun& run, const std::vector<TSlot>& slots, bool interru
                ", images over the bound " + number(warnings[kOverBound]) + ", material file not UTF " +
                number(notUtf));
   if (interrupted) console.Line("  Interrupted.");
+  return lines;
+}
+
+EPageOutcome PageOutcome(EOutcome outcome) {
+  switch (outcome) {
+    case EOutcome::Converted: return EPageOutcome::Converted;
+    case EOutcome::NoMeshData: return EPageOutcome::NoMeshData;
+    case EOutcome::Failed:
+    case EOutcome::Stopped: return EPageOutcome::Failed;
+    case EOutcome::NotStarted: break;
+  }
+  return EPageOutcome::NotConverted;
+}
+
+// A file of a model as the page links it: below the page's folder as the
+// model lies below the folder converted.
+std::string BelowPage(const TModelJob& job, const std::string& file) {
+  const size_t slash = job.Relative.rfind('/');
+  return (slash == std::string::npos ? std::string() : job.Relative.substr(0, slash + 1)) + FileNamePart(file);
+}
+
+// The page of the run: the summary, then every model in walk order, the
+// skipped ones among them.
+TPage PageOf(const TRun& run, const std::vector<TSlot>& slots, std::vector<std::string> summary) {
+  TPage page;
+  page.FolderName = run.FolderArg;
+  page.Summary = std::move(summary);
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const TModelJob& job = run.Jobs[i];
+    const TModelStats& st = slots[i].Stats;
+    TPageModel& m = page.Models.emplace_back();
+    m.Relative = job.Relative;
+    m.Outcome = PageOutcome(slots[i].Outcome);
+    m.ErrorLine = std::string(TrimLeft(slots[i].ErrorLine));
+    m.Blocks = st.Blocks;
+    m.Triangles = st.Triangles;
+    m.MaterialsNamed = st.MaterialsNamed;
+    m.MaterialsAll = st.MaterialsNamed + st.MaterialsUnnamed;
+    m.ImagesWritten = st.ImagesWritten;
+    for (const int32_t w : st.TextureWarnings) m.Warnings += w;
+    m.UnnamedMaterials = st.UnnamedMaterials;
+    m.MissingImages = st.MissingImages;
+    for (const std::string& file : st.Pictures) m.Pictures.push_back(BelowPage(job, file));
+    for (const std::string& file : st.BodFiles) m.BodFiles.push_back(BelowPage(job, file));
+  }
+  for (const TSkippedEntry& entry : run.Skipped) {
+    TPageModel& m = page.Models.emplace_back();
+    m.Relative = entry.Relative.empty() ? entry.Path : entry.Relative;
+    m.Outcome = EPageOutcome::Skipped;
+    m.ErrorLine = SkipText(entry);
+  }
+  std::stable_sort(page.Models.begin(), page.Models.end(),
+                   [](const TPageModel& a, const TPageModel& b) { return WalkOrderBefore(a.Relative, b.Relative); });
+  return page;
+}
+
+// Writes the page; false when it could not be written or was left alone.
+bool WriteRunPage(const TRun& run, const TPage& page) {
+  const TSettings& s = run.Settings;
+  const std::string path = PagePath(run.FolderArg, s.OutDir, s.PageExt);
+  TOutputGuard guard;
+  guard.Console = run.Ctx.Console;
+  guard.Inputs = &run.Inputs;
+  try {
+    if (!s.OutDir.empty()) MakeFolders(FolderPart(path));
+    return WritePage(page, path, guard);
+  } catch (const EOverwriteError&) {
+    return false;  // its console line has been written
+  } catch (const std::exception& e) {
+    run.Ctx.Console.Line(e.what());
+    return false;
+  }
 }
 
 }  // namespace
@@ -398,12 +476,14 @@ int RunFolder(TRun& run) {
   progress.Clear();
 
   const bool interrupted = plat::Interrupted();
-  PrintSummary(run, board.Slots, interrupted);
+  std::vector<std::string> summary = SummaryLines(run, board.Slots, interrupted);
+  for (const std::string& line : summary) run.Ctx.Console.Line(line);
+  bool clean = run.Skipped.empty() && run.MatFilesLeftOut.empty() && !interrupted;
+  if (run.Settings.PageOn) clean = WriteRunPage(run, PageOf(run, board.Slots, std::move(summary))) && clean;
   WriteSettingsNote(run);
   plat::InterruptHandled();
   plat::WaitIfOwnConsole();
 
-  bool clean = run.Skipped.empty() && run.MatFilesLeftOut.empty() && !interrupted;
   for (const TSlot& slot : board.Slots)
     clean = clean && (slot.Outcome == EOutcome::Converted || slot.Outcome == EOutcome::NoMeshData);
   return clean ? kExitOk : kExitFailure;

@@ -38,6 +38,19 @@ std::string OutDirRoot(const std::string& outDir, const std::string& argument) {
   return WithSeparator(holder.empty() ? outDir : plat::JoinPath(holder, outDir));
 }
 
+std::string PagePath(const std::string& folder, const std::string& outDir, const std::string& ext) {
+  auto lastName = [](std::string s) {
+    while (!s.empty() && IsSlash(s.back())) s.pop_back();
+    if (!s.empty() && s.back() == ':') return std::string();
+    return FileNamePart(s);
+  };
+  std::string name = lastName(folder);
+  if (name.empty() || name == "." || name == "..") name = lastName(plat::FullPath(folder));
+  if (name.empty() || name == "." || name == "..") name = "models";
+  const std::string place = outDir.empty() ? WithSeparator(folder) : OutDirRoot(outDir, folder);
+  return place + name + ext;
+}
+
 void MakeFolders(const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i < folder.size() && !IsSlash(folder[i])) continue;

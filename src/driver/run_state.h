@@ -39,6 +39,9 @@ struct TSettings {
   // A picture of each model beside its model BOD file.
   bool PreviewOn = false;
   std::string PreviewExt = ".svg";
+  // The page of a folder run, showing every model.
+  bool PageOn = false;
+  std::string PageExt = ".html";
   bool OriginOn = false;
   // The model's own material library as one more source of texture names.
   bool ModelMatOn = false;

@@ -223,6 +223,7 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   if (!st.GenMeshOn) st.GenLogOn = false;
   ReadSwitch(profile, "Debug", st.DebugOn, st.DbgExt);
   ReadSwitch(profile, "Preview", st.PreviewOn, st.PreviewExt);
+  ReadSwitch(profile, "Page", st.PageOn, st.PageExt);
   // The picture takes the model BOD file's name but for its extension: the
   // same extension would put the picture in the place of the model.
   if (st.PreviewOn && st.GenBodOn && st.PreviewExt == st.BodExt) {

@@ -117,6 +117,10 @@ bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries, s
 // cannot tell.
 std::string OwnPath(const char* argv0);
 
+// The path made absolute, as the system resolves it; the path itself when
+// the system cannot tell.
+std::string FullPath(const std::string& path);
+
 // A file name as the system gives it, as UTF-8 text for showing: on
 // Windows the code page's text turned into UTF-8; elsewhere the name when it
 // is valid UTF-8. False, with `utf8` set to the name, when the name is to

@@ -332,6 +332,15 @@ std::string OwnPath(const char* argv0) {
   return argv0 ? std::string(argv0) : std::string();
 }
 
+std::string FullPath(const std::string& path) {
+  if (NamesNoFile(path)) return path;
+  char* full = ::realpath(path.c_str(), nullptr);
+  if (!full) return path;
+  std::string result(full);
+  std::free(full);
+  return result;
+}
+
 bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
   utf8 = name;
   return IsValidUtf8(name);

@@ -422,6 +422,24 @@ std::string OwnPath(const char* argv0) {
   return argv0 ? std::string(argv0) : std::string();
 }
 
+std::string FullPath(const std::string& path) {
+  if (NamesNoFile(path)) return path;
+  const std::wstring wide = Wide(path);
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return path;
+  std::wstring full(need, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (got == 0 || got >= need) return path;
+  full.resize(got);
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
+                                          nullptr, nullptr);
+  if (bytes <= 0) return path;
+  std::string result(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), result.data(), bytes, nullptr,
+                        nullptr);
+  return result;
+}
+
 bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
   utf8 = name;
   if (name.empty()) return true;
