@@ -185,10 +185,72 @@ def check_in_browser(page, work):
         driver.quit()
 
 
+def check_real_run(program, ini, sample, materials, work):
+    """The page of a real folder run: the program converts a small folder
+    (a model, one named like markup, one without mesh data, a damaged one)
+    and its page must show them all, pictures drawn, in the browser."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+
+    prog = os.path.join(work, "prog")
+    os.mkdir(prog)
+    shutil.copy(program, os.path.join(prog, "bodwright"))
+    shutil.copy(ini, os.path.join(prog, "bodwright.ini"))
+    folder = os.path.join(work, "real")
+    with open(sample, "rb") as f:
+        model = f.read()
+    files = {"a/ship.cmp": model, "a/<b>x&y'\".3db": model, "b/cut.cmp": model[:300]}
+    with open(materials, "rb") as f:
+        files["b/nomesh.cmp"] = f.read()
+    for name, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    run = subprocess.run([os.path.join(prog, "bodwright"), folder], capture_output=True)
+    check(run.returncode == 1, "the folder run fails for the damaged model: %r" % run.returncode)
+    page = os.path.join(folder, "real.html")
+    check(os.path.isfile(page), "the folder run wrote its page")
+    if not os.path.isfile(page):
+        return
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for arg in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking", "--no-first-run",
+                "--disable-component-update", "--disable-sync", "--window-size=1280,900",
+                "--user-data-dir=" + os.path.join(work, "profile-real")]:
+        options.add_argument(arg)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    try:
+        driver.get("file://" + urllib.parse.quote(page))
+        paths = visible_paths(driver)
+        check(paths == ["a/<b>x&y'\".3db", "a/ship.cmp", "b/cut.cmp", "b/nomesh.cmp"], "real run's models %r" % paths)
+        height = driver.execute_script("return document.documentElement.scrollHeight;")
+        for y in range(0, height + 900, 900):
+            driver.execute_script("window.scrollTo(0, arguments[0]);", y)
+            time.sleep(0.05)
+        time.sleep(0.5)
+        images = driver.execute_script("return [...document.images].map(i => i.complete && i.naturalWidth > 0);")
+        check(len(images) == 4 and all(images), "the real run's pictures drawn: %r" % images)
+        boxes = {b.get_attribute("value"): b for b in driver.find_elements(By.CSS_SELECTOR, ".filters input")}
+        for name, expected in {"failed": ["b/cut.cmp"], "nomesh": ["b/nomesh.cmp"]}.items():
+            boxes[name].click()
+            check(visible_paths(driver) == expected, "real run's filter %s: %r" % (name, visible_paths(driver)))
+            boxes[name].click()
+        log = driver.get_log("browser")
+        check(not log, "no console message on the real run's page: %r" % log)
+    finally:
+        driver.quit()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sample-program", required=True)
     parser.add_argument("--svg", required=True)
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--ini", required=True)
+    parser.add_argument("--model", required=True)
+    parser.add_argument("--materials", required=True)
     args = parser.parse_args()
     started = time.monotonic()
     work = tempfile.mkdtemp(prefix="bodwright-page-")
@@ -204,6 +266,7 @@ def main():
             print("SKIPPED: the browser test needs a browser: " + missing)
             return SKIP if not failures else 1
         check_in_browser(page, work)
+        check_real_run(args.program, args.ini, args.model, args.materials, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d failed checks, %.1f s" % (len(failures), time.monotonic() - started))
