@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include "cmp_builder.h"
+#include "driver/output_places.h"
 #include "test_support.h"
 #include "version.h"
 
@@ -67,3 +69,26 @@ TEST(ToolsFolder, SettingsBesideTheProgramOutputsBesideTheModel) {
   EXPECT_EQ(FolderListing(tools), ProgramFileName() == "bodwright.exe" ? "bodwright.exe;bodwright.ini;"
                                                                        : "bodwright;bodwright.ini;");
 }
+
+#ifndef _WIN32
+// Paths as POSIX joins them.
+TEST(OutputPlaces, OutDirAndThePageOfAFolderRun) {
+  const std::string cwd = fs::current_path().filename().string();
+  const std::vector<std::array<std::string, 3>> outDirs = {
+      // out dir, argument, the outputs' folder
+      {"out", "mods/data", "mods/out/"},        {"out", "mods/data/", "mods/out/"},
+      {"out", "mods/data/ship.cmp", "mods/data/out/"}, {"out", "ship.cmp", "out/"},
+      {"/abs/out", "mods/data", "/abs/out/"},  {"out", ".", "./../out/"},
+  };
+  for (const auto& [outDir, argument, expected] : outDirs)
+    EXPECT_EQ(bw::OutDirRoot(outDir, argument), expected) << outDir << " " << argument;
+  const std::vector<std::array<std::string, 3>> pages = {
+      // folder, out dir, the page
+      {"mods/data", "", "mods/data/data.html"}, {"mods/data/", "", "mods/data/data.html"},
+      {"mods/data", "out", "mods/out/data.html"}, {".", "", "./" + cwd + ".html"},
+      {"/", "", "/models.html"},
+  };
+  for (const auto& [folder, outDir, expected] : pages)
+    EXPECT_EQ(bw::PagePath(folder, outDir, ".html"), expected) << folder << " " << outDir;
+}
+#endif

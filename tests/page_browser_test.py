@@ -78,21 +78,27 @@ def visible_paths(driver):
         ".map(m => m.querySelector('.path').textContent);")
 
 
-def check_in_browser(page, work):
+def start_browser(profile):
+    """Headless Chromium with a fresh profile, its console kept, nothing
+    fetched in the background (this machine's network is closed)."""
     from selenium import webdriver
-    from selenium.common.exceptions import NoAlertPresentException, TimeoutException
     from selenium.webdriver.chrome.service import Service
-    from selenium.webdriver.common.by import By
-    from selenium.webdriver.support.ui import WebDriverWait
 
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for arg in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking", "--no-first-run",
-                "--disable-component-update", "--disable-sync", "--window-size=1280,900",
-                "--user-data-dir=" + os.path.join(work, "profile")]:
+                "--disable-component-update", "--disable-sync", "--window-size=1280,900", "--user-data-dir=" + profile]:
         options.add_argument(arg)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    return webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+
+
+def check_in_browser(page, work):
+    from selenium.common.exceptions import NoAlertPresentException, TimeoutException
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+
+    driver = start_browser(os.path.join(work, "profile"))
     try:
         driver.set_page_load_timeout(30)
         page_url = "file://" + urllib.parse.quote(page)
@@ -189,8 +195,6 @@ def check_real_run(program, ini, sample, materials, work):
     """The page of a real folder run: the program converts a small folder
     (a model, one named like markup, one without mesh data, a damaged one)
     and its page must show them all, pictures drawn, in the browser."""
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
 
     prog = os.path.join(work, "prog")
@@ -213,14 +217,7 @@ def check_real_run(program, ini, sample, materials, work):
     check(os.path.isfile(page), "the folder run wrote its page")
     if not os.path.isfile(page):
         return
-    options = webdriver.ChromeOptions()
-    options.binary_location = CHROMIUM
-    for arg in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking", "--no-first-run",
-                "--disable-component-update", "--disable-sync", "--window-size=1280,900",
-                "--user-data-dir=" + os.path.join(work, "profile-real")]:
-        options.add_argument(arg)
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
+    driver = start_browser(os.path.join(work, "profile-real"))
     try:
         driver.get("file://" + urllib.parse.quote(page))
         paths = visible_paths(driver)

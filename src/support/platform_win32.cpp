@@ -60,6 +60,17 @@ bool StartsWith(const std::wstring& s, const wchar_t* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
+// The path made absolute by the system; false when it cannot tell.
+bool FullWide(const std::wstring& wide, std::wstring& full) {
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return false;
+  full.assign(need, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+  if (got == 0 || got >= need) return false;
+  full.resize(got);
+  return true;
+}
+
 // A long path is made absolute and given the "\\?\" prefix, under which
 // Windows takes it as it is; shorter ones keep the usual rules (relative
 // names, "/" as a separator).
@@ -67,12 +78,8 @@ std::wstring SystemPath(const std::string& path) {
   std::wstring wide = Wide(path);
   if (wide.size() < MAX_PATH - 12 || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\"))
     return wide;
-  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return wide;
-  std::wstring full(need, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
-  if (got == 0 || got >= need) return wide;
-  full.resize(got);
+  std::wstring full;
+  if (!FullWide(wide, full)) return wide;
   if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -424,13 +431,8 @@ std::string OwnPath(const char* argv0) {
 
 std::string FullPath(const std::string& path) {
   if (NamesNoFile(path)) return path;
-  const std::wstring wide = Wide(path);
-  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (need == 0) return path;
-  std::wstring full(need, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
-  if (got == 0 || got >= need) return path;
-  full.resize(got);
+  std::wstring full;
+  if (!FullWide(Wide(path), full)) return path;
   const int bytes = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
                                           nullptr, nullptr);
   if (bytes <= 0) return path;
