@@ -83,17 +83,6 @@ TEST(PageHtml, FirstLineCarriesTheMarkerAndTheCharsetComesEarly) {
   EXPECT_NE(text.find("<h1>bodwright: " + std::string(2000, 'f') + "</h1>"), std::string::npos);
 }
 
-// The page reserves each picture's place before it loads; a preview of
-// another shape would make the page jump as pictures arrive.
-TEST(PageHtml, PictureSizeKeepsThePreviewsAspectRatio) {
-  const std::string svg =
-      bwtest::ReadFileText(std::string(BODWRIGHT_SOURCE_DIR) + "/tests/golden/sample/sample_00.svg");
-  std::smatch size;
-  ASSERT_TRUE(std::regex_search(svg, size, std::regex("<svg [^>]* width=\"(\\d+)\" height=\"(\\d+)\"")));
-  EXPECT_EQ(int64_t{kPagePictureWidth} * std::stoi(size[2]),
-            int64_t{kPagePictureHeight} * std::stoi(size[1]));
-}
-
 TEST(PageWrite, ReplacesItsOwnPageGuardedLikeEveryOutput) {
   bwtest::TTempDir dir;
   std::string console;

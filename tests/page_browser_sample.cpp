@@ -2,7 +2,9 @@
 // run whose models carry every kind of awkward name and outcome, with real
 // preview pictures and BOD files beside it where the page links to them.
 //
-//   page_browser_sample <empty folder> <an SVG preview to copy>
+//   page_browser_sample <empty folder> <SVG preview>...
+//
+// The previews are copied in turn, so that pictures of several sizes meet.
 //
 // The page is <folder>/bodwright.html. tests/page_browser_test.py knows what
 // each entry should show; the two change together.
@@ -14,6 +16,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "output/page_html.h"
 
@@ -77,13 +80,14 @@ TPageModel Other(const std::string& relative, EPageOutcome outcome, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: page_browser_sample <empty folder> <preview svg>\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: page_browser_sample <empty folder> <preview svg>...\n");
     return 2;
   }
   try {
     const fs::path root = argv[1];
-    const std::string svg = ReadAll(argv[2]);
+    std::vector<std::string> svgs;
+    for (int i = 2; i < argc; ++i) svgs.push_back(ReadAll(argv[i]));
     TPage page;
     page.FolderName = "test folder <i>&amp;</i>";
 
@@ -118,8 +122,9 @@ int main(int argc, char** argv) {
       if (i == 12) page.Models.push_back(wreck);
     }
 
+    size_t copied = 0;
     for (const TPageModel& m : page.Models) {
-      for (const std::string& picture : m.Pictures) Put(root, picture, svg);
+      for (const std::string& picture : m.Pictures) Put(root, picture, svgs[copied++ % svgs.size()]);
       for (const std::string& bod : m.BodFiles) Put(root, bod, "; a model BOD file\r\n");
     }
     page.Summary = {"",

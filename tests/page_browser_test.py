@@ -4,10 +4,10 @@ chromedriver) and checks what a person would see: no console message, every
 picture drawn, each filter showing exactly its models, names shown as the
 text they are, and every link leading to its file.
 
-    page_browser_test.py --sample-program PROGRAM --svg PREVIEW
+    page_browser_test.py --sample-program PROGRAM --svg PREVIEW...
 
 PROGRAM (page_browser_sample) writes the page and its files into a fresh
-folder. Exits 77, which CTest reports as skipped, when Chromium, its driver
+folder, the previews (of different heights, ideally) as its pictures. Exits 77, which CTest reports as skipped, when Chromium, its driver
 or Selenium is missing.
 """
 
@@ -149,6 +149,12 @@ def check_in_browser(page, work):
         except TimeoutException:
             pass
         check(not driver.execute_script(unloaded), "every picture shown: %r" % driver.execute_script(unloaded))
+        # Pictures differ in height; none may be stretched to the room it had
+        # before it loaded.
+        stretched = driver.execute_script(
+            "return [...document.images].filter(i => Math.abs(i.clientWidth * i.naturalHeight"
+            " - i.clientHeight * i.naturalWidth) > i.naturalWidth).map(i => i.src);")
+        check(not stretched, "pictures in their own aspect ratio: %r" % stretched)
 
         # Each link is relative and leads to a file that is there.
         links = driver.execute_script(
@@ -243,7 +249,7 @@ def check_real_run(program, ini, sample, materials, work):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--sample-program", required=True)
-    parser.add_argument("--svg", required=True)
+    parser.add_argument("--svg", required=True, nargs="+")
     parser.add_argument("--program", required=True)
     parser.add_argument("--ini", required=True)
     parser.add_argument("--model", required=True)
@@ -254,7 +260,7 @@ def main():
     try:
         folder = os.path.join(work, "run")
         os.mkdir(folder)
-        subprocess.run([args.sample_program, folder, args.svg], check=True)
+        subprocess.run([args.sample_program, folder] + args.svg, check=True)
         page = os.path.join(folder, "bodwright.html")
         with open(page, encoding="utf-8") as f:
             check_script_hash(f.read())

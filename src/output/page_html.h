@@ -58,10 +58,12 @@ struct TPage {
 // any other file of the same name.
 inline constexpr const char* kPageMarker = "<!-- bodwright folder page: rewritten by each run -->";
 
-// The size each picture is shown at: half the preview's own, in its aspect
-// ratio, so that the page keeps its layout while pictures load lazily.
+// The room each picture takes before it loads, so that lazy loading sees
+// where the pictures of a long page are: half the preview's width and half
+// the height of a preview with two rows of material swatches. A preview
+// grows with its materials; once loaded it keeps its own aspect ratio.
 inline constexpr int kPagePictureWidth = 580;
-inline constexpr int kPagePictureHeight = 248;
+inline constexpr int kPagePictureHeight = 270;
 
 // The whole page. It depends on nothing but `page`.
 std::string PageText(const TPage& page);
