@@ -12,6 +12,11 @@
 //       what (b) does, in one process, to tell the cost of the material
 //       files from the saving of the processes.
 //
+// Beside each run, how many processors everything else on the machine kept
+// busy meanwhile: each session gets its share of a shared machine's
+// processors however many threads it runs, so beside others' builds (d)
+// cannot gain on (c).
+//
 // Every output is removed before each run (and written out to the disk
 // first), so that no run finds files of another. N rounds, the runs in turn
 // in each; medians of the elapsed and the processor time, the largest peak
@@ -296,9 +301,36 @@ TOutput RemoveOutputs(const fs::path& root, const std::set<std::string>& inputs)
   return out;
 }
 
+// The processor time the whole machine has spent busy since it started
+// (/proc/stat, every processor), in seconds.
+double MachineBusySeconds() {
+  std::ifstream in("/proc/stat");
+  std::string cpu;
+  double fields[8] = {};
+  in >> cpu;
+  for (double& f : fields) in >> f;
+  // user, nice, system, idle, iowait, irq, softirq, steal: all but idle and iowait
+  const double busy = fields[0] + fields[1] + fields[2] + fields[5] + fields[6] + fields[7];
+  return busy / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+double OwnCpuSeconds() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 struct TMeasure {
   TRunResult Result;
   std::string PeakModel;  // (b): the model of the largest peak
+  // Processors kept busy meanwhile by everything else on the machine, on
+  // average: on a shared machine each session gets its share of the
+  // processors, however many threads it runs, so a run beside others'
+  // builds cannot show what a second worker gains.
+  double OtherCores = 0;
 };
 
 struct TRunKind {
@@ -390,6 +422,7 @@ int Run(const TOptions& o) {
   const std::string modArg = mod.string();
   auto runOnce = [&](const std::string& name) {
     TMeasure m;
+    const double busyBefore = MachineBusySeconds(), ownBefore = OwnCpuSeconds();
     if (name == "b") {
       const auto start = std::chrono::steady_clock::now();
       for (size_t i = 0; i < models.size(); ++i) {
@@ -402,6 +435,9 @@ int Run(const TOptions& o) {
       const std::string& prog = name == "c" ? progJobs1 : name == "d" ? progJobs0 : progNoMat;
       m.Result = bwbench::RunProcess({prog, modArg});
     }
+    const double others =
+        MachineBusySeconds() - busyBefore - m.Result.CpuSeconds - (OwnCpuSeconds() - ownBefore);
+    m.OtherCores = std::max(0.0, others / m.Result.Seconds);
     return m;
   };
 
@@ -457,8 +493,8 @@ int Run(const TOptions& o) {
       ::sync();  // the removal's and the last run's writing done before the clock starts
       const TMeasure m = runOnce(k.Name);
       measured[k.Name].push_back(m);
-      line +=
-          " " + k.Name + " " + Fixed(m.Result.Seconds, 2) + " s (cpu " + Fixed(m.Result.CpuSeconds, 2) + ")";
+      line += " " + k.Name + " " + Fixed(m.Result.Seconds, 2) + " s (cpu " + Fixed(m.Result.CpuSeconds, 2) +
+              ", others " + Fixed(m.OtherCores, 1) + ")";
       if (round == 0) outputs[k.Name] = RemoveOutputs(mod, inputs);
     }
     Out(line + ", load " + bwbench::LoadAverage() + "\n");
@@ -466,27 +502,34 @@ int Run(const TOptions& o) {
   RemoveOutputs(mod, inputs);
 
   struct TSummary {
-    double Seconds = 0, Cpu = 0;
+    double Seconds = 0, Cpu = 0, Others = 0;
     long PeakKB = 0;
     std::string PeakModel;
   };
   std::map<std::string, TSummary> summary;
-  Out("\n" + Cell("run", 36, true) + Cell("out files", 10) + Cell("out MB", 8) + Cell("wall s", 8) +
-      Cell("cpu s", 8) + Cell("cpu/wall", 9) + Cell("peak MB", 9) + "\n");
+  Out("\nout: the files and MB a run writes; wall, cpu (user + system): medians; others: processors kept "
+      "busy by "
+      "everything else meanwhile (of " +
+      std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + "); peak: the largest of the rounds\n");
+  Out(Cell("run", 36, true) + Cell("out files", 10) + Cell("out MB", 8) + Cell("wall s", 8) +
+      Cell("cpu s", 8) + Cell("cpu/wall", 9) + Cell("others", 8) + Cell("peak MB", 9) + "\n");
   for (const TRunKind& k : kinds) {
     if (!wanted(k.Name)) continue;
-    std::vector<double> wall, cpu;
+    std::vector<double> wall, cpu, others;
     TSummary& s = summary[k.Name];
     for (const TMeasure& m : measured[k.Name]) {
       wall.push_back(m.Result.Seconds);
       cpu.push_back(m.Result.CpuSeconds);
+      others.push_back(m.OtherCores);
       if (m.Result.PeakKB > s.PeakKB) s.PeakKB = m.Result.PeakKB, s.PeakModel = m.PeakModel;
     }
     s.Seconds = bwbench::Median(wall);
     s.Cpu = bwbench::Median(cpu);
+    s.Others = bwbench::Median(others);
     Out(Cell(k.Title, 36, true) + Cell(std::to_string(outputs[k.Name].Files), 10) +
         Cell(MB(static_cast<double>(outputs[k.Name].Bytes)), 8) + Cell(Fixed(s.Seconds, 2), 8) +
-        Cell(Fixed(s.Cpu, 2), 8) + Cell(Fixed(s.Cpu / s.Seconds, 2), 9) + Cell(PeakMB(s.PeakKB), 9) + "\n");
+        Cell(Fixed(s.Cpu, 2), 8) + Cell(Fixed(s.Cpu / s.Seconds, 2), 9) + Cell(Fixed(s.Others, 1), 8) +
+        Cell(PeakMB(s.PeakKB), 9) + "\n");
   }
 
   Out("\n");
