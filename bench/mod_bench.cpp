@@ -539,6 +539,16 @@ int Run(const TOptions& o) {
     Out("(" + a + ")/(" + b + "): wall " + Fixed(wall, 2) + ", cpu " +
         Fixed(summary[a].Cpu / summary[b].Cpu, 2) +
         (target.empty() ? "" : "  target " + target + ": " + (wall <= bound ? "holds" : "missed")) + "\n");
+    // The two runs of a round follow each other, so they met about the same
+    // load: their ratio round by round, with the others' processors of each.
+    std::string rounds;
+    for (size_t r = 0; r < measured[a].size() && r < measured[b].size(); ++r) {
+      const TMeasure& x = measured[a][r];
+      const TMeasure& y = measured[b][r];
+      rounds += (r ? ", " : "") + Fixed(x.Result.Seconds / y.Result.Seconds, 2) + " (others " +
+                Fixed(x.OtherCores, 1) + "/" + Fixed(y.OtherCores, 1) + ")";
+    }
+    Out("    by round: " + rounds + "\n");
   };
   ratio("c", "b", "<= 1.0", 1.0);
   ratio("d", "c", "<= 0.6", 0.6);
