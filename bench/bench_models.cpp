@@ -361,28 +361,34 @@ void AddTube(TBlock& block, const std::string& material, std::array<float, 3> c,
     }
 }
 
-// A tube of `Segments` x `Rings` quads, or a box when Rings is 0.
-struct TPiece {
-  int Segments, Rings;
-};
+// The same tube with four corners of its own per quad, each quad's texture
+// showing whole.
+void AddFacetedTube(TBlock& block, const std::string& material, std::array<float, 3> c, float radius,
+                    float length, int segments, int rings) {
+  block.BeginMesh(material);
+  auto point = [&](int r, int s, float u, float v) {
+    const float along = static_cast<float>(r) / static_cast<float>(rings);
+    const float rr = radius * (1.0f - 0.3f * along);
+    const float a = 6.2831853f * static_cast<float>(s) / static_cast<float>(segments);
+    return block.Vertex(c[0] + length * (along - 0.5f), c[1] + rr * std::cos(a), c[2] + rr * std::sin(a), u,
+                        v);
+  };
+  for (int r = 0; r < rings; ++r)
+    for (int s = 0; s < segments; ++s) {
+      const uint16_t a = point(r, s, 0, 0), b = point(r, s + 1, 1, 0), d = point(r + 1, s + 1, 1, 1),
+                     e = point(r + 1, s, 0, 1);
+      block.Triangle(a, b, d);
+      block.Triangle(a, d, e);
+    }
+}
 
-// A compound model of a modification: parts in a tree of Fix constraints,
-// several levels of detail, and the model's own material and texture
-// libraries.
-struct TModModelPlan {
-  std::string Prefix;
-  int Parts = 1;
-  std::vector<std::vector<TPiece>> Levels;  // each part's pieces, per level of detail
-  // The materials the meshes use in turn; a piece keeps its material at
-  // every level that has it.
-  std::vector<std::string> MeshMaterials;
-  std::vector<std::pair<std::string, std::string>> Library;  // the model's materials: name, dt_name text
-  std::vector<TModTexture> Images;                           // the model's texture library
-  uint64_t Seed = 1;
-};
+}  // namespace
 
-Bytes BuildModModel(const TModModelPlan& plan) {
+Bytes ModModel(const TModModelPlan& plan) {
   TRandom rnd(plan.Seed);
+  // Apart from `rnd`, so that hardpoints leave the rest of a model as it
+  // is without them.
+  TRandom hardpointRnd(plan.Seed ^ 0x48504850u);
   const size_t levels = plan.Levels.size();
   std::vector<TBlock> blocks(levels);
   std::vector<std::string> lodNames;
@@ -407,14 +413,32 @@ Bytes BuildModModel(const TModModelPlan& plan) {
         const float offset = static_cast<float>(p) * radius;
         if (piece.Rings == 0)
           AddBox(block, material, {0, offset, 0}, {length, radius, radius});
+        else if (plan.Faceted)
+          AddFacetedTube(block, material, {0, offset, 0}, radius, length, piece.Segments, piece.Rings);
         else
           AddTube(block, material, {0, offset, 0}, radius, length, piece.Segments, piece.Rings);
       }
       const auto count = static_cast<uint16_t>(block.MeshCount() - start);
       levelNodes.push_back(LevelNode("Level" + std::to_string(l), RefTo(lodNames[l], start, count, length)));
     }
+    std::vector<TNodeSpec> fileNodes = {Folder("MultiLevel", std::move(levelNodes))};
+    if (plan.HardpointsPerPart > 0) {
+      std::vector<TNodeSpec> fixedPoints, revolute;
+      for (int h = 0; h < plan.HardpointsPerPart; ++h) {
+        const bool turns = h % 3 == 2;
+        (turns ? revolute : fixedPoints)
+            .push_back(Hardpoint(Numbered(turns ? "HpTurret" : "HpMount", h + 1, 2), hardpointRnd, turns));
+      }
+      std::vector<TNodeSpec> kinds = {Folder("Fixed", std::move(fixedPoints))};
+      if (!revolute.empty()) kinds.push_back(Folder("Revolute", std::move(revolute)));
+      fileNodes.push_back(Folder("Hardpoints", std::move(kinds)));
+    }
+    if (plan.Lone) {
+      files = std::move(fileNodes);
+      break;
+    }
     cmpnd.push_back(PartNode(k == 0 ? "Root" : "Part_" + names.back(), names.back(), file));
-    files.push_back(Folder(file, {Folder("MultiLevel", std::move(levelNodes))}));
+    files.push_back(Folder(file, std::move(fileNodes)));
     if (k == 0) continue;
     TConsSpec cons;
     cons.RootName = names[static_cast<size_t>(k - 1) / 2];
@@ -423,7 +447,8 @@ Bytes BuildModModel(const TModModelPlan& plan) {
     cons.Mtx = QuarterTurn(k);
     fixed.push_back(cons);
   }
-  cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
+  if (!plan.Lone)
+    cmpnd.insert(cmpnd.begin(), Folder("Cons", {Leaf("Fix", ConsTable(TConsLayout::Fixed, fixed))}));
 
   std::vector<TNodeSpec> lods, materials, images;
   for (size_t l = 0; l < levels; ++l)
@@ -431,13 +456,15 @@ Bytes BuildModModel(const TModModelPlan& plan) {
   for (const auto& [name, texture] : plan.Library) materials.push_back(MaterialFolder(name, texture));
   for (const TModTexture& t : plan.Images) images.push_back(TextureEntry(t));
   std::vector<TNodeSpec> root;
-  root.push_back(Folder("VMeshLibrary", std::move(lods)));
-  root.push_back(Folder("material library", std::move(materials)));
-  root.push_back(Folder("Texture library", std::move(images)));
-  root.push_back(Folder("Cmpnd", std::move(cmpnd)));
+  if (!plan.WithoutMeshLibrary) root.push_back(Folder("VMeshLibrary", std::move(lods)));
+  if (!materials.empty()) root.push_back(Folder("material library", std::move(materials)));
+  if (!images.empty()) root.push_back(Folder("Texture library", std::move(images)));
+  if (!plan.Lone) root.push_back(Folder("Cmpnd", std::move(cmpnd)));
   for (TNodeSpec& f : files) root.push_back(std::move(f));
   return BuildUtf(root);
 }
+
+namespace {
 
 // `count` of the modification's materials, `stride` apart from `first`:
 // materials of many files, some with their image, some without.
@@ -466,7 +493,7 @@ Bytes SmallModModel() {
   plan.Library = {{p + "_base", p + "_base.dds"}, {p + "_glow", ModImage(3)}, {pool[2], p + "_base.dds"}};
   plan.Images = {DdsTexture(p + "_base.dds", 64, 64, 5), TgaTexture(p + "_icon.tga", 16, 16, 32)};
   plan.Seed = 31;
-  return BuildModModel(plan);
+  return ModModel(plan);
 }
 
 Bytes LargeModModel() {
@@ -493,7 +520,7 @@ Bytes LargeModModel() {
     if (i < 4) plan.MeshMaterials.push_back(p + Numbered("_spare", static_cast<int>(i), 2));
   }
   plan.Seed = 37;
-  return BuildModModel(plan);
+  return ModModel(plan);
 }
 
 }  // namespace bwbench

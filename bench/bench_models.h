@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mod.h"
 #include "cmp_builder.h"
 
 namespace bwbench {
@@ -47,6 +48,41 @@ TModelFiles ChainModel(int divisor);
 // material files, and of neither.
 Bytes SmallModModel();
 Bytes LargeModModel();
+
+// A tube of `Segments` x `Rings` quads along x, or a box when Rings is 0.
+struct TPiece {
+  int Segments, Rings;
+};
+
+// A model of a modification: parts in a tree of Fix constraints, several
+// levels of detail, and the model's own material and texture libraries.
+struct TModModelPlan {
+  std::string Prefix;
+  int Parts = 1;
+  std::vector<std::vector<TPiece>> Levels;  // each part's pieces, per level of detail
+  // The materials the meshes use in turn; a piece keeps its material at
+  // every level that has it.
+  std::vector<std::string> MeshMaterials;
+  std::vector<std::pair<std::string, std::string>> Library;  // the model's materials: name, dt_name text
+  std::vector<TModTexture> Images;                           // the model's texture library
+  uint64_t Seed = 1;
+  // Tubes whose quads have four corners of their own, as flat-shaded hulls
+  // are saved: about three times the bytes of a smooth tube per triangle,
+  // which is what makes a model of several MB within the 21845 triangles a
+  // block may hold.
+  bool Faceted = false;
+  // One part without a part table, as a model of one piece is saved: its
+  // levels under MultiLevel at the root.
+  bool Lone = false;
+  // Hardpoint folders in each part's file-name node (fixed ones, every
+  // third revolute), as models carry them for weapons, lights and docks.
+  int HardpointsPerPart = 0;
+  // The part table and part files without the mesh library they refer to,
+  // as a model is left when its meshes are kept elsewhere: no mesh data.
+  bool WithoutMeshLibrary = false;
+};
+// Empty Library or Images leave out their folder.
+Bytes ModModel(const TModModelPlan& plan);
 
 struct TModelKind {
   const char* Name;

@@ -71,8 +71,10 @@ struct TRunResult {
   long PeakKB = 0;
 };
 
-// One whole process, its output thrown away; fails unless it exits with 0.
-inline TRunResult RunProcess(const std::vector<std::string>& args) {
+// One whole process, its standard output thrown away or kept in a file;
+// fails unless it exits with `expectedStatus`.
+inline TRunResult RunProcess(const std::vector<std::string>& args, int expectedStatus = 0,
+                             const char* consolePath = "/dev/null") {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -80,7 +82,7 @@ inline TRunResult RunProcess(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    std::freopen("/dev/null", "w", stdout);
+    if (!std::freopen(consolePath, "w", stdout)) ::_exit(126);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -88,8 +90,9 @@ inline TRunResult RunProcess(const std::vector<std::string>& args) {
   struct rusage usage {};
   ::wait4(pid, &status, 0, &usage);
   const auto stop = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error(args[0] + " failed (status " + std::to_string(status) + ")");
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
+    throw std::runtime_error(args[0] + (args.size() > 1 ? " " + args[1] : std::string()) +
+                             " failed (status " + std::to_string(status) + ")");
   auto seconds = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
   };
