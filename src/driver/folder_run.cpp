@@ -242,7 +242,7 @@ std::vector<std::string> SummaryLines(const TRun& run, const std::vector<TSlot>&
   std::array<int64_t, kTextureWarningKinds> warnings{};
   for (const TSlot& slot : slots) {
     ++count[static_cast<size_t>(slot.Outcome)];
-    files += slot.Stats.FilesWritten;
+    files += slot.Stats.FilesWritten + slot.Stats.ImagesWritten;
     images += slot.Stats.ImagesWritten;
     named += slot.Stats.MaterialsNamed;
     unnamed += slot.Stats.MaterialsUnnamed;
