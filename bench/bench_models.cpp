@@ -42,25 +42,25 @@ class TBlock {
   // Starts a mesh; vertices and triangles added until the next call are its.
   void BeginMesh(int material) { BeginMesh(MaterialName(material)); }
   void BeginMesh(const std::string& material) {
-    FSpec.Meshes.push_back({TestNameHash(material), FVertexCount, FVertexCount, 0});
+    FBlock.Meshes.push_back({TestNameHash(material), FVertexCount, FVertexCount, 0});
   }
   uint16_t Vertex(float x, float y, float z, float u, float v) {
     const Bytes rec = VertexRecord(32, x, y, z, u, v);
-    FSpec.Vertices.insert(FSpec.Vertices.end(), rec.begin(), rec.end());
-    TMeshSpec& mesh = FSpec.Meshes.back();
+    FBlock.Vertices.insert(FBlock.Vertices.end(), rec.begin(), rec.end());
+    TMeshSpec& mesh = FBlock.Meshes.back();
     const auto relative = static_cast<uint16_t>(FVertexCount - mesh.StartVertex);
     mesh.EndVertex = FVertexCount++;
     return relative;
   }
   void Triangle(uint16_t a, uint16_t b, uint16_t c) {
-    FSpec.Triangles.push_back({a, b, c});
-    FSpec.Meshes.back().VertexRefCount = static_cast<uint16_t>(FSpec.Meshes.back().VertexRefCount + 3);
+    FBlock.Triangles.push_back({a, b, c});
+    FBlock.Meshes.back().VertexRefCount = static_cast<uint16_t>(FBlock.Meshes.back().VertexRefCount + 3);
   }
-  uint16_t MeshCount() const { return static_cast<uint16_t>(FSpec.Meshes.size()); }
-  Bytes Build() const { return BuildMeshBlock(FSpec); }
+  uint16_t MeshCount() const { return static_cast<uint16_t>(FBlock.Meshes.size()); }
+  Bytes Build() const { return BuildMeshBlock(FBlock); }
 
  private:
-  TBlockSpec FSpec;
+  TBlockSpec FBlock;
   uint16_t FVertexCount = 0;
 };
 

@@ -189,18 +189,18 @@ TEST(ImageColour, DxtPalettesAndEdgeBlocks) {
 TEST(ImageColour, ColourMapHoldsEntriesFromItsFirstIndex) {
   // Entries at positions 300 (red) and 301 (green), 24 bits each.
   const auto mapped = [](uint8_t depth, std::vector<uint16_t> indices) {
-    TTgaSpec spec;
-    spec.Type = 1;
-    spec.Depth = depth;
-    spec.Width = static_cast<uint16_t>(indices.size());
-    spec.MapType = 1;
-    spec.MapFirst = depth == 8 ? 2 : 300;
-    spec.MapCount = 2;
-    spec.MapDepth = 24;
-    spec.Map = {0, 0, 255, 0, 255, 0};
+    TTgaImage tga;
+    tga.Type = 1;
+    tga.Depth = depth;
+    tga.Width = static_cast<uint16_t>(indices.size());
+    tga.MapType = 1;
+    tga.MapFirst = depth == 8 ? 2 : 300;
+    tga.MapCount = 2;
+    tga.MapDepth = 24;
+    tga.Map = {0, 0, 255, 0, 255, 0};
     for (uint16_t i : indices)
-      depth == 8 ? spec.Pixels.push_back(static_cast<uint8_t>(i)) : PutU16(spec.Pixels, i);
-    return BuildTga(spec);
+      depth == 8 ? tga.Pixels.push_back(static_cast<uint8_t>(i)) : PutU16(tga.Pixels, i);
+    return BuildTga(tga);
   };
   EXPECT_EQ(Mean(mapped(8, {2, 3, 3})), "85,170,0");
   EXPECT_EQ(Mean(mapped(16, {300, 300, 301})), "170,85,0");
@@ -225,13 +225,13 @@ Bytes Cut(Bytes image, size_t drop) {
 }
 
 Bytes SmallTga(uint8_t type, uint8_t depth, Bytes pixels, uint16_t width = 2, uint16_t height = 1) {
-  TTgaSpec spec;
-  spec.Type = type;
-  spec.Depth = depth;
-  spec.Width = width;
-  spec.Height = height;
-  spec.Pixels = std::move(pixels);
-  return BuildTga(spec);
+  TTgaImage tga;
+  tga.Type = type;
+  tga.Depth = depth;
+  tga.Width = width;
+  tga.Height = height;
+  tga.Pixels = std::move(pixels);
+  return BuildTga(tga);
 }
 
 TEST(ImageColour, DamagedOrForeignImagesGiveFalse) {

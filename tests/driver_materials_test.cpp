@@ -231,7 +231,7 @@ TEST(Textures, LibrariesSharingOneLongChainEndThroughTheWorkBound) {
 
 TEST(Textures, PictureInTheTexturesColoursWithASwatchEach) {
   // Two texels whose mean is (11, 21, 31), stored blue first.
-  TTgaSpec tga;
+  TTgaImage tga;
   tga.Width = 2;
   tga.Pixels = {30, 20, 10, 32, 22, 12};
   const Bytes model = MaterialsModel(

@@ -101,28 +101,28 @@ void PutTgaColour(Bytes& out, const TColour& c, uint8_t depth) {
 // some; colour-mapped ones index a map of `mapDepth` entries.
 TSampleImage TgaSample(const std::string& name, uint8_t type, uint8_t depth, uint8_t mapDepth,
                        uint32_t seed) {
-  TTgaSpec spec;
-  spec.Type = type;
-  spec.Depth = depth;
-  spec.Width = 23;
-  spec.Height = 17;
-  if (seed % 2) spec.Id = "bodwright test";
-  const std::vector<TColour> texels = Texels(spec.Width, spec.Height, seed);
+  TTgaImage tga;
+  tga.Type = type;
+  tga.Depth = depth;
+  tga.Width = 23;
+  tga.Height = 17;
+  if (seed % 2) tga.Id = "bodwright test";
+  const std::vector<TColour> texels = Texels(tga.Width, tga.Height, seed);
   Bytes raw;
   if (type % 8 == 1) {
     // The map: 40 colours of the texels' kind; each texel takes the entry
     // its red and blue pick.
-    spec.MapType = 1;
-    spec.MapDepth = mapDepth;
-    spec.MapCount = 40;
-    const std::vector<TColour> entries = Texels(spec.MapCount, 1, seed + 1);
-    for (const TColour& c : entries) PutTgaColour(spec.Map, c, mapDepth);
-    for (const TColour& c : texels) raw.push_back(static_cast<uint8_t>((c[0] + c[2]) % spec.MapCount));
+    tga.MapType = 1;
+    tga.MapDepth = mapDepth;
+    tga.MapCount = 40;
+    const std::vector<TColour> entries = Texels(tga.MapCount, 1, seed + 1);
+    for (const TColour& c : entries) PutTgaColour(tga.Map, c, mapDepth);
+    for (const TColour& c : texels) raw.push_back(static_cast<uint8_t>((c[0] + c[2]) % tga.MapCount));
   } else {
     for (const TColour& c : texels) PutTgaColour(raw, c, depth);
   }
-  spec.Pixels = type >= 9 ? TgaRle(raw, (depth + 7u) / 8) : raw;
-  return {name, BuildTga(spec)};
+  tga.Pixels = type >= 9 ? TgaRle(raw, (depth + 7u) / 8) : raw;
+  return {name, BuildTga(tga)};
 }
 
 TSampleImage MaskedSample(const std::string& name, uint32_t flags, uint32_t bits,
@@ -185,20 +185,20 @@ Bytes MaskedDds(uint32_t width, uint32_t height, const TDdsFormat& format,
   return out;
 }
 
-Bytes BuildTga(const TTgaSpec& spec) {
-  Bytes out = {static_cast<uint8_t>(spec.Id.size()), spec.MapType, spec.Type};
-  PutU16(out, spec.MapFirst);
-  PutU16(out, spec.MapCount);
-  out.push_back(spec.MapDepth);
+Bytes BuildTga(const TTgaImage& tga) {
+  Bytes out = {static_cast<uint8_t>(tga.Id.size()), tga.MapType, tga.Type};
+  PutU16(out, tga.MapFirst);
+  PutU16(out, tga.MapCount);
+  out.push_back(tga.MapDepth);
   PutU16(out, 0);
   PutU16(out, 0);
-  PutU16(out, spec.Width);
-  PutU16(out, spec.Height);
-  out.push_back(spec.Depth);
-  out.push_back(spec.Depth == 32 ? 0x28 : spec.Depth == 16 ? 0x21 : 0x20);  // alpha bits, top-left origin
-  out.insert(out.end(), spec.Id.begin(), spec.Id.end());
-  out.insert(out.end(), spec.Map.begin(), spec.Map.end());
-  out.insert(out.end(), spec.Pixels.begin(), spec.Pixels.end());
+  PutU16(out, tga.Width);
+  PutU16(out, tga.Height);
+  out.push_back(tga.Depth);
+  out.push_back(tga.Depth == 32 ? 0x28 : tga.Depth == 16 ? 0x21 : 0x20);  // alpha bits, top-left origin
+  out.insert(out.end(), tga.Id.begin(), tga.Id.end());
+  out.insert(out.end(), tga.Map.begin(), tga.Map.end());
+  out.insert(out.end(), tga.Pixels.begin(), tga.Pixels.end());
   return out;
 }
 

@@ -45,7 +45,7 @@ Bytes MaskedDds(uint32_t width, uint32_t height, const TDdsFormat& format,
 
 // ---- TGA ----
 
-struct TTgaSpec {
+struct TTgaImage {
   uint8_t Type = 2;
   uint8_t Depth = 24;
   uint16_t Width = 1, Height = 1;
@@ -58,7 +58,7 @@ struct TTgaSpec {
   Bytes Pixels;  // as stored: run-length packets for types 9, 10 and 11
 };
 inline constexpr size_t kTgaMapCountAt = 5, kTgaWidthAt = 12, kTgaHeightAt = 14;
-Bytes BuildTga(const TTgaSpec& spec);
+Bytes BuildTga(const TTgaImage& tga);
 
 // Run-length packets for raw pixels of `pixelBytes` each: runs of equal
 // pixels as run packets, the rest as stored packets, none longer than 128,
