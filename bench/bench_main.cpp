@@ -290,10 +290,7 @@ TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
-      return argv[++i];
-    };
+    auto value = [&] { return bwbench::OptionValue(argc, argv, i); };
     if (arg == "--reps") {
       o.Reps = std::max(1, std::atoi(value().c_str()));
     } else if (arg == "--models") {
@@ -436,12 +433,8 @@ int Run(const TOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  try {
+  return bwbench::RunMain([&] {
     if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) return PeakChild(argv[2]);
     return Run(ParseOptions(argc, argv));
-  } catch (const std::exception& e) {
-    std::fputs(e.what(), stderr);
-    std::fputs("\n", stderr);
-    return 1;
-  }
+  });
 }

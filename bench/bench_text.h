@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,25 @@ inline std::string Fixed(double v, int decimals) {
 inline std::string Cell(std::string s, size_t width, bool left = false) {
   if (s.size() < width) s.insert(left ? s.end() : s.begin(), width - s.size(), ' ');
   return s;
+}
+
+// The value that follows option argv[i]; i moves on to it.
+inline std::string OptionValue(int argc, char** argv, int& i) {
+  if (i + 1 >= argc) throw std::runtime_error(std::string(argv[i]) + " needs a value");
+  return argv[++i];
+}
+
+// A runner's main: what `run` returns, or its failure as one line on
+// standard error and status 1.
+template <class TRun>
+int RunMain(TRun&& run) {
+  try {
+    return run();
+  } catch (const std::exception& e) {
+    std::fputs(e.what(), stderr);
+    std::fputs("\n", stderr);
+    return 1;
+  }
 }
 
 }  // namespace bwbench

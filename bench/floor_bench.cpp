@@ -160,10 +160,7 @@ TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
-      return argv[++i];
-    };
+    auto value = [&] { return bwbench::OptionValue(argc, argv, i); };
     if (arg == "--program") {
       o.Programs.push_back(bwbench::ParseProgram(value()));
     } else if (arg == "--floor") {
@@ -268,11 +265,5 @@ int Run(const TOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  try {
-    return Run(ParseOptions(argc, argv));
-  } catch (const std::exception& e) {
-    std::fputs(e.what(), stderr);
-    std::fputs("\n", stderr);
-    return 1;
-  }
+  return bwbench::RunMain([&] { return Run(ParseOptions(argc, argv)); });
 }
