@@ -190,10 +190,20 @@ TMatSource ModelMatSource(const TNodesList& nodes, std::span<const uint8_t> imag
 }
 
 bool FindImage(const TMatSource& source, std::string_view key, TImageRef& ref) {
-  const auto it = source.Images.find(LowerCase(key));
-  if (it == source.Images.end()) return false;
-  ref = it->second;
-  return true;
+  const TMatSource* const one[] = {&source};
+  return FindImageIn(one, key, ref) == 0;
+}
+
+int32_t FindImageIn(std::span<const TMatSource* const> sources, std::string_view key, TImageRef& ref) {
+  // Folded once for every source asked.
+  const std::string folded = LowerCase(key);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const auto it = sources[i]->Images.find(folded);
+    if (it == sources[i]->Images.end()) continue;
+    ref = it->second;
+    return static_cast<int32_t>(i);
+  }
+  return -1;
 }
 
 size_t ReadImageHead(const TMatSource& source, const TImageRef& ref, std::span<uint8_t> out) {

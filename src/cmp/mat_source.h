@@ -110,6 +110,8 @@ TMatSource ModelMatSource(const TNodesList& nodes, std::span<const uint8_t> imag
 // The image of a texture library entry, by the "dt_name" text (any letter
 // case); false when the source holds none.
 bool FindImage(const TMatSource& source, std::string_view key, TImageRef& ref);
+// The same in the first of `sources` that holds it: its position, or -1.
+int32_t FindImageIn(std::span<const TMatSource* const> sources, std::string_view key, TImageRef& ref);
 
 // The first bytes of an image (at most out.size() of them), and the whole
 // image handed to `sink` a piece at a time, read from the source's file as

@@ -1,6 +1,5 @@
 #include "driver/driver.h"
 
-#include <algorithm>
 #include <exception>
 #include <optional>
 #include <set>
@@ -139,10 +138,8 @@ struct TMaterialTally {
         continue;
       }
       if (!Named.insert(mat.ID).second) continue;
-      const std::string& key = source->Tex.MatTexList[k].Key;
       TImageRef ref;
-      MissingImages = MissingImages || std::none_of(materials.Sources.begin(), materials.Sources.end(),
-                                                    [&](const TMatSource* s) { return FindImage(*s, key, ref); });
+      MissingImages = MissingImages || FindImageIn(materials.Sources, source->Tex.MatTexList[k].Key, ref) < 0;
     }
   }
 };

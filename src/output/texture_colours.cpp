@@ -45,14 +45,12 @@ std::vector<TPreviewMaterial> PreviewMaterials(const TMatrList& blockMaterials, 
     const TTexRec& tex = named->Tex.MatTexList[k];
     m.Named = true;
     m.TextureName = tex.Name;
-    for (const TMatSource* source : materials.Sources) {
-      TImageRef ref;
-      if (!FindImage(*source, tex.Key, ref)) continue;
-      TColourCache& cache = source->FileName.empty() ? own : shared;
-      m.HasImage = true;
-      m.HasColour = cache.ColourOf(*source, ref, m.Rgb);
-      break;
-    }
+    TImageRef ref;
+    const int32_t at = FindImageIn(materials.Sources, tex.Key, ref);
+    if (at < 0) continue;
+    const TMatSource& source = *materials.Sources[static_cast<size_t>(at)];
+    m.HasImage = true;
+    m.HasColour = (source.FileName.empty() ? own : shared).ColourOf(source, ref, m.Rgb);
   }
   return list;
 }

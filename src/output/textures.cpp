@@ -16,7 +16,6 @@ constexpr size_t kMaxTextureName = 200;
 constexpr int32_t kImageBufSize = 256 * 1024;
 constexpr std::string_view kForbidden = "\\/:*?\"<>|";
 
-
 bool IsControl(unsigned char c) {
   return c < 32 || c == 127;
 }
@@ -124,17 +123,16 @@ void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials,
 
 bool TTextureWriter::LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx,
                                  const TMatSource*& source, TImageRef& ref) {
-  for (const TMatSource* s : materials.Sources) {
-    // Finding a source's images was paid for when it was read; a
-    // conversion is charged for it at its first look, as if it searched
-    // the source itself.
-    if (FCharged.insert(s).second) ctx.Work.Charge(s->IndexCharge);
-    if (FindImage(*s, key, ref)) {
-      source = s;
-      return true;
-    }
-  }
-  return false;
+  const int32_t at = FindImageIn(materials.Sources, key, ref);
+  // Finding a source's images was paid for when it was read; a conversion
+  // is charged for it at its first look, as if it searched the source
+  // itself: every source up to the one that holds the image.
+  const size_t looked = at < 0 ? materials.Sources.size() : static_cast<size_t>(at) + 1;
+  for (size_t i = 0; i < looked; ++i)
+    if (FCharged.insert(materials.Sources[i]).second) ctx.Work.Charge(materials.Sources[i]->IndexCharge);
+  if (at < 0) return false;
+  source = materials.Sources[static_cast<size_t>(at)];
+  return true;
 }
 
 void TTextureWriter::Warn(TContext& ctx, int kind, std::string_view name, std::string_view text) {
