@@ -10,10 +10,11 @@ plat::TFileHandle OpenUnchanged(const std::string& path, const plat::TFileStamp&
   std::string error;
   const plat::TFileHandle file = plat::OpenShared(path, error);
   if (file == plat::kNoFile) RaiseRange("file gone since it was read");
-  plat::TFileStamp now;
-  if (!plat::FileStampOf(file, now) || !(now == stamp)) {
+  try {
+    CheckUnchanged(file, stamp);
+  } catch (...) {
     plat::CloseFile(file);
-    RaiseRange("file changed since it was read");
+    throw;
   }
   return file;
 }
@@ -59,12 +60,6 @@ std::span<const uint8_t> TFileReader::Load(size_t offset, size_t count, size_t w
   w.Start = offset;
   w.Length = length;
   return {w.Bytes.get(), length};
-}
-
-void TFileReader::ReadInto(size_t offset, uint8_t* out, size_t count) const {
-  const size_t size = Size();
-  if (offset > size || count > size - offset) RaiseRange("read outside the file");
-  detail::ReadPiece(FFile, offset, out, count);
 }
 
 }  // namespace bw

@@ -44,9 +44,6 @@ class TFileReader {
       return {w.Bytes.get() + (offset - w.Start), w.Length - (offset - w.Start)};
     return Load(offset, count, window);
   }
-  // Copies `count` bytes at `offset`; the range failure as for At.
-  void ReadInto(size_t offset, uint8_t* out, size_t count) const;
-
   static constexpr size_t kWindowSize = 16 * 1024;
 
  private:
