@@ -34,6 +34,7 @@
 #include "bench_models.h"
 #include "bench_text.h"
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 #include "support/buf_stream.h"
 
@@ -172,8 +173,8 @@ double ConvertOnce(const fs::path& dir) {
   const auto start = TClock::now();
   int status = 0;
   {
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
+    bw::TContext run;
+    run.Console.Capture = &console;
     status = bw::RunProgram(run, (dir / kProgramName).string(), args);
   }
   const auto stop = TClock::now();

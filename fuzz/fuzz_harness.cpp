@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 
 namespace bwfuzz {
@@ -193,8 +194,8 @@ int TScratch::RunFolder(const std::vector<std::pair<std::string, Bytes>>& models
   std::string console;
   int status;
   {
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
+    bw::TContext run;
+    run.Console.Capture = &console;
     status = bw::RunProgram(run, (FProg / "bodwright").string(), {folder.string()});
   }
   if (status != bw::kExitOk && status != bw::kExitFailure)
@@ -221,8 +222,8 @@ int TScratch::Run(const std::vector<std::string>& args) {
   std::string console;
   int status;
   {
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
+    bw::TContext run;
+    run.Console.Capture = &console;
     status = bw::RunProgram(run, (FProg / "bodwright").string(), args);
   }
   if (status != bw::kExitOk && status != bw::kExitFailure)

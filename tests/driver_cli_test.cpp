@@ -8,6 +8,9 @@
 
 #include "cmp_builder.h"
 #include "driver/driver.h"
+#include "support/context.h"
+#include "driver/model_job.h"
+#include "driver/run_jobs.h"
 #include "driver/run_state.h"
 #include "test_support.h"
 #include "version.h"
@@ -36,9 +39,9 @@ Bytes TriangleBlock(float step = 1, float u = 0, float v = 0) {
 
 // A run of the program at `program`, in-process; returns its status.
 int RunAt(const std::string& program, const std::vector<std::string>& args, std::string& console) {
-  bw::TRun run;
-  run.Ctx.Console.Capture = &console;
-  return bw::RunProgram(run, program, args);
+  bw::TContext ctx;
+  ctx.Console.Capture = &console;
+  return bw::RunProgram(ctx, program, args);
 }
 
 }  // namespace
@@ -194,17 +197,21 @@ TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {
   const std::string input = dir.File(longName);
   WriteFileText(input, "x");
   std::string console;
-  bw::TRun run;
-  run.Ctx.Console.Capture = &console;
+  bw::TContext ctx;
+  ctx.Console.Capture = &console;
   WriteFileText(dir.File("bodwright.ini"),
                 "[system]\r\nDebug=.dbg, ON\r\nGenMesh=.txt,ON\r\nGenLog=.lg,ON\r\n");
-  ASSERT_EQ(bw::StartUp(run, dir.File("bodwright"), {input}), -1) << console;
-  EXPECT_EQ(run.Model.Names.InpFileName, input);
-  EXPECT_EQ(run.Model.Names.BodBaseName, input);
-  EXPECT_EQ(run.Model.Names.DbgFileName, input + ".dbg");
-  EXPECT_EQ(run.Model.Names.LogFileName, input + ".lg");
-  EXPECT_EQ(run.Names.IniFileName, dir.File("bodwright.ini"));
-  bw::ShutDown(run);
+  bw::TRunInputs run;
+  bw::TRunPlan plan;
+  ASSERT_EQ(bw::StartUp(ctx, dir.File("bodwright"), {input}, run, plan), -1) << console;
+  ASSERT_EQ(plan.Jobs.size(), 1u);
+  const bw::TModelNames names = bw::ModelNamesOf(plan.Jobs[0].Path, plan.Jobs[0].BaseName, run.Settings);
+  EXPECT_EQ(names.InpFileName, input);
+  EXPECT_EQ(names.BodBaseName, input);
+  EXPECT_EQ(names.DbgFileName, input + ".dbg");
+  EXPECT_EQ(names.LogFileName, input + ".lg");
+  EXPECT_EQ(run.IniFileName, dir.File("bodwright.ini"));
+  bw::RunJobs(ctx, run, plan);
   EXPECT_TRUE(fs::exists(input + ".dbg"));
   EXPECT_TRUE(fs::exists(input + ".lg"));
 }

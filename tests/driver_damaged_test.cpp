@@ -10,6 +10,7 @@
 
 #include "cmp_builder.h"
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 #include "test_support.h"
 
@@ -53,8 +54,8 @@ class TDamageRunner {
     std::string console;
     int status;
     {
-      bw::TRun run;
-      run.Ctx.Console.Capture = &console;
+      bw::TContext run;
+      run.Console.Capture = &console;
       status = bw::RunProgram(run, (FDir.Path() / "prog" / "bodwright").string(),
                               {FDir.File("sample.cmp"), FDir.File("sample.mat"), FDir.File("shared.mat")});
     }

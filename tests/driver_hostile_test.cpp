@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -14,6 +15,7 @@
 
 #include "cmp_builder.h"
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 #include "parts_builder.h"
 #include "test_support.h"
@@ -46,9 +48,9 @@ TOutcome Convert(const Bytes& model, const Bytes* mat = nullptr, const std::stri
   WriteFileText(dir.File("bodwright.ini"), ini);
   TOutcome out;
   {
-    bw::TRun run;
-    run.Ctx.Console.Capture = &out.Console;
-    run.Ctx.Work.Limit = workLimit;
+    bw::TContext run;
+    run.Console.Capture = &out.Console;
+    run.Work.Limit = workLimit;
     out.Status = bw::RunProgram(run, dir.File("bodwright"), args);
   }
   for (const auto& entry : fs::directory_iterator(dir.Path())) {
@@ -439,7 +441,13 @@ TEST(HostileCompanions, ExtensionWithANulNamesNoFile) {
   std::string console;
   const int status = RunInProcess(dir.Path(), std::string(ini, sizeof ini - 1), {dir.File("m.cmp")}, console);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(console, kBanner + "  0: m.lod0.vms\n" + BlockLine(TriangleBlock(1).size(), 1) + kDamage);
+  // The failed write names the file, its NUL shown as "?", with the
+  // system's reason (worded by each system).
+  const std::string head = kBanner + "  0: m.lod0.vms\n" + BlockLine(TriangleBlock(1).size(), 1) +
+                           "  Error : cannot write " + dir.File("m_00.bod?x") + ": ";
+  EXPECT_EQ(console.substr(0, head.size()), head);
+  EXPECT_EQ(console.substr(console.size() - std::string(kDamage).size()), kDamage);
+  EXPECT_EQ(std::count(console.begin(), console.end(), '\n'), std::count(head.begin(), head.end(), '\n') + 2);
   EXPECT_EQ(ReadFileText(dir.File("m_00.bod")), "earlier");
   std::set<std::string> files;
   for (const auto& entry : fs::directory_iterator(dir.Path())) files.insert(entry.path().filename().string());

@@ -11,6 +11,7 @@
 #include "cmp_builder.h"
 #include "image_builder.h"
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 #include "support/text_helpers.h"
 #include "test_support.h"
@@ -218,9 +219,9 @@ TEST(Textures, LibrariesSharingOneLongChainEndThroughTheWorkBound) {
   WriteFileText(dir.File("bodwright.ini"), kIni);
   for (const uint64_t limit : {uint64_t{50000}, bw::kWorkLimit}) {
     std::string console;
-    bw::TRun run;
-    run.Ctx.Console.Capture = &console;
-    run.Ctx.Work.Limit = limit;
+    bw::TContext run;
+    run.Console.Capture = &console;
+    run.Work.Limit = limit;
     const bool bounded = limit < bw::kWorkLimit;
     EXPECT_EQ(bw::RunProgram(run, dir.File("bodwright"), {dir.File("m.cmp"), dir.File("m.mat")}),
               bounded ? 1 : 0);

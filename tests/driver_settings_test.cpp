@@ -19,10 +19,7 @@ const std::string kFloatMsg = "Error : float value\n";
 
 // The settings from `text`; the console lines go to `console`.
 TSettings Load(const std::string& text, std::string& console) {
-  TRun run;
-  run.Ctx.Console.Capture = &console;
-  LoadSettingsFrom(run, TProfile::FromText(text));
-  return run.Settings;
+  return LoadSettingsFrom(TProfile::FromText(text), TConsole{&console});
 }
 
 TSettings Load(const std::string& text) {
@@ -90,8 +87,7 @@ TEST(SettingsHelpers, NormalizeAndSwitch) {
 
 TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
   std::string console;
-  TRun run;
-  run.Ctx.Console.Capture = &console;
+  const TConsole run{&console};
   Floats v{9, 9, 9};
   EXPECT_TRUE(ParseFloatList(run, "1E3,.5,-2", 3, v.data()));
   EXPECT_EQ(v, (Floats{1000, 0.5f, -2}));
@@ -122,11 +118,8 @@ TEST(SettingsHelpers, FloatListGrammarAndPartialStores) {
 
 TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
   bwtest::TTempDir dir;
-  TRun run;
   std::string console;
-  run.Ctx.Console.Capture = &console;
-  run.Names.IniFileName = dir.File("missing.ini");
-  LoadSettings(run);
+  const TSettings missing = LoadSettings(dir.File("missing.ini"), TConsole{&console});
   EXPECT_EQ(console, "");
   const auto check = [](const TSettings& st) {
     EXPECT_FALSE(st.GenBodOn || st.GenLogOn || st.GenMeshOn || st.DebugOn || st.OriginOn);
@@ -134,13 +127,11 @@ TEST(Settings, DefaultsWhenFileSectionOrKeysAreAbsent) {
     EXPECT_EQ(st.ScaleFactor, (Floats{1000, 1000, 1000}));
     EXPECT_EQ(st.StrMat, kDefaultStrMat);
   };
-  check(run.Settings);
+  check(missing);
   check(Load("[other]\nGenBod=.bod, ON\nOrigin=ON\nScaleFactor=1,2,3\n"));
 
   bwtest::WriteFileText(dir.File("set.ini"), bwtest::kAllOnIni);
-  run.Names.IniFileName = dir.File("set.ini");
-  LoadSettings(run);
-  const TSettings& st = run.Settings;
+  const TSettings st = LoadSettings(dir.File("set.ini"), TConsole{&console});
   EXPECT_TRUE(st.GenBodOn && st.GenLogOn && st.GenMeshOn && st.DebugOn && st.OriginOn);
 }
 

@@ -69,7 +69,7 @@ TPageModel Converted(const std::string& stem, int32_t blocks) {
   return m;
 }
 
-TPageModel Other(const std::string& relative, EPageOutcome outcome, const std::string& error = {}) {
+TPageModel Other(const std::string& relative, EOutcome outcome, const std::string& error = {}) {
   TPageModel m;
   m.Relative = relative;
   m.Outcome = outcome;
@@ -98,10 +98,10 @@ int main(int argc, char** argv) {
     odd.MissingImages = true;
     TPageModel naive = Converted("na\xC3\xAFve/\xC3\xBC", 2);
     naive.UnnamedMaterials = naive.MissingImages = true;
-    TPageModel hollow = Other("hollow.cmp", EPageOutcome::NoMeshData);
+    TPageModel hollow = Other("hollow.cmp", EOutcome::NoMeshData);
     hollow.UnnamedMaterials = true;
     TPageModel wreck =
-        Other("fleet/wreck.cmp", EPageOutcome::Failed, "  Error : fleet/wreck.cmp is damaged.");
+        Other("fleet/wreck.cmp", EOutcome::Failed, "  Error : fleet/wreck.cmp is damaged.");
     wreck.MissingImages = true;
     page.Models = {
         Converted("ships/hawk", 2),
@@ -109,12 +109,12 @@ int main(int argc, char** argv) {
         odd,
         naive,
         Converted("caf\xE9", 1),
-        Other("javascript:alert(1).cmp", EPageOutcome::NoMeshData),
-        Other("broken.cmp", EPageOutcome::Failed,
+        Other("javascript:alert(1).cmp", EOutcome::NoMeshData),
+        Other("broken.cmp", EOutcome::Failed,
               "  Error : <script>document.title='pwned'</script><img src=x onerror=alert(1)> is damaged."),
         hollow,
-        Other("gone.cmp", EPageOutcome::Skipped, "it leads to no file"),
-        Other("late.cmp", EPageOutcome::NotConverted),
+        Other("gone.cmp", EOutcome::Skipped, "it leads to no file"),
+        Other("late.cmp", EOutcome::NotConverted),
     };
     // Enough pictures below the first screens that lazy loading matters.
     for (int i = 1; i <= 24; ++i) {

@@ -22,6 +22,7 @@
 #include <system_error>
 
 #include "driver/driver.h"
+#include "support/context.h"
 #include "driver/run_state.h"
 #include "support/platform.h"
 
@@ -244,11 +245,12 @@ std::string CopyProgramTo(const fs::path& dir) {
 }
 
 int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vector<std::string>& args,
-                 std::string& console) {
+                 std::string& console, bw::TRunControl* control) {
   const fs::path program = dir / ProgramFileName();
   WriteFileText((dir / "bodwright.ini").string(), iniText);
-  bw::TRun run;
-  run.Ctx.Console.Capture = &console;
+  bw::TContext run;
+  run.Console.Capture = &console;
+  run.Control = control;
   return bw::RunProgram(run, program.string(), args);
 }
 

@@ -14,7 +14,8 @@
 #include "support/context.h"
 
 namespace bw {
-struct TRun;
+struct TContext;
+class TRunControl;
 }
 
 namespace bwtest {
@@ -78,8 +79,9 @@ std::string CopyProgramTo(const fs::path& dir);
 // Runs the whole program in-process with the given settings text (written
 // beside a pretend program path in `dir`) and arguments; the console lines
 // are returned in `console`. Returns the exit status.
+// `control`, when given, is the run's control (a test's stop requests).
 int RunInProcess(const fs::path& dir, const std::string& iniText, const std::vector<std::string>& args,
-                 std::string& console);
+                 std::string& console, bw::TRunControl* control = nullptr);
 
 // The settings text that switches every output on with the usual extensions.
 extern const char* const kAllOnIni;

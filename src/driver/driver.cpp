@@ -1,26 +1,16 @@
 #include "driver/driver.h"
 
 #include <exception>
-#include <optional>
-#include <set>
+#include <map>
 
-#include "cmp/part_placement.h"
-#include "cmp/utf_tree.h"
-#include "driver/folder_run.h"
 #include "driver/help.h"
+#include "driver/model_job.h"
 #include "driver/output_places.h"
+#include "driver/run_jobs.h"
 #include "driver/run_state.h"
 #include "driver/settings.h"
 #include "driver/wildcard.h"
-#include "mesh/mesh_decoder.h"
-#include "output/bod_writer.h"
-#include "output/body_generation.h"
-#include "output/materials.h"
-#include "output/preview_svg.h"
-#include "output/texture_colours.h"
-#include "output/textures.h"
-#include "support/buf_stream.h"
-#include "support/errors.h"
+#include "support/context.h"
 #include "support/output_file.h"
 #include "support/platform.h"
 #include "support/text_helpers.h"
@@ -28,9 +18,6 @@
 
 namespace bw {
 namespace {
-
-constexpr const char* kDamageMessage = "  Error! Unknown structure/format tables or file damage!";
-constexpr const char* kNoMeshMessage = "  Error: this file havnt VMeshLibrary!";
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/' || c == ':';
@@ -43,186 +30,149 @@ size_t LastComponentStart(const std::string& path) {
   return 0;
 }
 
-// Reads the whole input file into the model's image.
-void ReadInputImage(TModelRun& model) {
-  TBufStream stream(model.Names.InpFileName, ModeRead, kBufSize);
-  const int32_t size = stream.GetFileSize();
-  // An empty file has no image to read; the reading Parts rely on at least
-  // one byte, so this is reported here, before anything is converted.
-  if (size <= 0) throw EFOpenError("Cannot read file \"" + model.Names.InpFileName + "\". The file is empty.");
-  model.InpBytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(size));
-  // Only the bytes read are the image, should the file shrink meanwhile.
-  const int32_t got = stream.Read(model.InpBytes.get(), size);
-  model.InpSize = static_cast<size_t>(got > 0 ? got : 0);
-}
-
-// The guard of every output of a model: every model and material file of
-// the run.
-TOutputGuard GuardOf(const TRun& run, const TModelRun& model) {
-  TOutputGuard guard;
-  guard.Console = model.Ctx.Console;
-  guard.Inputs = &run.Inputs;
-  return guard;
-}
-
-// Notes an output the model has written: counted, and kept as one that no
-// image may replace while images are written.
-void RecordOutput(const TRun& run, TModelRun& model, TFileSet& written, const std::string& name) {
-  ++model.Stats.FilesWritten;
-  if (run.Settings.TexturesOn) written.Add(name);
-}
-
-// What every BOD file of a model is written with.
-TBodOutput BodOutputOf(const TRun& run, const TModelRun& model) {
-  const TSettings& s = run.Settings;
-  TBodOutput out;
-  out.BodBaseName = model.Names.BodBaseName;
-  out.BodExt = s.BodExt;
-  out.MeshExt = s.MeshExt;
-  out.PreviewExt = s.PreviewExt;
-  out.ScaleFactor = s.ScaleFactor;
-  out.OriginOn = s.OriginOn;
-  out.Banner = kBanner;
-  out.InpFileName = model.Names.InpFileName;
-  out.InpFileTitle = FileNamePart(model.Names.InpFileName);
-  out.DateText = run.RunDateText;
-  // Texture names are looked up in the material files in their order, then
-  // in the model's own library.
-  for (const TMatSource& source : run.MatSources) out.Materials.Sources.push_back(&source);
-  if (s.ModelMatOn) out.Materials.Sources.push_back(&model.ModelSource);
-  out.Materials.StrMat = s.StrMat;
-  out.Guard = GuardOf(run, model);
-  return out;
-}
-
-// The listings of every material file, in order; a damaged one ends the
-// conversion here. With several files, each listing and a damaged file's
-// message say which file it is.
-void ListMatFiles(const TRun& run, TModelRun& model, bool warnMatFiles) {
-  const bool several = run.MatSources.size() > 1;
-  for (const TMatSource& source : run.MatSources) {
-    if (warnMatFiles && !source.Damaged && !source.IsUtf) model.Ctx.Console.Line(NotUtfWarning(source.FileName));
-    if (!several) {
-      WriteMatFileListing(source, model.Ctx);
-      continue;
-    }
-    try {
-      WriteMatFileListing(source, model.Ctx, "== MATERIAL FILE " + source.FileName + " ==\r\n");
-    } catch (...) {
-      model.Ctx.Console.Line("  Error : material file " + source.FileName + " is damaged.");
-      throw;
-    }
+// The material files below a folder named as a material argument, in walk
+// order; what the walk could not take goes to the plan.
+std::vector<std::string> MaterialFolderFiles(const TContext& ctx, TRunPlan& plan, const std::string& folder) {
+  TFolderWalk walk = WalkFolder(folder, kMaterialEndings, ctx.Control);
+  for (TSkippedEntry& entry : walk.Skipped) {
+    entry.Material = true;
+    plan.Skipped.push_back(std::move(entry));
   }
+  std::vector<std::string> files;
+  for (const TWalkedFile& file : walk.Files) files.push_back(file.Path);
+  return files;
 }
 
-// What the images of a model may add up to at most: the bytes of the model
-// and the material files, which hold every image once.
-uint64_t InputBytes(const TRun& run, const TModelRun& model) {
-  uint64_t total = model.InpSize;
-  for (const TMatSource& source : run.MatSources) total += source.FileSize;
-  return total;
+// The material arguments, in the order given, as files; one file named
+// twice (or reached two ways) counts once, at its first place. -1, or the
+// exit status when one names nothing.
+int NameMatFiles(const TContext& ctx, const std::vector<std::string>& args, TRunPlan& plan, TFileSet& named,
+                 std::vector<std::string>& names) {
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::vector<std::string> files;
+    const plat::EPathKind kind = plat::PathKind(args[i]);
+    if (kind == plat::EPathKind::Folder) {
+      files = MaterialFolderFiles(ctx, plan, args[i]);
+      if (files.empty()) {
+        ctx.Console.Line("  Error : no material file in " + args[i] + ".");
+        return kExitFailure;
+      }
+    } else {
+      if (plat::ProgramExpandsWildcards() && HasWildcard(args[i]))
+        files = ExpandWildcard(args[i]);
+      else if (kind == plat::EPathKind::File)
+        files = {args[i]};
+      if (files.empty()) {
+        ctx.Console.Line("  Error : file " + args[i] + " not found.");
+        return kExitFailure;
+      }
+    }
+    for (const std::string& file : files)
+      if (named.AddNew(file)) names.push_back(file);
+  }
+  return -1;
 }
 
-// The distinct materials of a model, named or not by the sources, and
-// whether a named texture's image is missing from them.
-struct TMaterialTally {
-  std::set<uint32_t> Named;
-  std::set<uint32_t> Unnamed;
-  bool MissingImages = false;
-  void Add(const TMatrList& list, const TMaterials& materials) {
-    for (const TMatrRec& mat : list) {
-      const TMatSource* source = nullptr;
-      int32_t k = -1;
-      if (!FindMatTex(materials, mat.ID, source, k)) {
-        Unnamed.insert(mat.ID);
+// The models of a folder in walk order with the names of their outputs.
+// Two models of one folder whose names differ only in their extension would
+// write the same files: the later one writes under its file name with the
+// extension's dot made "_", unless another model of the folder has that
+// name too; then it is not converted.
+void PlanFolderJobs(const TSettings& s, const std::vector<TWalkedFile>& files, TRunPlan& plan) {
+  const std::string outRoot = s.OutDir.empty() ? std::string() : OutDirRoot(s.OutDir, plan.Folder);
+  struct TFolder {
+    size_t Group = 0;
+    std::map<std::string, size_t> Natural;  // folded name without extension -> its first model
+    std::map<std::string, size_t> Taken;    // folded output name -> the model that writes it
+  };
+  std::map<std::string, TFolder> folders;
+  std::vector<std::string> names(files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::string& rel = files[i].Relative;
+    const size_t slash = rel.rfind('/');
+    const std::string relFolder = slash == std::string::npos ? std::string() : rel.substr(0, slash + 1);
+    names[i] = rel.substr(relFolder.size());
+    const auto [it, added] = folders.try_emplace(relFolder);
+    if (added) it->second.Group = folders.size() - 1;
+    const std::string stem = names[i].substr(0, names[i].rfind('.'));
+    it->second.Natural.emplace(LowerCase(stem), i);
+  }
+  plan.Jobs.resize(files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    TModelJob& job = plan.Jobs[i];
+    job.Path = files[i].Path;
+    job.Relative = files[i].Relative;
+    const std::string& name = names[i];
+    const std::string relFolder = job.Relative.substr(0, job.Relative.size() - name.size());
+    TFolder& folder = folders[relFolder];
+    job.Group = folder.Group;
+    std::string outFolder = job.Path.substr(0, job.Path.size() - name.size());
+    if (!outRoot.empty()) {
+      // The model's folder below the run's, with the system's separators.
+      outFolder = outRoot;
+      for (size_t from = 0, slash; (slash = relFolder.find('/', from)) != std::string::npos; from = slash + 1)
+        outFolder = plat::JoinPath(outFolder, relFolder.substr(from, slash - from));
+      if (!relFolder.empty()) outFolder = plat::JoinPath(outFolder, "");
+    }
+    const size_t dot = name.rfind('.');
+    std::string stem = name.substr(0, dot);
+    const auto first = folder.Taken.find(LowerCase(stem));
+    if (first != folder.Taken.end()) {
+      std::string renamed = name;
+      renamed[dot] = '_';
+      const std::string folded = LowerCase(renamed);
+      const auto natural = folder.Natural.find(folded);
+      const auto taken = folder.Taken.find(folded);
+      if (natural != folder.Natural.end() || taken != folder.Taken.end()) {
+        const size_t other = natural != folder.Natural.end() ? natural->second : taken->second;
+        job.Error = "  Error : the outputs of " + job.Path + " would replace those of " + files[other].Path + ".";
         continue;
       }
-      if (!Named.insert(mat.ID).second) continue;
-      TImageRef ref;
-      MissingImages = MissingImages || FindImageIn(materials.Sources, source->Tex.MatTexList[k].Key, ref) < 0;
+      job.Note = "  Note : " + job.Path + " writes its outputs as " + renamed + ", as " + files[first->second].Path +
+                 " writes those of " + stem + ".";
+      stem = renamed;
     }
+    folder.Taken.emplace(LowerCase(stem), i);
+    job.BaseName = outFolder + stem;
   }
-};
+}
 
-// The conversion of an opened model: false when its tree holds no mesh data
-// node (the message is written).
-bool ConvertModelBlocks(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
-                        TColourCache& colours, bool warnMatFiles) {
-  TContext& ctx = model.Ctx;
-  ListMatFiles(run, model, warnMatFiles);
-  if (!ReadUtfTree(model.InpData(), model.NodesList, ctx)) {
-    ctx.Console.Line(kNoMeshMessage);
-    return false;
-  }
-  const TNodesList& nodes = model.NodesList;
-  const TSettings& s = run.Settings;
-  if (s.ModelMatOn) {
-    model.ModelSource = ModelMatSource(nodes, model.InpData(), true);
-    WriteModelMaterials(model.ModelSource, ctx);
-  }
-  const TBodOutput out = BodOutputOf(run, model);
-  std::optional<TTextureWriter> textures;
-  if (s.TexturesOn) textures.emplace(model.Names.OutFolder, out.Guard, InputBytes(run, model));
-  TMaterialTally tally;
-  TColourCache ownColours;
-  // What the summary of a folder run counts, also when a later block fails.
-  auto tallyUp = [&] {
-    model.Stats.MaterialsNamed = static_cast<int32_t>(tally.Named.size());
-    model.Stats.MaterialsUnnamed = static_cast<int32_t>(tally.Unnamed.size());
-    model.Stats.UnnamedMaterials = !tally.Unnamed.empty();
-    model.Stats.MissingImages = tally.MissingImages;
-    if (textures) {
-      model.Stats.ImagesWritten = textures->ImagesWritten();
-      for (size_t k = 0; k < textures->Warnings().size(); ++k) model.Stats.TextureWarnings[k] = textures->Warnings()[k];
-    }
-  };
+// The one model of a single-model run: its outputs beside it, or in the
+// folder OutDir names.
+TModelJob SingleJob(const TSettings& s, const std::string& model) {
+  TModelJob job;
+  job.Path = model;
+  job.Relative = FileNamePart(model);
+  job.BaseName = ReplaceExtension(model, "");
+  if (!s.OutDir.empty()) job.BaseName = OutDirRoot(s.OutDir, model) + FileNamePart(job.BaseName);
+  job.WarnNotUtf = true;
+  return job;
+}
 
-  // The block's lists, kept from one block to the next so that their room
-  // is made once.
-  TMeshData block;
-  TBodyLists model3d;
-  const int32_t count = nodes.Count();
-  int32_t n = 0;
-  try {
-    for (int32_t i = 0; i < count; ++i) {
-      if (!SameName(nodes[i].Name, "vmeshdata")) continue;
-      const int32_t parent = nodes[i].ParentIdx;
-      if (parent < 0) RaiseRange("mesh data node without a parent");
-      // An interrupted run stops here, between blocks, with nothing half
-      // written.
-      if (plat::Interrupted()) throw EInterrupted();
-      const std::string lodName = LowerCase(nodes[parent].Name);
-      ctx.Console.Line(PadLeft(IntText(n), 3, ' ') + ": " + lodName);
-
-      TMeshGroups groups = ReadPartPlacement(nodes, lodName, ctx);
-      DecodeMeshData(nodes, lodName, groups, block, ctx);
-      TGroupSink writeGroup;
-      if (s.GenMeshOn)
-        writeGroup = [&](int32_t g, const TMeshGroup& group, const TBodyLists& part) {
-          RecordOutput(run, model, written, WriteGroupFile(part, n, g, group, out, ctx));
-        };
-      GenerateBodies(block, groups, s.OriginOn, model3d, ctx, writeGroup);
-      if (s.GenBodOn) {
-        model.Stats.BodFiles.push_back(WriteBodFile(model3d, n, lodName, out));
-        RecordOutput(run, model, written, model.Stats.BodFiles.back());
+// Each material file's tree, read once for every model. In a folder run one
+// that cannot be read or is damaged is left out and named here, before the
+// first model, and one that names nothing is told of here too; a
+// single-model run tells both in the model's own lines, where the
+// conversion meets them.
+void ReadMatSources(const TContext& ctx, const std::vector<std::string>& names, TRunInputs& run, TRunPlan& plan) {
+  const bool folderRun = !plan.Folder.empty();
+  for (const std::string& name : names) {
+    if (ctx.StopRequested()) return;
+    try {
+      TMatSource source = ReadMatFileSource(name, run.Settings.DebugOn);
+      if (folderRun && source.Damaged) {
+        ctx.Console.Line("  Error : material file " + name + " is damaged.");
+        plan.MatFilesLeftOut.push_back(name);
+        continue;
       }
-      if (s.PreviewOn) {
-        std::vector<TPreviewMaterial> swatches = PreviewMaterials(model3d.MatrList, out.Materials, colours, ownColours);
-        model.Stats.Pictures.push_back(WritePreviewFile(model3d, n, lodName, groups.Count(), std::move(swatches), out));
-        RecordOutput(run, model, written, model.Stats.Pictures.back());
-      }
-      if (textures) textures->WriteImages(model3d.MatrList, out.Materials, written, images, ctx);
-      tally.Add(model3d.MatrList, out.Materials);
-      ++model.Stats.Blocks;
-      model.Stats.Triangles += model3d.TriList.Count();
-      ++n;
+      if (folderRun && !source.IsUtf) ctx.Console.Line(NotUtfWarning(name));
+      run.MatSources.push_back(std::move(source));
+    } catch (const std::exception& e) {
+      if (!folderRun) throw;
+      ctx.Console.Line(e.what());
+      plan.MatFilesLeftOut.push_back(name);
     }
-  } catch (...) {
-    tallyUp();
-    throw;
   }
-  tallyUp();
-  return true;
 }
 
 }  // namespace
@@ -242,69 +192,9 @@ std::string FolderPart(const std::string& path) {
   return path.substr(0, LastComponentStart(path));
 }
 
-std::string NotUtfWarning(const std::string& matFileName) {
-  return "  Warning : material file " + matFileName + " is not a UTF file; it names no material.";
-}
-
-TModelNames ModelNamesOf(const std::string& input, const std::string& baseName, const TSettings& settings) {
-  TModelNames names;
-  names.InpFileName = input;
-  names.BodBaseName = baseName;
-  names.DbgFileName = baseName + settings.DbgExt;
-  names.LogFileName = baseName + settings.LogExt;
-  names.OutFolder = FolderPart(baseName);
-  return names;
-}
-
-void OpenModel(const TRun& run, TModelRun& model, TFileSet& written) {
-  const TSettings& s = run.Settings;
-  model.Ctx.Work.Limit = run.Ctx.Work.Limit;
-  // No output may empty the model or a material file before it is read.
-  const TOutputGuard guard = GuardOf(run, model);
-  if (s.DebugOn) GuardOutput(guard, model.Names.DbgFileName);
-  if (s.GenLogOn) GuardOutput(guard, model.Names.LogFileName);
-  if (s.DebugOn) model.DbgStream = std::make_unique<TBufStream>(model.Names.DbgFileName, ModeCreate, kBufSize);
-  if (s.GenLogOn) model.LogStream = std::make_unique<TBufStream>(model.Names.LogFileName, ModeCreate, kBufSize);
-  model.Ctx.DbgStream = model.DbgStream.get();
-  model.Ctx.LogStream = model.LogStream.get();
-  if (s.DebugOn) RecordOutput(run, model, written, model.Names.DbgFileName);
-  if (s.GenLogOn) RecordOutput(run, model, written, model.Names.LogFileName);
-  ReadInputImage(model);
-}
-
-EModelEnd ConvertModel(const TRun& run, TModelRun& model, TFileSet& written, TImageRecord& images,
-                       TColourCache& colours, bool warnMatFiles) {
-  try {
-    return ConvertModelBlocks(run, model, written, images, colours, warnMatFiles) ? EModelEnd::Converted
-                                                                          : EModelEnd::NoMeshData;
-  } catch (const EInterrupted&) {
-    return EModelEnd::Interrupted;
-  } catch (...) {
-    // Every failure of the conversion ends here: the input is damaged or of
-    // an unknown layout, or an output could not be written.
-    model.Ctx.Console.Line(kDamageMessage);
-    return EModelEnd::Failed;
-  }
-}
-
-void CloseModel(TModelRun& model) {
-  // The streams write out their buffers as they close; everything else the
-  // model holds goes with it.
-  model.Ctx.DbgStream = nullptr;
-  model.Ctx.LogStream = nullptr;
-  model.DbgStream.reset();
-  model.LogStream.reset();
-}
-
-void WriteSettingsNote(const TRun& run) {
-  // Without a settings file every output is off, and the run would look
-  // like one that wrote its files.
-  if (run.Settings.FileMissing)
-    run.Ctx.Console.Line("  Note : no settings file beside the program: nothing was written.");
-}
-
-int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
-  const TConsole& console = run.Ctx.Console;
+int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args, TRunInputs& run,
+            TRunPlan& plan) {
+  const TConsole& console = ctx.Console;
   console.Line(kBanner);
   if (args.empty()) {
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
@@ -320,76 +210,58 @@ int StartUp(TRun& run, const std::string& ownPath, const std::vector<std::string
       return kExitOk;
     }
   }
-  // The material files first, in the order given; one file named twice
-  // (or reached two ways) counts once, at its first place.
-  TFileSet named;
-  for (size_t i = 1; i < args.size(); ++i) {
-    std::vector<std::string> files;
-    const plat::EPathKind kind = plat::PathKind(args[i]);
-    if (kind == plat::EPathKind::Folder) {
-      files = MaterialFolderFiles(run, args[i]);
-      if (files.empty()) {
-        console.Line("  Error : no material file in " + args[i] + ".");
-        return kExitFailure;
-      }
-    } else {
-      if (plat::ProgramExpandsWildcards() && HasWildcard(args[i]))
-        files = ExpandWildcard(args[i]);
-      else if (kind == plat::EPathKind::File)
-        files = {args[i]};
-      if (files.empty()) {
-        console.Line("  Error : file " + args[i] + " not found.");
-        return kExitFailure;
-      }
-    }
-    for (const std::string& file : files)
-      if (named.AddNew(file)) run.Names.MatFileNames.push_back(file);
-  }
-  run.Names.IniFileName = ReplaceExtension(ownPath, ".ini");
+  std::vector<std::string> matFiles;
+  const int status = NameMatFiles(ctx, args, plan, run.Inputs, matFiles);
+  if (status >= 0) return status;
+  run.IniFileName = ReplaceExtension(ownPath, ".ini");
+
   const plat::EPathKind kind = plat::PathKind(args[0]);
-  if (kind == plat::EPathKind::Folder) return StartFolderRun(run, args[0], named);
-  if (kind != plat::EPathKind::File) {
+  TFolderWalk models;
+  if (kind == plat::EPathKind::Folder) {
+    plan.Folder = args[0];
+    models = WalkFolder(args[0], kModelEndings, ctx.Control);
+    if (models.Files.empty() && models.Skipped.empty()) {
+      console.Line("  Error : no model in " + args[0] + ".");
+      return kExitFailure;
+    }
+  } else if (kind != plat::EPathKind::File) {
     console.Line("  Error : file " + args[0] + " not found.");
     return kExitFailure;
   }
   try {
-    LoadSettings(run);
+    run.Settings = LoadSettings(run.IniFileName, console);
     const TSettings& s = run.Settings;
-    // The outputs beside the model, or in the folder OutDir names.
-    std::string base = ReplaceExtension(args[0], "");
-    if (!s.OutDir.empty()) base = OutDirRoot(s.OutDir, args[0]) + FileNamePart(base);
-    run.Model.Names = ModelNamesOf(args[0], base, s);
-    run.Inputs = named;
-    run.Inputs.Add(args[0]);
-    if (!s.OutDir.empty()) MakeFolders(run.Model.Names.OutFolder);
-    run.Model.Ctx.Console = console;
-    OpenModel(run, run.Model, run.Written);
-    // Each material file's tree is read here, once; what a conversion
-    // needs of a damaged one (its failure) waits for the conversion.
-    run.MatSources.reserve(run.Names.MatFileNames.size());
-    for (const std::string& name : run.Names.MatFileNames) run.MatSources.push_back(ReadMatFileSource(name, s.DebugOn));
-    run.RunDateText = plat::LocalDateTimeText();
-  } catch (const EOverwriteError&) {
-    return kExitFailure;  // its console line has been written
+    if (plan.Folder.empty()) {
+      plan.Jobs.push_back(SingleJob(s, args[0]));
+    } else {
+      plan.Skipped.insert(plan.Skipped.end(), models.Skipped.begin(), models.Skipped.end());
+      if (s.FolderMatOn)
+        for (const std::string& file : MaterialFolderFiles(ctx, plan, args[0]))
+          if (run.Inputs.AddNew(file)) matFiles.push_back(file);
+      PlanFolderJobs(s, models.Files, plan);
+    }
+    for (const TModelJob& job : plan.Jobs) run.Inputs.Add(job.Path);
+    ReadMatSources(ctx, matFiles, run, plan);
   } catch (const std::exception& e) {
     console.Line(e.what());
     return kExitFailure;
   }
+  run.RunDateText = plat::LocalDateTimeText();
+  // A single-model run names what its material folders held that it could
+  // not take, before the model's lines; a folder run counts them as
+  // skipped entries.
+  if (plan.Folder.empty())
+    for (const TSkippedEntry& entry : plan.Skipped)
+      console.Line("  Warning : " + entry.Path + " skipped: " + SkipText(entry) + ".");
   return -1;
 }
 
-void ShutDown(TRun& run) {
-  CloseModel(run.Model);
-}
-
-int RunProgram(TRun& run, const std::string& ownPath, const std::vector<std::string>& args) {
-  const int status = StartUp(run, ownPath, args);
+int RunProgram(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args) {
+  TRunInputs run;
+  TRunPlan plan;
+  const int status = StartUp(ctx, ownPath, args, run, plan);
   if (status >= 0) return status;
-  if (run.Folder) return RunFolder(run);
-  const EModelEnd end = ConvertModel(run, run.Model, run.Written, run.Images, run.Colours, true);
-  ShutDown(run);
-  WriteSettingsNote(run);
-  return end == EModelEnd::Converted ? kExitOk : kExitFailure;
+  return RunJobs(ctx, run, plan);
 }
 
 }  // namespace bw

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "support/platform.h"
+#include "support/run_control.h"
 #include "support/text_helpers.h"
 
 namespace bw {
@@ -56,11 +57,13 @@ std::string Below(const std::string& relative, const std::string& name) {
 // names of its subfolders, so memory stays within the entries seen.
 class TWalker {
  public:
-  explicit TWalker(std::span<const std::string_view> endings) : FEndings(endings) {}
+  TWalker(std::span<const std::string_view> endings, const TRunControl* control)
+      : FEndings(endings), FControl(control) {}
 
   TFolderWalk Run(const std::string& folder) {
     Enter(folder, {});
-    while (!FStack.empty()) {
+    // A stopped run goes on with what the walk has found.
+    while (!FStack.empty() && !(FControl && FControl->StopRequested())) {
       TFrame& top = FStack.back();
       if (top.Next == top.Subfolders.size()) {
         if (top.HasId) FOnTheWay.erase(top.Id);
@@ -142,6 +145,7 @@ class TWalker {
   }
 
   std::span<const std::string_view> FEndings;
+  const TRunControl* FControl;
   std::vector<TFrame> FStack;
   TIdSet FOnTheWay;                          // the folders on the stack
   std::vector<plat::TFolderEntry> FEntries;  // one listing's, reused
@@ -161,8 +165,20 @@ bool WalkOrderBefore(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-TFolderWalk WalkFolder(const std::string& folder, std::span<const std::string_view> endings) {
-  return TWalker(endings).Run(folder);
+std::string SkipText(const TSkippedEntry& entry) {
+  switch (entry.Reason) {
+    case TWalkSkip::FileNameNotHeld: return "its name is not one the system's code page holds";
+    case TWalkSkip::FolderNameNotHeld: return "a folder whose name the system's code page does not hold";
+    case TWalkSkip::FolderNotListed: return "the folder cannot be listed: " + entry.Detail;
+    case TWalkSkip::FileNotReached: return "it leads to no file";
+    case TWalkSkip::FolderLoop: return "a folder met again below itself";
+  }
+  return "skipped";
+}
+
+TFolderWalk WalkFolder(const std::string& folder, std::span<const std::string_view> endings,
+                       const TRunControl* control) {
+  return TWalker(endings, control).Run(folder);
 }
 
 }  // namespace bw

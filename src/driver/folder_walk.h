@@ -11,6 +11,8 @@
 
 namespace bw {
 
+class TRunControl;
+
 // Name endings that select the files, matched with ASCII case folding.
 inline constexpr std::array<std::string_view, 2> kModelEndings = {".cmp", ".3db"};
 inline constexpr std::array<std::string_view, 1> kMaterialEndings = {".mat"};
@@ -36,6 +38,7 @@ struct TSkippedEntry {
   std::string Path;
   TWalkSkip Reason = TWalkSkip::FolderNotListed;
   std::string Detail;
+  bool Material = false;  // met by the walk of a material folder
 };
 
 struct TFolderWalk {
@@ -56,7 +59,12 @@ struct TFolderWalk {
 // A folder that cannot be listed (`folder` itself too) is a skipped entry
 // and not a failure of the whole walk: its files are missing from the list
 // and the caller must say so, while everything else is converted.
-TFolderWalk WalkFolder(const std::string& folder, std::span<const std::string_view> endings);
+// A stop requested of `control` ends the walk between folders.
+TFolderWalk WalkFolder(const std::string& folder, std::span<const std::string_view> endings,
+                       const TRunControl* control = nullptr);
+
+// Why the walk could not take an entry, as the run's report says it.
+std::string SkipText(const TSkippedEntry& entry);
 
 // The walk's order of relative paths (see WalkFolder).
 bool WalkOrderBefore(std::string_view a, std::string_view b);

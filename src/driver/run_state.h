@@ -1,22 +1,19 @@
 #pragma once
-// The state of one run: settings, file names, the streams, the input image
-// and its tree, the material sources. The driver owns it and hands each
-// stage of the conversion only what that stage reads and makes.
+// The state of a run, by who changes it: what every model reads (settings,
+// material sources, the inputs no output may replace, the date), what the
+// models of one output folder share one after another, and what each model
+// makes. The colour cache, the one thing that models converting side by side
+// change together, guards itself.
 
 #include <array>
 #include <cstdint>
-#include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "cmp/mat_source.h"
-#include "cmp/utf_tree.h"
 #include "driver/folder_walk.h"
-#include "output/texture_colours.h"
+#include "output/outcome.h"
 #include "output/textures.h"
-#include "support/buf_stream.h"
-#include "support/context.h"
 #include "support/output_file.h"
 
 namespace bw {
@@ -60,11 +57,25 @@ struct TSettings {
   bool FileMissing = false;
 };
 
-// The run's own files: the settings and the material files named, in the
-// order given, each once.
-struct TFileNames {
+// What every model of a run reads and nothing changes: made by the start-up
+// before the first model, then shared by reference, const, by every worker.
+struct TRunInputs {
+  TSettings Settings;
   std::string IniFileName = "!qelto.ini";
-  std::vector<std::string> MatFileNames;
+  // The material files used, in lookup order.
+  std::vector<TMatSource> MatSources;
+  // Every model and material file of the run, which no output may replace.
+  TFileSet Inputs;
+  // The date line of the model BOD files, fixed once per run.
+  std::string RunDateText;
+};
+
+// What the models writing into one folder share and change, one model after
+// another: the outputs written there so far, which no image may replace
+// (kept only while images are written), and the images among them.
+struct TFolderOutputs {
+  TFileSet Written;
+  TImageRecord Images;
 };
 
 // The files of one model: its input and where its outputs go.
@@ -96,70 +107,40 @@ struct TModelStats {
   std::vector<std::string> BodFiles;
 };
 
-// One model's conversion: its names, the context of its stages, its
-// streams, its image and tree, and its own material source. Everything
-// here belongs to the one model.
-struct TModelRun {
-  TModelNames Names;
-  // The model's console, diagnostics file, log and work bound.
-  TContext Ctx;
-  std::unique_ptr<TBufStream> DbgStream;
-  std::unique_ptr<TBufStream> LogStream;
-  // The input file whole, read into memory that was not cleared first; the
-  // tree borrows from it.
-  std::unique_ptr<uint8_t[]> InpBytes;
-  size_t InpSize = 0;
-  std::span<const uint8_t> InpData() const { return {InpBytes.get(), InpSize}; }
-  TNodesList NodesList;
-  // The model's own texture names (and images), when ModelMat is on.
-  TMatSource ModelSource;
-  TModelStats Stats;
-};
-
-// A model of a folder run and where its outputs go.
+// A model of a run and where its outputs go.
 struct TModelJob {
   std::string Path;      // as the user names it: the folder as given joined to Relative
-  std::string Relative;  // below the folder, with "/"
+  std::string Relative;  // below the folder, with "/" (the file's name in a single-model run)
   std::string BaseName;  // its outputs' path without extension
   // Said at the head of its console block: its outputs renamed, or why it
   // is not converted (then it fails).
   std::string Note;
   std::string Error;
   size_t Group = 0;  // the models writing into one folder form a group
+  // The material files that name nothing are told of in the model's own
+  // lines (in a folder run once, before the first model).
+  bool WarnNotUtf = false;
 };
 
-// The run: what every model shares, built before the first model and only
-// read after (settings, material sources, the inputs no output may replace,
-// the date), and the model of a single-model run.
-struct TRun {
-  TSettings Settings;
-  TFileNames Names;
-  // The run's console; its work bound's limit is each model's.
-  TContext Ctx;
-  // The date line of the model BOD files, fixed once per run.
-  std::string RunDateText;
-  // The material files used, in lookup order.
-  std::vector<TMatSource> MatSources;
-  // Every model and material file of the run, which no output may replace.
-  TFileSet Inputs;
-  // The colours of the material files' images, worked out as pictures need
-  // them; shared by the models (guarded within).
-  TColourCache Colours;
-
-  // A single-model run: the model, and the outputs written so far, which
-  // no image may replace (kept only while images are written), the images
-  // among them.
-  TModelRun Model;
-  TFileSet Written;
-  TImageRecord Images;
-
-  // A folder run: the folder as given, its models in order, and what the
-  // walks could not take; the material files left out as damaged.
-  bool Folder = false;
-  std::string FolderArg;
+// The models of a run and what could not be taken.
+struct TRunPlan {
+  // The folder converted, as given; empty when the run converts one model.
+  std::string Folder;
   std::vector<TModelJob> Jobs;
+  // What the walks of the models' folder and the material folders could not
+  // take.
   std::vector<TSkippedEntry> Skipped;
+  // The material files left out as damaged or unreadable.
   std::vector<std::string> MatFilesLeftOut;
+};
+
+// What became of a model: its outcome, why it failed, its numbers, and its
+// console lines when the run prints each model's lines whole.
+struct TJobResult {
+  EOutcome Outcome = EOutcome::NotConverted;
+  std::string Reason;
+  TModelStats Stats;
+  std::string Console;
 };
 
 }  // namespace bw

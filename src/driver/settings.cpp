@@ -188,7 +188,7 @@ bool ParseSwitch(std::string_view s, TDbgInfo& info) {
   return true;
 }
 
-bool ParseFloatList(TRun& run, std::string_view s, int count, float* values) {
+bool ParseFloatList(const TConsole& console, std::string_view s, int count, float* values) {
   if (count <= 0) return true;
   size_t from = 0;
   for (int i = 0; i < count; ++i) {
@@ -200,7 +200,7 @@ bool ParseFloatList(TRun& run, std::string_view s, int count, float* values) {
     const std::string_view field = from <= p ? s.substr(from, p - from) : std::string_view();
     float value = 0;
     if (!ReadFloat(field, value)) {
-      run.Ctx.Console.Line("Error : float value");
+      console.Line("Error : float value");
       return false;
     }
     values[i] = value;
@@ -209,12 +209,12 @@ bool ParseFloatList(TRun& run, std::string_view s, int count, float* values) {
   return true;
 }
 
-void LoadSettings(TRun& run) {
-  LoadSettingsFrom(run, TProfile::Load(run.Names.IniFileName));
+TSettings LoadSettings(const std::string& iniFileName, const TConsole& console) {
+  return LoadSettingsFrom(TProfile::Load(iniFileName), console);
 }
 
-void LoadSettingsFrom(TRun& run, const TProfile& profile) {
-  TSettings& st = run.Settings;
+TSettings LoadSettingsFrom(const TProfile& profile, const TConsole& console) {
+  TSettings st;
   st.FileMissing = profile.Missing();
   ReadSwitch(profile, "GenBod", st.GenBodOn, st.BodExt);
   ReadSwitch(profile, "GenLog", st.GenLogOn, st.LogExt);
@@ -227,7 +227,7 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   // The picture takes the model BOD file's name but for its extension: the
   // same extension would put the picture in the place of the model.
   if (st.PreviewOn && st.GenBodOn && st.PreviewExt == st.BodExt) {
-    run.Ctx.Console.Line("Error : Parameter \"Preview\" has the extension of the model files.");
+    console.Line("Error : Parameter \"Preview\" has the extension of the model files.");
     st.PreviewOn = false;
   }
 
@@ -238,10 +238,10 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   st.ScaleFactor = {kScaleDefault, kScaleDefault, kScaleDefault};
   const std::string scale =
       NormalizeValue(profile.GetString(kSection, "ScaleFactor", "1000.0, 1000.0, 1000.0"));
-  if (ParseFloatList(run, scale, 3, st.ScaleFactor.data())) {
+  if (ParseFloatList(console, scale, 3, st.ScaleFactor.data())) {
     for (float& f : st.ScaleFactor) f = static_cast<float>(ClampValue(f, -kScaleLimit, kScaleLimit));
   } else {
-    run.Ctx.Console.Line("Error : Parameter \"ScaleFactor\" has invalid value.");
+    console.Line("Error : Parameter \"ScaleFactor\" has invalid value.");
   }
 
   st.StrMat = StripQuotes(profile.GetString(kSection, "StrMat", kDefaultStrMat));
@@ -249,10 +249,11 @@ void LoadSettingsFrom(TRun& run, const TProfile& profile) {
   st.FolderMatOn = ReadOnOff(profile, "FolderMat");
   st.Jobs = 0;
   if (!ReadJobs(profile, st.Jobs)) {
-    run.Ctx.Console.Line("Error : Parameter \"Jobs\" has invalid value.");
+    console.Line("Error : Parameter \"Jobs\" has invalid value.");
     st.Jobs = 0;
   }
   st.OutDir = ReadFolder(profile, "OutDir");
+  return st;
 }
 
 }  // namespace bw

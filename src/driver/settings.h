@@ -5,7 +5,8 @@
 
 namespace bw {
 
-struct TRun;
+struct TSettings;
+struct TConsole;
 class TProfile;
 
 struct TDbgInfo {
@@ -17,12 +18,13 @@ double ClampValue(double value, double min, double max);
 std::string NormalizeValue(std::string_view s);
 std::string StripQuotes(std::string_view s);
 bool ParseSwitch(std::string_view s, TDbgInfo& info);
-// Console messages of a failing field go to run.Console.
-bool ParseFloatList(TRun& run, std::string_view s, int count, float* values);
+// Console messages of a failing field go to `console`.
+bool ParseFloatList(const TConsole& console, std::string_view s, int count, float* values);
 
-// Reads run.Names.IniFileName and sets every setting.
-void LoadSettings(TRun& run);
+// Every setting from the settings file; what is wrong in it is said on the
+// console.
+TSettings LoadSettings(const std::string& iniFileName, const TConsole& console);
 // The same from a profile already read.
-void LoadSettingsFrom(TRun& run, const TProfile& profile);
+TSettings LoadSettingsFrom(const TProfile& profile, const TConsole& console);
 
 }  // namespace bw

@@ -179,24 +179,27 @@ pre.summary { background: #fff; border: 1px solid #ccc; padding: .6em; white-spa
 [hidden] { display: none !important; }
 )";
 
-const char* OutcomeClass(EPageOutcome o) {
+const char* OutcomeClass(EOutcome o) {
   switch (o) {
-    case EPageOutcome::Converted: return "converted";
-    case EPageOutcome::NoMeshData: return "nomesh";
-    case EPageOutcome::Failed: return "failed";
-    case EPageOutcome::Skipped: return "skipped";
-    case EPageOutcome::NotConverted: return "notconverted";
+    case EOutcome::Converted: return "converted";
+    case EOutcome::NoMeshData: return "nomesh";
+    case EOutcome::Failed: return "failed";
+    // Left incomplete like a failed model, and shown by the same filter.
+    case EOutcome::Stopped: return "failed stopped";
+    case EOutcome::Skipped: return "skipped";
+    case EOutcome::NotConverted: return "notconverted";
   }
   return "failed";
 }
 
-const char* OutcomeText(EPageOutcome o) {
+const char* OutcomeText(EOutcome o) {
   switch (o) {
-    case EPageOutcome::Converted: return "converted";
-    case EPageOutcome::NoMeshData: return "no mesh data";
-    case EPageOutcome::Failed: return "failed";
-    case EPageOutcome::Skipped: return "skipped";
-    case EPageOutcome::NotConverted: return "not converted, the run was interrupted";
+    case EOutcome::Converted: return "converted";
+    case EOutcome::NoMeshData: return "no mesh data";
+    case EOutcome::Failed: return "failed";
+    case EOutcome::Stopped: return "stopped";
+    case EOutcome::Skipped: return "skipped";
+    case EOutcome::NotConverted: return "not converted, the run was interrupted";
   }
   return "failed";
 }
@@ -209,15 +212,15 @@ void AppendModel(std::string& out, const TPageModel& m, size_t index) {
   out += "\" id=\"model-" + UIntText(index + 1) + "\">\r\n<h2><span class=\"path\">";
   AppendText(out, m.Relative);
   out += "</span><span class=\"outcome\">";
-  out += OutcomeText(m.Outcome);
+  out += m.MaterialFile ? "skipped material file" : OutcomeText(m.Outcome);
   out += "</span></h2>\r\n";
-  if ((m.Outcome == EPageOutcome::Failed || m.Outcome == EPageOutcome::Skipped) && !m.ErrorLine.empty()) {
+  if ((m.Outcome == EOutcome::Failed || m.Outcome == EOutcome::Skipped) && !m.ErrorLine.empty()) {
     out += "<p class=\"error\">";
     AppendText(out, TrimBlanks(m.ErrorLine));
     out += "</p>\r\n";
   }
   // A model that failed part way has numbers too: what it wrote before.
-  if (m.Outcome != EPageOutcome::Skipped && m.Outcome != EPageOutcome::NotConverted) {
+  if (m.Outcome != EOutcome::Skipped && m.Outcome != EOutcome::NotConverted) {
     out += "<p class=\"facts\">blocks " + IntText(m.Blocks) + " &middot; triangles " + IntText(m.Triangles) +
            " &middot; materials named " + IntText(m.MaterialsNamed) + " of " + IntText(m.MaterialsAll) +
            " &middot; images written " + IntText(m.ImagesWritten) + " &middot; warnings " +
@@ -321,8 +324,8 @@ std::string PageText(const TPage& page) {
 
   size_t failed = 0, noMesh = 0, unnamed = 0, missing = 0;
   for (const TPageModel& m : page.Models) {
-    failed += m.Outcome == EPageOutcome::Failed ? 1 : 0;
-    noMesh += m.Outcome == EPageOutcome::NoMeshData ? 1 : 0;
+    failed += m.Outcome == EOutcome::Failed || m.Outcome == EOutcome::Stopped ? 1 : 0;
+    noMesh += m.Outcome == EOutcome::NoMeshData ? 1 : 0;
     unnamed += m.UnnamedMaterials ? 1 : 0;
     missing += m.MissingImages ? 1 : 0;
   }

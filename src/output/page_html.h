@@ -21,22 +21,16 @@
 #include <string_view>
 #include <vector>
 
+#include "output/outcome.h"
 #include "support/output_file.h"
 
 namespace bw {
 
-enum class EPageOutcome {
-  Converted,
-  NoMeshData,
-  Failed,
-  Skipped,       // the folder walk left it out
-  NotConverted,  // the run was interrupted before it
-};
-
 struct TPageModel {
   std::string Relative;  // path below the folder, "/" between components (8-bit text)
-  EPageOutcome Outcome = EPageOutcome::Converted;
-  std::string ErrorLine;  // for Failed and Skipped: the error line or the reason
+  EOutcome Outcome = EOutcome::Converted;
+  bool MaterialFile = false;  // a material file the walk could not take, not a model
+  std::string ErrorLine;      // for Failed and Skipped: the error line or the reason
   int32_t Blocks = 0;
   int64_t Triangles = 0;
   int32_t MaterialsNamed = 0, MaterialsAll = 0;  // materials whose lines carry a texture name, out of all

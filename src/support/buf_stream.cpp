@@ -24,7 +24,7 @@ TBufStream::TBufStream(const std::string& fileName, uint16_t mode, int32_t bufSi
   std::string error;
   if (mode == ModeCreate) {
     FFile = plat::CreateForWrite(fileName, error);
-    if (FFile == plat::kNoFile) throw EFCreateError("Cannot create file \"" + fileName + "\". " + error);
+    if (FFile == plat::kNoFile) throw EFCreateError(fileName, error);
     FFileEnd = 0;  // created empty
   } else {
     FFile = plat::OpenForRead(fileName, error);
@@ -72,6 +72,7 @@ void TBufStream::FlushBuffer() {
     if (FFileEnd >= 0) FFileEnd = std::max(FFileEnd, FFilePos);
   } else {
     // Where the system stopped is not worth guessing: ask it from now on.
+    if (!FWriteFailed) FWriteError = plat::LastErrorText();
     FWriteFailed = true;
     FFilePos = -1;
     FFileEnd = -1;
@@ -222,6 +223,7 @@ void TBufStream::SetSize(int32_t size) {
   if (plat::TruncateFile(FFile, size)) {
     FFileEnd = size;
   } else {
+    if (!FWriteFailed) FWriteError = plat::LastErrorText();
     FWriteFailed = true;
     FFilePos = -1;
     FFileEnd = -1;

@@ -49,6 +49,8 @@ class TBufStream {
   // the system was taken. The destructor does the same, ignoring the result.
   bool Close();
   const std::string& FileName() const { return FName; }
+  // The system's reason for the first write that failed; empty while none has.
+  const std::string& WriteError() const { return FWriteError; }
 
  private:
   void FillBuffer();
@@ -66,6 +68,7 @@ class TBufStream {
   int32_t FBufPos = 0;
   bool FDirty = false;
   bool FWriteFailed = false;
+  std::string FWriteError;
   // What the stream knows of the file, -1 when it does not: the system's
   // position, so that a transfer where the last one ended needs no seek,
   // and the size on disk, so that a block past it is not read back (a file

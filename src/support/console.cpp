@@ -12,6 +12,8 @@ void TConsole::Line(std::string_view text) const {
     Capture->push_back('\n');
     return;
   }
+  // A reader that went away (a pipe into `head`) takes nothing more.
+  if (std::ferror(stdout)) return;
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputs(plat::LineBreak(), stdout);
 }

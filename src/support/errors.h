@@ -32,9 +32,14 @@ class EFOpenError : public std::runtime_error {
   explicit EFOpenError(const std::string& what) : std::runtime_error(what) {}
 };
 
+// An output that cannot be created or written whole: its name and the
+// system's reason, for the line that tells the user which file it was.
 class EFCreateError : public std::runtime_error {
  public:
-  explicit EFCreateError(const std::string& what) : std::runtime_error(what) {}
+  EFCreateError(const std::string& file, const std::string& reason)
+      : std::runtime_error("Cannot create file \"" + file + "\". " + reason), File(file), Reason(reason) {}
+  std::string File;
+  std::string Reason;
 };
 
 // An output file whose name leads to the input or the material file. The

@@ -5,14 +5,6 @@
 #include "support/text_helpers.h"
 
 namespace bw {
-namespace {
-
-std::string CreateFailure(const std::string& name, const std::string& reason) {
-  return "Cannot create file \"" + name + "\". " + reason;
-}
-
-}  // namespace
-
 void TFileSet::Add(const std::string& name) {
   if (!FNames.insert(name).second) return;
   plat::TFileId id;
@@ -48,20 +40,19 @@ void GuardOutput(const TOutputGuard& guard, const std::string& name) {
 }
 
 TOutputFile::TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize)
-    : FFinalName(std::move(finalName)) {
+    : FFinalName(std::move(finalName)), FControl(guard.Control) {
+  if (FControl && guard.Stoppable && FControl->StopRequested()) throw EInterrupted();
   GuardOutput(guard, FFinalName);
   FTempName = FFinalName + ".~" + UIntText(plat::ProcessId()) + ".tmp";
   // The temporary name is emptied on creation too, so it gets the same guard.
   GuardOutput(guard, FTempName);
+  if (FControl) FSlot = FControl->Enter(FTempName);
   try {
     FStream = std::make_unique<TBufStream>(FTempName, ModeCreate, bufSize);
   } catch (const EFCreateError& e) {
+    if (FControl) FControl->Leave(FSlot);
     // The user knows the final name only; keep the system's reason.
-    const std::string prefix = CreateFailure(FTempName, "");
-    const std::string what = e.what();
-    const std::string reason =
-        what.compare(0, prefix.size(), prefix) == 0 ? what.substr(prefix.size()) : what;
-    throw EFCreateError(CreateFailure(FFinalName, reason));
+    throw EFCreateError(FFinalName, e.Reason);
   }
 }
 
@@ -70,21 +61,21 @@ TOutputFile::~TOutputFile() {
   FStream->Close();
   FStream.reset();
   plat::RemoveFile(FTempName);
+  if (FControl) FControl->Leave(FSlot);
 }
 
 void TOutputFile::Commit() {
   if (!FStream) throw EInvalidOp("output file " + FFinalName + " committed twice");
+  if (FControl && FControl->BeforeCommit) FControl->BeforeCommit(FFinalName);
   const bool written = FStream->Close();
+  const std::string writeError = FStream->WriteError();
   FStream.reset();
-  if (!written) {
-    plat::RemoveFile(FTempName);
-    throw EFCreateError(CreateFailure(FFinalName, "Not every byte could be written."));
-  }
   std::string error;
-  if (!plat::RenameReplace(FTempName, FFinalName, error)) {
-    plat::RemoveFile(FTempName);
-    throw EFCreateError(CreateFailure(FFinalName, error));
-  }
+  const bool renamed = written && plat::RenameReplace(FTempName, FFinalName, error);
+  if (!renamed) plat::RemoveFile(FTempName);
+  if (FControl) FControl->Leave(FSlot);
+  if (!written) throw EFCreateError(FFinalName, writeError.empty() ? "Not every byte could be written." : writeError);
+  if (!renamed) throw EFCreateError(FFinalName, error);
 }
 
 }  // namespace bw

@@ -11,6 +11,7 @@
 #include "support/buf_stream.h"
 #include "support/console.h"
 #include "support/platform.h"
+#include "support/run_control.h"
 
 namespace bw {
 
@@ -48,6 +49,11 @@ struct TOutputGuard {
   // Every model and material file of the run (none when null); shared by
   // every model's outputs, and only read.
   const TFileSet* Inputs = nullptr;
+  // The run's control (none when null): the files under way are noted in
+  // it, and once a stop is requested no new file starts, unless the file
+  // is one that a stopped run still writes (the page of a folder run).
+  TRunControl* Control = nullptr;
+  bool Stoppable = true;
 };
 
 // Writes "  Error : output file <name> would overwrite an input file." to the
@@ -59,7 +65,8 @@ void GuardOutput(const TConsole& console, const TFileSet& files, const std::stri
 class TOutputFile {
  public:
   // Guards the final name, then creates the temporary file, written through
-  // a buffer of bufSize bytes.
+  // a buffer of bufSize bytes. Raises EInterrupted instead when the run has
+  // been asked to stop.
   TOutputFile(const TOutputGuard& guard, std::string finalName, int32_t bufSize = kBufSize);
   // Without Commit the temporary file is removed and the final name untouched.
   ~TOutputFile();
@@ -70,12 +77,15 @@ class TOutputFile {
   const std::string& FinalName() const { return FFinalName; }
   // Flushes, closes and renames the file over its final name. Raises
   // EFCreateError when the data could not be written or the rename fails.
+  // A file started is completed even when a stop is requested meanwhile.
   void Commit();
 
  private:
   std::string FFinalName;
   std::string FTempName;
   std::unique_ptr<TBufStream> FStream;
+  TRunControl* FControl = nullptr;
+  int FSlot = -1;
 };
 
 }  // namespace bw

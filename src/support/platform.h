@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace bw {
+class TRunControl;
+}
+
 namespace bw::plat {
 
 using TFileHandle = intptr_t;
@@ -127,14 +131,23 @@ std::string FullPath(const std::string& path);
 // be read as 8-bit Windows-1252 text instead.
 bool FileNameAsUtf8(const std::string& name, std::string& utf8);
 
-// Interrupts (Ctrl-C, a request to end the program; on Windows also
+// Requests to stop (Ctrl-C, SIGTERM, SIGHUP and SIGPIPE; on Windows also
 // Ctrl-Break and closing the console window) are no longer fatal once this
-// is called: they are only noted, for the program to stop at its next step.
-void CatchInterrupts();
-bool Interrupted();
-// Called when the program has stopped after an interrupt: a closing console
-// window waits for it.
-void InterruptHandled();
+// is called: they are noted in `control`, for the run to stop at its next
+// step, and a second one removes the files under way and ends the program
+// at once. Called by main() alone, before anything is read; a signal that
+// the program was started with ignored stays ignored.
+void InstallStopHandlers(TRunControl& control);
+// After a run stopped by `signal`: on POSIX the program ends as that signal
+// ends it, so that a shell sees it (status 130 after Ctrl-C in bash). On
+// Windows it returns: the exit status stays 1, and a closing console window,
+// which waits for the program to stop, is told that it has.
+void EndAsStopped(int signal);
+// Removes a file from within a signal handler.
+void RemoveFileNow(const char* path) noexcept;
+
+// The system's text for the last failure of a file call on this thread.
+std::string LastErrorText();
 
 // True when standard error is a terminal that can rewrite a line in place.
 bool ErrorIsTerminal();

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "support/platform.h"
+#include "support/run_control.h"
 #include "support/text_helpers.h"
 
 namespace bw::plat {
@@ -353,32 +355,58 @@ bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
 }
 
 namespace {
-// NOTE: a signal handler can reach nothing but a flag of static storage;
-// this one is only ever set, by the handler, and read. A lock-free atomic
-// is safe in a handler and seen by every thread.
-std::atomic<bool> gInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// NOTE: a signal handler reaches only what has static storage: the run's
+// control, set by main() before the handlers are installed and never after.
+std::atomic<TRunControl*> gControl{nullptr};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-extern "C" void NoteInterrupt(int) {
+void SetAction(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(signal, &action, nullptr);
+}
+
+extern "C" void NoteStop(int signal) {
   const int saved = errno;
-  gInterrupted.store(true);
+  TRunControl* const control = gControl.load();
+  if (control && control->RequestStop(signal) > 1) {
+    // The user insists: what is under way goes, and so does the program.
+    control->RemoveFilesUnderWay();
+    SetAction(signal, SIG_DFL);
+    ::raise(signal);  // delivered as the handler returns
+  }
   errno = saved;
 }
 }  // namespace
 
-void CatchInterrupts() {
-  struct sigaction action {};
-  action.sa_handler = NoteInterrupt;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+void InstallStopHandlers(TRunControl& control) {
+  gControl.store(&control);
+  for (const int signal : kStopSignals) {
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    SetAction(signal, NoteStop);
+  }
 }
 
-bool Interrupted() {
-  return gInterrupted.load();
+void EndAsStopped(int signal) {
+  if (signal == 0) return;
+  SetAction(signal, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
 }
 
-void InterruptHandled() {}
+void RemoveFileNow(const char* path) noexcept {
+  ::unlink(path);
+}
+
+std::string LastErrorText() {
+  return SystemText(errno);
+}
 
 bool ErrorIsTerminal() {
   const char* term = std::getenv("TERM");

@@ -11,11 +11,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "support/run_control.h"
 #include "support/text_helpers.h"
 
 namespace bw::plat {
@@ -458,32 +460,43 @@ bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
 
 namespace {
 // NOTE: the console's control handler runs on a thread of its own and can
-// reach nothing but what has static storage: a flag it only sets, and the
-// event that tells it the program has stopped.
-std::atomic<bool> gInterrupted{false};
+// reach nothing but what has static storage: the run's control, set by
+// main() before the handler is installed, and the event that tells the
+// handler the program has stopped.
+std::atomic<TRunControl*> gControl{nullptr};
 HANDLE gStopped = nullptr;
 
-BOOL WINAPI NoteInterrupt(DWORD event) {
-  gInterrupted = true;
+BOOL WINAPI NoteStop(DWORD event) {
+  TRunControl* const control = gControl.load();
+  if (!control) return FALSE;
+  const bool closing = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+  if (control->RequestStop(event == CTRL_C_EVENT ? SIGINT : SIGTERM) > 1 && !closing) {
+    control->RemoveFilesUnderWay();
+    ::ExitProcess(1);
+  }
   // Closing the window ends the process when the handler returns, about
   // five seconds on: wait for the program to stop cleanly first.
-  if ((event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) && gStopped)
-    ::WaitForSingleObject(gStopped, 4500);
+  if (closing && gStopped) ::WaitForSingleObject(gStopped, 4500);
   return TRUE;
 }
 }  // namespace
 
-void CatchInterrupts() {
+void InstallStopHandlers(TRunControl& control) {
+  gControl.store(&control);
   if (!gStopped) gStopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  ::SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+  ::SetConsoleCtrlHandler(NoteStop, TRUE);
 }
 
-bool Interrupted() {
-  return gInterrupted;
-}
-
-void InterruptHandled() {
+void EndAsStopped(int) {
   if (gStopped) ::SetEvent(gStopped);
+}
+
+void RemoveFileNow(const char* path) noexcept {
+  RemoveFile(path);
+}
+
+std::string LastErrorText() {
+  return SystemText(::GetLastError());
 }
 
 bool ErrorIsTerminal() {

@@ -1,0 +1,15 @@
+#pragma once
+
+namespace bw {
+
+// What became of one model of a run.
+enum class EOutcome {
+  NotConverted,  // the run stopped before it started
+  Converted,
+  NoMeshData,
+  Failed,
+  Stopped,  // the run stopped while it was converted
+  Skipped,  // the folder walk could not take it
+};
+
+}  // namespace bw

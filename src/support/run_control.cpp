@@ -1,0 +1,44 @@
+#include "support/run_control.h"
+
+#include <csignal>
+#include <cstring>
+
+#include "support/platform.h"
+
+namespace bw {
+
+int TRunControl::RequestStop(int signal) noexcept {
+  int expected = 0;
+  FSignal.compare_exchange_strong(expected, signal);
+#ifdef SIGPIPE
+  if (signal == SIGPIPE && FRequests.load() > 0) return 1;
+#endif
+  return ++FRequests;
+}
+
+int TRunControl::Enter(const std::string& tempName) noexcept {
+  if (tempName.size() >= kPathRoom) return -1;
+  for (size_t i = 0; i < FSlots.size(); ++i) {
+    TSlot& slot = FSlots[i];
+    bool free = false;
+    if (!slot.Taken.compare_exchange_strong(free, true)) continue;
+    // The path is in place before the handler may read it.
+    std::memcpy(slot.Path.data(), tempName.c_str(), tempName.size() + 1);
+    slot.Busy.store(true);
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TRunControl::Leave(int slot) noexcept {
+  if (slot < 0 || static_cast<size_t>(slot) >= FSlots.size()) return;
+  FSlots[static_cast<size_t>(slot)].Busy.store(false);
+  FSlots[static_cast<size_t>(slot)].Taken.store(false);
+}
+
+void TRunControl::RemoveFilesUnderWay() noexcept {
+  for (TSlot& slot : FSlots)
+    if (slot.Busy.exchange(false)) plat::RemoveFileNow(slot.Path.data());
+}
+
+}  // namespace bw
