@@ -158,7 +158,55 @@ TEST(FolderRun, OutDirAndTheGuardOfEveryModel) {
   EXPECT_EQ(ReadFileBytes(dir.File("a_00.3db")), Sample());
 }
 
+TEST(FolderRun, AWriteThatFailsNamesItsFile) {
+  // A file where OutDir needs a folder: every model's first output fails,
+  // and the model's reason names that output.
+  TTempDir dir;
+  const fs::path top = dir.Path() / "top";
+  fs::create_directories(top);
+  for (const char* name : {"a.cmp", "b.cmp"}) WriteFileBytes((top / name).string(), HullModel(4));
+  WriteFileText(dir.File("out"), "in the way");
+  std::string console;
+  EXPECT_EQ(RunInProcess(dir.Path(), Ini(1, "OutDir=out\r\n"), {top.string()}, console), 1);
+  for (const char* model : {"a", "b"}) {
+    const std::string line =
+        "  Error : cannot write " + (dir.Path() / "out" / (std::string(model) + ".dbg")).string() + ": ";
+    const size_t at = console.find(line);
+    ASSERT_NE(at, std::string::npos) << console;
+    const std::string said = console.substr(at, console.find('\n', at) - at);
+    EXPECT_EQ(console.compare(at + said.size(), 58, "\n  Error! Unknown structure/format tables or file damage!\n"), 0);
+    // The summary gives that line as the model's reason.
+    EXPECT_NE(console.find("    " + (top / (std::string(model) + ".cmp")).string() + ": " + said.substr(2) + "\n"),
+              std::string::npos)
+        << console;
+  }
+}
+
 #ifndef _WIN32
+TEST(FolderRun, MaterialFolderEntriesNotTakenAreNamedInASingleModelRun) {
+  TTempDir dir;
+  fs::create_directories(dir.Path() / "mats");
+  WriteFileBytes(dir.File("mats/good.mat"), BuildUtf({MaterialLibrary({{"B", "b.tga"}})}));
+  fs::create_symlink(dir.File("nowhere"), dir.File("mats/gone.mat"));
+  WriteFileBytes(dir.File("m.cmp"), HullModel(2));
+  std::string console;
+  EXPECT_EQ(RunInProcess(dir.Path(), Ini(1), {dir.File("m.cmp"), dir.File("mats")}, console), 0);
+  EXPECT_EQ(console.find(kBanner + "  Warning : " + dir.File("mats/gone.mat") + " skipped: it leads to no file.\n  0: "),
+            0u)
+      << console;
+
+  // A folder run counts it as skipped, and its page says it is a material
+  // file.
+  fs::create_directories(dir.Path() / "top");
+  fs::rename(dir.File("m.cmp"), dir.File("top/m.cmp"));
+  fs::create_symlink(dir.File("nowhere"), dir.File("top/lost.mat"));
+  console.clear();
+  EXPECT_EQ(RunInProcess(dir.Path(), Ini(1, "Page=.html, ON\r\n"), {dir.File("top")}, console), 1);
+  EXPECT_NE(console.find("  skipped: 1\n    " + dir.File("top/lost.mat") + ": it leads to no file\n"), std::string::npos)
+      << console;
+  EXPECT_NE(ReadFileText(dir.File("top/top.html")).find("skipped material file"), std::string::npos);
+}
+
 // The program as a process, its standard output and error kept in files,
 // interrupted once its output holds `after`.
 TEST(FolderRun, InterruptStopsCleanlyAndNoProgressLineOffATerminal) {

@@ -128,55 +128,12 @@ TJobResult RunJob(const TContext& ctx, const TRunInputs& run, const TModelJob& j
   return result;
 }
 
-// Every model converted; in a folder run each model's lines printed whole,
-// in model order, as soon as the models before it are done, so that the
-// console is the same whatever the number of workers. Nothing is printed
-// while the lock that the workers take is held.
-std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, const TRunPlan& plan) {
-  const size_t total = plan.Jobs.size();
-  const bool whole = !plan.Folder.empty();
-  TBoard board;
-  board.Results.resize(total);
-  board.Done.assign(total, 0);
-  TColourCache colours;
-  const std::vector<std::vector<size_t>> groups = GroupsOf(plan);
-  std::atomic<size_t> nextGroup{0};
-  auto work = [&] {
-    for (size_t g; (g = nextGroup++) < groups.size();) {
-      TFolderOutputs outputs;
-      for (const size_t i : groups[g]) {
-        TJobResult result;
-        if (!ctx.StopRequested()) {
-          {
-            const std::lock_guard<std::mutex> lock(board.Lock);
-            board.LastStarted = plan.Jobs[i].Path;
-            ++board.Version;
-          }
-          board.Changed.notify_all();
-          result = RunJob(ctx, run, plan.Jobs[i], whole, outputs, colours);
-        }
-        {
-          const std::lock_guard<std::mutex> lock(board.Lock);
-          board.Results[i] = std::move(result);
-          board.Done[i] = 1;
-          board.Failed += board.Results[i].Outcome == EOutcome::Failed ? 1 : 0;
-          ++board.Version;
-        }
-        board.Changed.notify_all();
-      }
-    }
-  };
-  // A worker that cannot be started leaves its share to the others; with
-  // none, this thread converts.
-  std::vector<std::thread> workers;
-  const size_t count = whole ? WorkerCount(run.Settings, groups.size()) : 0;
-  try {
-    for (size_t w = 0; w < count; ++w) workers.emplace_back(work);
-  } catch (const std::system_error&) {
-  }
-  if (workers.empty()) work();
-
-  TProgress progress(whole, total);
+// Prints each model's lines whole, in model order, as soon as the models
+// before it are done, so that the console is the same whatever the number
+// of workers; between blocks, the line that shows the run under way.
+// Nothing is printed while the lock that the workers take is held.
+void PrintInOrder(const TContext& ctx, TBoard& board, TProgress& progress) {
+  const size_t total = board.Done.size();
   size_t printed = 0;
   size_t seen = 0;
   std::unique_lock<std::mutex> lock(board.Lock);
@@ -196,7 +153,53 @@ std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, c
     progress.Show(done, failed, last);
     lock.lock();
   }
-  lock.unlock();
+}
+
+// Every model converted, the models of a folder run side by side.
+std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, const TRunPlan& plan) {
+  const bool whole = !plan.Folder.empty();
+  TBoard board;
+  board.Results.resize(plan.Jobs.size());
+  board.Done.assign(plan.Jobs.size(), 0);
+  TColourCache colours;
+  const std::vector<std::vector<size_t>> groups = GroupsOf(plan);
+  std::atomic<size_t> nextGroup{0};
+  auto note = [&](auto change) {
+    {
+      const std::lock_guard<std::mutex> lock(board.Lock);
+      change();
+      ++board.Version;
+    }
+    board.Changed.notify_all();
+  };
+  auto work = [&] {
+    for (size_t g; (g = nextGroup++) < groups.size();) {
+      TFolderOutputs outputs;
+      for (const size_t i : groups[g]) {
+        TJobResult result;
+        if (!ctx.StopRequested()) {
+          note([&] { board.LastStarted = plan.Jobs[i].Path; });
+          result = RunJob(ctx, run, plan.Jobs[i], whole, outputs, colours);
+        }
+        note([&] {
+          board.Failed += result.Outcome == EOutcome::Failed ? 1 : 0;
+          board.Results[i] = std::move(result);
+          board.Done[i] = 1;
+        });
+      }
+    }
+  };
+  // A worker that cannot be started leaves its share to the others; with
+  // none, this thread converts.
+  std::vector<std::thread> workers;
+  const size_t count = whole ? WorkerCount(run.Settings, groups.size()) : 0;
+  try {
+    while (workers.size() < count) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+  }
+  if (workers.empty()) work();
+  TProgress progress(whole, plan.Jobs.size());
+  PrintInOrder(ctx, board, progress);
   for (std::thread& t : workers) t.join();
   progress.Clear();
   return std::move(board.Results);
