@@ -17,7 +17,7 @@
 #include "support/context.h"
 #include "support/errors.h"
 #include "support/number_text.h"
-#include "support/platform.h"
+#include "support/progress_line.h"
 #include "support/text_helpers.h"
 
 namespace bw {
@@ -66,46 +66,6 @@ void PrintBlock(const TConsole& console, const std::string& block) {
   }
 }
 
-// The line that shows a run under way, rewritten in place on a terminal.
-class TProgress {
- public:
-  TProgress(bool on, size_t total) : FOn(on && plat::ErrorIsTerminal()), FTotal(total), FStart(Clock::now()) {}
-  void Show(size_t done, int32_t failed, const std::string& last) {
-    if (!FOn) return;
-    const double seconds = std::chrono::duration<double>(Clock::now() - FStart).count();
-    std::string text = UIntText(static_cast<uint32_t>(done)) + " / " + UIntText(static_cast<uint32_t>(FTotal));
-    if (failed > 0) text += ", " + IntText(failed) + " failed";
-    const auto tenths = static_cast<int64_t>(seconds * 10);
-    std::string tail = "  " + IntText(tenths / 10) + "." + IntText(tenths % 10) + " s";
-    std::string name = "  " + last;
-    // Never wider than a narrow terminal, so that it never wraps: a long
-    // path loses its middle.
-    const size_t room = kWidth > text.size() + tail.size() ? kWidth - text.size() - tail.size() : 0;
-    if (name.size() > room)
-      name = room > 5 ? name.substr(0, room / 2 - 1) + "..." + name.substr(name.size() - (room - room / 2 - 2)) : "";
-    text += name + tail;
-    text.resize(std::max(text.size(), FShown), ' ');
-    FShown = std::min(text.size(), kWidth);
-    plat::WriteError("\r" + text);
-  }
-  void Clear() {
-    if (!FOn || FShown == 0) return;
-    std::string blank(FShown + 2, ' ');
-    blank.front() = '\r';
-    blank.back() = '\r';
-    plat::WriteError(blank);
-    FShown = 0;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  static constexpr size_t kWidth = 79;
-  bool FOn;
-  size_t FTotal;
-  Clock::time_point FStart;
-  size_t FShown = 0;
-};
-
 // One model of the run. In a folder run its lines are kept, under a
 // heading, to be printed whole.
 TJobResult RunJob(const TContext& ctx, const TRunInputs& run, const TModelJob& job, bool whole,
@@ -132,7 +92,7 @@ TJobResult RunJob(const TContext& ctx, const TRunInputs& run, const TModelJob& j
 // before it are done, so that the console is the same whatever the number
 // of workers; between blocks, the line that shows the run under way.
 // Nothing is printed while the lock that the workers take is held.
-void PrintInOrder(const TContext& ctx, TBoard& board, TProgress& progress) {
+void PrintInOrder(const TContext& ctx, TBoard& board, TProgressLine& progress) {
   const size_t total = board.Done.size();
   size_t printed = 0;
   size_t seen = 0;
@@ -198,7 +158,7 @@ std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, c
   } catch (const std::system_error&) {
   }
   if (workers.empty()) work();
-  TProgress progress(whole, plan.Jobs.size());
+  TProgressLine progress(whole, plan.Jobs.size());
   PrintInOrder(ctx, board, progress);
   for (std::thread& t : workers) t.join();
   progress.Clear();
