@@ -108,11 +108,9 @@ bool Unreserved(unsigned char b) {
 // The link needs no HTML escaping after this: every byte it keeps is
 // unreserved, "/" or "%".
 void AppendLink(std::string& out, std::string_view relative) {
-  std::string utf8;
-  for (const char32_t c : Decode(relative)) AppendUtf8(utf8, c);
   constexpr char kHex[] = "0123456789ABCDEF";
   out += "./";
-  for (const char ch : utf8) {
+  for (const char ch : plat::LinkBytesOf(std::string(relative))) {
     const auto b = static_cast<unsigned char>(ch);
     if (Unreserved(b) || b == '/') {
       out += ch;
