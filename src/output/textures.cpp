@@ -45,11 +45,12 @@ bool IsDds(std::span<const uint8_t> head) {
 }  // namespace
 
 bool IsTextureFileName(std::string_view name) {
-  if (name.empty() || name.size() > kMaxTextureName) return false;
+  // "." and ".." would write "..dds" and "...dds", plain files, but they
+  // name folders, never a texture.
+  if (name.empty() || name == "." || name == ".." || name.size() > kMaxTextureName) return false;
   for (char c : name)
     if (IsControl(static_cast<unsigned char>(c)) || kForbidden.find(c) != std::string_view::npos)
       return false;
-  if (name.back() == '.' || name.back() == ' ') return false;
   return !IsDeviceName(name.substr(0, name.find('.')));
 }
 

@@ -20,8 +20,10 @@ namespace bw {
 
 struct TContext;
 
-// True when a texture name can name a file in the model's folder on every
-// system: no separator, drive, device name, control byte or wildcard.
+// True when the image file of a texture, its name and the extension .dds or
+// .tga, is a plain file in the model's folder on every system: no
+// separator, drive, device name, control byte or wildcard. The name may end
+// in a blank or a dot, which the extension keeps ("x " writes "x .dds").
 bool IsTextureFileName(std::string_view name);
 
 // A texture name as a warning shows it: cut to 200 bytes, control bytes as "?".
