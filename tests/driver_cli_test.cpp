@@ -180,13 +180,22 @@ TEST(CommandLine, NoteOfTheMissingSettingsFile) {
 
 TEST(FileNames, ExtensionReplacement) {
   EXPECT_EQ(bw::ReplaceExtension("C:\\a.b\\ship.cmp", ".dbg"), "C:\\a.b\\ship.dbg");
-  EXPECT_EQ(bw::ReplaceExtension("C:\\a.b\\ship", ".dbg"), "C:\\a.b\\ship.dbg");
   EXPECT_EQ(bw::ReplaceExtension("ship.lod.cmp", ""), "ship.lod");
   EXPECT_EQ(bw::ReplaceExtension("/home/u/my.models/ship", ".bod"), "/home/u/my.models/ship.bod");
   EXPECT_EQ(bw::ReplaceExtension("C:ship.cmp", ".log"), "C:ship.log");
   EXPECT_EQ(bw::ReplaceExtension("/usr/local/bin/bodwright", ".ini"), "/usr/local/bin/bodwright.ini");
-  EXPECT_EQ(bw::FileNamePart("C:\\tools\\bodwright.exe"), "bodwright.exe");
   EXPECT_EQ(bw::FileNamePart("/usr/bin/bodwright"), "bodwright");
+#ifdef _WIN32
+  EXPECT_EQ(bw::ReplaceExtension("C:\\a.b\\ship", ".dbg"), "C:\\a.b\\ship.dbg");
+  EXPECT_EQ(bw::ReplaceExtension("a\\b.c:d", ".log"), "a\\b.c:d.log");
+  EXPECT_EQ(bw::FileNamePart("C:\\tools\\bodwright.exe"), "bodwright.exe");
+  EXPECT_EQ(bw::FileNamePart("dir/a:b\\c.cmp"), "c.cmp");
+#else
+  // "\\" and ":" are bytes of a name here.
+  EXPECT_EQ(bw::ReplaceExtension("a\\b.c:d", ".log"), "a\\b.log");
+  EXPECT_EQ(bw::FileNamePart("dir/a:b\\c.cmp"), "a:b\\c.cmp");
+  EXPECT_EQ(bw::FolderPart("dir/a:b\\c.cmp"), "dir/");
+#endif
 }
 
 TEST(FileNames, DerivedFromTheInputPathAndKeptWhole) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -248,5 +250,37 @@ TEST(FolderRun, InterruptStopsCleanlyAndNoProgressLineOffATerminal) {
       EXPECT_NE(ReadFileText(entry.path().string()).find("/Mark end of body\r\n"), std::string::npos) << name;
     }
   }
+}
+#endif
+
+#ifndef _WIN32
+// "\\" and ":" are bytes of a name here, and a name is its bytes whatever
+// their encoding: every link of the page leads to its file.
+TEST(FolderRun, PageLinksLeadToTheFilesWhateverTheirNames) {
+  TTempDir dir;
+  const fs::path top = dir.Path() / "top";
+  fs::create_directories(top / "a:b");
+  for (const char* name : {"a:b.cmp", "c\\d.cmp", "caf\xE9.cmp", "a:b/e\\f.cmp"})
+    WriteFileBytes((top / name).string(), HullModel(7));
+  std::string console;
+  ASSERT_EQ(RunInProcess(dir.Path(), Ini(1, "Page=.html, ON\r\n"), {top.string()}, console), 0) << console;
+  const std::string page = ReadFileText((top / "top.html").string());
+  std::vector<std::string> links;
+  const std::regex href("href=\"\\./([^\"]*)\"");
+  for (std::sregex_iterator it(page.begin(), page.end(), href), end; it != end; ++it) {
+    links.push_back((*it)[1]);
+    std::string name;
+    for (size_t i = 0; i < links.back().size(); ++i) {
+      if (links.back()[i] != '%') {
+        name += links.back()[i];
+        continue;
+      }
+      name += static_cast<char>(std::stoi(links.back().substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    }
+    EXPECT_TRUE(fs::is_regular_file(top / name)) << name;
+  }
+  for (const std::string link : {"a%3Ab_00.svg", "c%5Cd_00.bod", "caf%E9_00.svg", "a%3Ab/e%5Cf_00.bod"})
+    EXPECT_NE(std::find(links.begin(), links.end(), link), links.end()) << link << "\n" << page;
 }
 #endif

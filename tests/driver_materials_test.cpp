@@ -125,16 +125,17 @@ TEST(Textures, ImagesBesideTheModelOncePerRun) {
   const Bytes dds = Text("DDS |dds image");
   const Bytes tga = Text("tga image");
   const Bytes other = Text("DDS |another image");
-  std::vector<std::string> materials = {"Hull", "Rail", "Deck", "Paint", "PaintToo", "Lost"};
+  std::vector<std::string> materials = {"Hull", "Rail", "Deck", "Paint", "PaintToo", "Lost", "Blank"};
   std::vector<std::pair<std::string, std::string>> textures = {
       {"Hull", "Hull.tga"},    {"Rail", "HULL.TGA"},  // another material, the same image
       {"Deck", "deck_tex"},    {"Paint", "Paint.tga"},
       {"PaintToo", "PAINT.x"},  // another image, the same file name but for case
-      {"Lost", "lost.tga"}};
+      {"Lost", "lost.tga"},    {"Blank", "x .tga"}};  // the file written ends in its extension
   std::vector<TNodeSpec> entries = {
       Folder("hull.tga", {Leaf("MIP0", tga), Leaf("MIPS", dds)}),
       Folder("Deck_Tex", {Leaf("MIPS", {}), Leaf("MIP0", tga)}), Folder("paint.tga", {Leaf("MIPS", dds)}),
-      Folder("PAINT.x", {Leaf("MIPS", other)}), Folder("lost.tga", {Folder("MIPS", {})})};
+      Folder("PAINT.x", {Leaf("MIPS", other)}), Folder("lost.tga", {Folder("MIPS", {})}),
+      Folder("x .tga", {Leaf("MIPS", dds)})};
   // Names that would lead elsewhere or to no file, each with an image.
   std::string warnings;
   for (const std::string name : {"..\\up", "../up", "C:x", "con.x", "a\x01z", ""}) {
@@ -154,13 +155,14 @@ TEST(Textures, ImagesBesideTheModelOncePerRun) {
   const TResult r = Convert(dir, model, {}, {});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Console,
-            kBanner + Block(0, 12) + "  Warning : texture lost not found.\n" + warnings + Block(1, 12));
+            kBanner + Block(0, 13) + "  Warning : texture lost not found.\n" + warnings + Block(1, 13));
   EXPECT_EQ(ReadFileBytes((dir / "Hull.dds").string()), dds);
   EXPECT_EQ(ReadFileBytes((dir / "deck_tex.tga").string()), tga);
   EXPECT_EQ(ReadFileBytes((dir / "Paint.dds").string()), dds);
+  EXPECT_EQ(ReadFileBytes((dir / "x .dds").string()), dds);
   EXPECT_EQ(FolderListing(dir),
             "Hull.dds;Paint.dds;bodwright.ini;deck_tex.tga;m.cmp;m.dbg;m.log;m_00.bod;m_00_00.txt;m_01.bod;"
-            "m_01_00.txt;");
+            "m_01_00.txt;x .dds;");
   EXPECT_EQ(FolderListing(outer.Path()), "in;");
 }
 

@@ -79,6 +79,7 @@ TEST(OutputPlaces, OutDirAndThePageOfAFolderRun) {
       {"out", "mods/data", "mods/out/"},        {"out", "mods/data/", "mods/out/"},
       {"out", "mods/data/ship.cmp", "mods/data/out/"}, {"out", "ship.cmp", "out/"},
       {"/abs/out", "mods/data", "/abs/out/"},  {"out", ".", "./../out/"},
+      {"c:out", "a:b/d\\e", "a:b/c:out/"},  // no drives: ":" and "\\" are bytes of a name
   };
   for (const auto& [outDir, argument, expected] : outDirs)
     EXPECT_EQ(bw::OutDirRoot(outDir, argument), expected) << outDir << " " << argument;
@@ -86,7 +87,8 @@ TEST(OutputPlaces, OutDirAndThePageOfAFolderRun) {
       // folder, out dir, the page
       {"mods/data", "", "mods/data/data.html"}, {"mods/data/", "", "mods/data/data.html"},
       {"mods/data", "out", "mods/out/data.html"}, {".", "", "./" + cwd + ".html"},
-      {"/", "", "/models.html"},
+      {"/", "", "/models.html"},                {"a:b", "", "a:b/a:b.html"},
+      {"d\\e", "", "d\\e/d\\e.html"},
   };
   for (const auto& [folder, outDir, expected] : pages)
     EXPECT_EQ(bw::PagePath(folder, outDir, ".html"), expected) << folder << " " << outDir;

@@ -20,7 +20,7 @@ namespace bw {
 namespace {
 
 bool IsSeparator(char c) {
-  return c == '\\' || c == '/' || c == ':';
+  return plat::IsPathSeparator(c);
 }
 
 // Position just past the last path separator (0 when there is none).

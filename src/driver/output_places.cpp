@@ -6,12 +6,18 @@
 namespace bw {
 namespace {
 
+// A separator of folders. Only Windows has drives; where ':' separates
+// nothing it is a byte of a name.
 bool IsSlash(char c) {
-  return c == '/' || c == '\\';
+  return c != ':' && plat::IsPathSeparator(c);
+}
+
+bool IsDriveColon(char c) {
+  return c == ':' && plat::IsPathSeparator(c);
 }
 
 bool IsAbsolute(const std::string& path) {
-  return (!path.empty() && IsSlash(path[0])) || (path.size() >= 2 && path[1] == ':');
+  return (!path.empty() && IsSlash(path[0])) || (path.size() >= 2 && IsDriveColon(path[1]));
 }
 
 // The folder that holds the argument, with its separator; empty for the
@@ -19,14 +25,14 @@ bool IsAbsolute(const std::string& path) {
 std::string HolderOf(const std::string& argument) {
   std::string s = argument;
   while (!s.empty() && IsSlash(s.back())) s.pop_back();
-  if (s.empty() || s.back() == ':') return argument;
+  if (s.empty() || IsDriveColon(s.back())) return argument;
   const std::string last = FileNamePart(s);
   if (last == "." || last == "..") return plat::JoinPath(s, "..");
   return FolderPart(s);
 }
 
 std::string WithSeparator(const std::string& folder) {
-  if (folder.empty() || IsSlash(folder.back()) || folder.back() == ':') return folder;
+  if (folder.empty() || plat::IsPathSeparator(folder.back())) return folder;
   return plat::JoinPath(folder, "");
 }
 
@@ -41,7 +47,7 @@ std::string OutDirRoot(const std::string& outDir, const std::string& argument) {
 std::string PagePath(const std::string& folder, const std::string& outDir, const std::string& ext) {
   auto lastName = [](std::string s) {
     while (!s.empty() && IsSlash(s.back())) s.pop_back();
-    if (!s.empty() && s.back() == ':') return std::string();
+    if (!s.empty() && IsDriveColon(s.back())) return std::string();
     return FileNamePart(s);
   };
   std::string name = lastName(folder);
@@ -55,7 +61,7 @@ void MakeFolders(const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i < folder.size() && !IsSlash(folder[i])) continue;
     const std::string prefix = folder.substr(0, i);
-    if (prefix.back() == ':' || IsSlash(prefix.back())) continue;
+    if (plat::IsPathSeparator(prefix.back())) continue;
     if (!plat::FolderExists(prefix)) plat::MakeFolder(prefix);
   }
 }

@@ -8,12 +8,11 @@
 namespace bw {
 namespace {
 
-constexpr std::string_view kSeparators = "\\/:";
-
 // Where the last component begins: after the last separator, else at 0.
 size_t NameStart(std::string_view arg) {
-  const size_t cut = arg.find_last_of(kSeparators);
-  return cut == std::string_view::npos ? 0 : cut + 1;
+  for (size_t i = arg.size(); i > 0; --i)
+    if (plat::IsPathSeparator(arg[i - 1])) return i;
+  return 0;
 }
 
 unsigned char Folded(char c) {

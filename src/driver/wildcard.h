@@ -9,8 +9,8 @@
 
 namespace bw {
 
-// True when the last path component of `arg` ("\\", "/" and ":" end
-// components) holds '*' or '?'.
+// True when the last path component of `arg` (components end as
+// plat::IsPathSeparator says) holds '*' or '?'.
 bool HasWildcard(std::string_view arg);
 
 // '*' matches any run of bytes (also none), '?' exactly one byte, letters by

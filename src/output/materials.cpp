@@ -86,6 +86,14 @@ bool FindMatTex(const TMaterials& materials, uint32_t id, const TMatSource*& sou
   return false;
 }
 
+TMatLookup LookUpMaterial(const TMaterials& materials, uint32_t id) {
+  TMatLookup found;
+  if (!FindMatTex(materials, id, found.Namer, found.Entry)) return found;
+  found.ImageAt = FindImageIn(materials.Sources, found.Tex().Key, found.Image);
+  if (found.ImageAt >= 0) found.ImageSource = materials.Sources[static_cast<size_t>(found.ImageAt)];
+  return found;
+}
+
 std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t id) {
   try {
     std::string line;

@@ -34,6 +34,23 @@ void WriteModelMaterials(const TMatSource& source, TContext& ctx);
 // The first source that names the material `id`: the source and the entry's
 // position; false when none does.
 bool FindMatTex(const TMaterials& materials, uint32_t id, const TMatSource*& source, int32_t& k);
+
+// What the sources hold of one material: the texture that the first source
+// naming it gives, and that texture's image from the first source that
+// holds one. The texture images, the pictures' colours and the page's facts
+// all ask here, so that they never disagree on a material.
+struct TMatLookup {
+  const TMatSource* Namer = nullptr;  // none when no source names the material
+  int32_t Entry = -1;                 // in Namer's texture list
+  const TMatSource* ImageSource = nullptr;  // none when no source holds the image
+  int32_t ImageAt = -1;                     // ImageSource's position in the sources
+  TImageRef Image;
+
+  bool Named() const { return Namer != nullptr; }
+  const TTexRec& Tex() const { return Namer->Tex.MatTexList[Entry]; }
+  bool HasImage() const { return ImageSource != nullptr; }
+};
+TMatLookup LookUpMaterial(const TMaterials& materials, uint32_t id);
 std::string FormatMatLine(const TMaterials& materials, int32_t index, uint32_t id);
 
 }  // namespace bw

@@ -1,6 +1,5 @@
 #include "output/page_html.h"
 
-#include <array>
 #include <cstring>
 
 #include "support/platform.h"
@@ -10,43 +9,6 @@
 namespace bw {
 namespace {
 
-// Windows-1252 code points of the bytes 0x80 to 0x9F. The five bytes the
-// code page leaves unassigned map to the C1 control of the same number, as
-// Windows itself maps them, so that a link to such a name still leads to the
-// file; as text they are control characters like any other.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// The length of the well-formed UTF-8 sequence at s[i] (shortest form, no
-// surrogates, at most U+10FFFF) with its code point; 0 when there is none.
-size_t Utf8Char(std::string_view s, size_t i, char32_t& code) {
-  const auto lead = static_cast<unsigned char>(s[i]);
-  size_t len = 0;
-  char32_t least = 0;
-  if (lead < 0x80) {
-    code = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    len = 2, least = 0x80, code = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    len = 3, least = 0x800, code = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    len = 4, least = 0x10000, code = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (s.size() - i < len) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (b & 0x3Fu);
-  }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return len;
-}
-
 // The characters of an 8-bit text: UTF-8 when the whole text is, else
 // Windows-1252. A name comes from one system, so it is read one way whole
 // and never as a mix of both.
@@ -55,12 +17,16 @@ std::u32string Decode(std::string_view s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     char32_t code = 0;
-    const size_t len = Utf8Char(s, i, code);
+    const size_t len = Utf8CharAt(s, i, code);
     if (len == 0) {
       out.clear();
+      // The five bytes Windows-1252 leaves unassigned are the C1 controls of
+      // the same number, as Windows itself maps them; as text they are
+      // control characters like any other.
       for (const char ch : s) {
         const auto b = static_cast<unsigned char>(ch);
-        out += b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : char32_t{b};
+        const char32_t c = Cp1252Char(b);
+        out += c != 0 ? c : char32_t{b};
       }
       return out;
     }
@@ -68,20 +34,6 @@ std::u32string Decode(std::string_view s) {
     i += len;
   }
   return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  auto put = [&out](uint32_t v) { out += static_cast<char>(v); };
-  if (c < 0x80) {
-    put(c);
-  } else if (c < 0x800) {
-    put(0xC0 | (c >> 6)), put(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    put(0xE0 | (c >> 12)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
-  } else {
-    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)),
-        put(0x80 | (c & 0x3F));
-  }
 }
 
 void AppendText(std::string& out, std::string_view s) {
@@ -108,11 +60,9 @@ bool Unreserved(unsigned char b) {
 // The link needs no HTML escaping after this: every byte it keeps is
 // unreserved, "/" or "%".
 void AppendLink(std::string& out, std::string_view relative) {
-  std::string utf8;
-  for (const char32_t c : Decode(relative)) AppendUtf8(utf8, c);
   constexpr char kHex[] = "0123456789ABCDEF";
   out += "./";
-  for (const char ch : utf8) {
+  for (const char ch : plat::LinkBytesOf(std::string(relative))) {
     const auto b = static_cast<unsigned char>(ch);
     if (Unreserved(b) || b == '/') {
       out += ch;

@@ -13,8 +13,9 @@
 // UTF-8 is read as UTF-8, any other as Windows-1252 (the code page of the
 // game's tools); it is written HTML-escaped, control characters as U+FFFD.
 // Links are relative, start with "./" and percent-encode every byte of the
-// name's UTF-8 form but A-Z a-z 0-9 - . _ ~ and the "/" separators, so that
-// no name can turn into a scheme, a query or a fragment.
+// name as the system resolves a link to it (plat::LinkBytesOf) but A-Z a-z
+// 0-9 - . _ ~ and the "/" separators, so that every link leads to its file
+// and no name can turn into a scheme, a query or a fragment.
 
 #include <cstdint>
 #include <string>
@@ -72,7 +73,7 @@ bool WritePage(const TPage& page, const std::string& path, const TOutputGuard& g
 // A text from a file as page text: decoded, escaped for text and quoted
 // attributes alike, control characters as U+FFFD.
 std::string PageHtmlText(std::string_view text);
-// A relative file name as a link: "./" and the encoded UTF-8 form.
+// A relative file name as a link: "./" and the name encoded.
 std::string PageLink(std::string_view relative);
 
 }  // namespace bw

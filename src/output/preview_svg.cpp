@@ -54,12 +54,6 @@ constexpr int kLevels = static_cast<int>(kShadePercent.size());
 // picture; a path keeps its end, where the file's own name is.
 constexpr size_t kNameMax = 120;
 
-// Windows-1252 code points of the bytes 0x80 to 0x9F; 0 where the code page
-// leaves the byte unassigned.
-constexpr std::array<uint16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 constexpr int kReplacement = 0xFFFD;
 
 // Point coordinates in the order the views pick them from: +x, -y (down the
@@ -102,12 +96,11 @@ void AppendXmlText(std::string& out, std::string_view s) {
       default:
         if (b >= 0x20 && b < 0x7F) {
           out += ch;
-        } else if (b >= 0xA0) {
-          AppendCharRef(out, b);  // Windows-1252 is Latin-1 here
-        } else if (b >= 0x80 && kCp1252High[b - 0x80] != 0) {
-          AppendCharRef(out, kCp1252High[b - 0x80]);
+        } else if (b >= 0x80 && Cp1252Char(b) != 0) {
+          AppendCharRef(out, static_cast<int>(Cp1252Char(b)));
         } else {
-          // Most control bytes may not appear in XML even as references.
+          // Most control bytes may not appear in XML even as references;
+          // the bytes Windows-1252 leaves unassigned are no characters.
           AppendCharRef(out, kReplacement);
         }
     }
@@ -115,20 +108,18 @@ void AppendXmlText(std::string& out, std::string_view s) {
 }
 
 // UTF-8 text as XML character data, every character above ASCII as a
-// reference; what is not valid UTF-8 here has been checked before.
+// reference; what is not valid UTF-8 here has been checked before (a byte
+// that is not would show as U+FFFD).
 void AppendUtf8Text(std::string& out, std::string_view s) {
   for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
+    char32_t code = 0;
+    const size_t len = Utf8CharAt(s, i, code);
+    if (len == 1) {
       AppendXmlText(out, s.substr(i, 1));
-      ++i;
-      continue;
+    } else {
+      AppendCharRef(out, len == 0 ? kReplacement : static_cast<int>(code));
     }
-    const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-    int code = b & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
-    for (size_t k = 1; k < len && i + k < s.size(); ++k) code = (code << 6) | (s[i + k] & 0x3F);
-    AppendCharRef(out, code);
-    i += len;
+    i += len == 0 ? 1 : len;
   }
 }
 

@@ -39,18 +39,14 @@ std::vector<TPreviewMaterial> PreviewMaterials(const TMatrList& blockMaterials, 
   for (const TMatrRec& mat : blockMaterials) {
     TPreviewMaterial& m = list.emplace_back();
     m.ID = mat.ID;
-    const TMatSource* named = nullptr;
-    int32_t k = -1;
-    if (!FindMatTex(materials, mat.ID, named, k)) continue;
-    const TTexRec& tex = named->Tex.MatTexList[k];
+    const TMatLookup found = LookUpMaterial(materials, mat.ID);
+    if (!found.Named()) continue;
     m.Named = true;
-    m.TextureName = tex.Name;
-    TImageRef ref;
-    const int32_t at = FindImageIn(materials.Sources, tex.Key, ref);
-    if (at < 0) continue;
-    const TMatSource& source = *materials.Sources[static_cast<size_t>(at)];
+    m.TextureName = found.Tex().Name;
+    if (!found.HasImage()) continue;
+    const TMatSource& source = *found.ImageSource;
     m.HasImage = true;
-    m.HasColour = (source.FileName.empty() ? own : shared).ColourOf(source, ref, m.Rgb);
+    m.HasColour = (source.FileName.empty() ? own : shared).ColourOf(source, found.Image, m.Rgb);
   }
   return list;
 }

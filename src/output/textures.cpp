@@ -45,11 +45,12 @@ bool IsDds(std::span<const uint8_t> head) {
 }  // namespace
 
 bool IsTextureFileName(std::string_view name) {
-  if (name.empty() || name.size() > kMaxTextureName) return false;
+  // "." and ".." would write "..dds" and "...dds", plain files, but they
+  // name folders, never a texture.
+  if (name.empty() || name == "." || name == ".." || name.size() > kMaxTextureName) return false;
   for (char c : name)
     if (IsControl(static_cast<unsigned char>(c)) || kForbidden.find(c) != std::string_view::npos)
       return false;
-  if (name.back() == '.' || name.back() == ' ') return false;
   return !IsDeviceName(name.substr(0, name.find('.')));
 }
 
@@ -67,24 +68,24 @@ TTextureWriter::TTextureWriter(std::string folder, const TOutputGuard& guard, ui
 void TTextureWriter::WriteImages(const TMatrList& blockMaterials, const TMaterials& materials,
                                  const TFileSet& written, TImageRecord& images, TContext& ctx) {
   for (const TMatrRec& mat : blockMaterials) {
-    const TMatSource* source = nullptr;
-    int32_t k = -1;
     if (FStopped) return;
-    // An entry met again in a later block was decided when first met: its
+    // A material met again in a later block was decided when first met: its
     // image written, skipped or warned about. Deciding it once keeps many
     // blocks sharing long texture names from costing blocks x names.
-    if (FindMatTex(materials, mat.ID, source, k) && FDecided.emplace(source, k).second)
-      WriteImage(source->Tex.MatTexList[k], materials, written, images, ctx);
+    if (!FDecided.insert(mat.ID).second) continue;
+    const TMatLookup found = LookUpMaterial(materials, mat.ID);
+    if (found.Named()) WriteImage(found, materials, written, images, ctx);
   }
 }
 
-void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials, const TFileSet& written,
+void TTextureWriter::WriteImage(const TMatLookup& found, const TMaterials& materials, const TFileSet& written,
                                 TImageRecord& images, TContext& ctx) {
-  const std::string& name = tex.Name;
+  const std::string& name = found.Tex().Name;
   if (!IsTextureFileName(name)) return Warn(ctx, kNotFileName, name, "is not a file name.");
-  const TMatSource* source = nullptr;
-  TImageRef image;
-  if (!LookUpImage(tex.Key, materials, ctx, source, image)) return Warn(ctx, kNotFound, name, "not found.");
+  ChargeLook(found, materials, ctx);
+  if (!found.HasImage()) return Warn(ctx, kNotFound, name, "not found.");
+  const TMatSource* const source = found.ImageSource;
+  const TImageRef& image = found.Image;
 
   std::array<uint8_t, 4> head{};
   const size_t headSize = ReadImageHead(*source, image, head);
@@ -121,18 +122,13 @@ void TTextureWriter::WriteImage(const TTexRec& tex, const TMaterials& materials,
   images.Files.Add(path);
 }
 
-bool TTextureWriter::LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx,
-                                 const TMatSource*& source, TImageRef& ref) {
-  const int32_t at = FindImageIn(materials.Sources, key, ref);
+void TTextureWriter::ChargeLook(const TMatLookup& found, const TMaterials& materials, TContext& ctx) {
   // Finding a source's images was paid for when it was read; a conversion
   // is charged for it at its first look, as if it searched the source
   // itself: every source up to the one that holds the image.
-  const size_t looked = at < 0 ? materials.Sources.size() : static_cast<size_t>(at) + 1;
+  const size_t looked = found.HasImage() ? static_cast<size_t>(found.ImageAt) + 1 : materials.Sources.size();
   for (size_t i = 0; i < looked; ++i)
     if (FCharged.insert(materials.Sources[i]).second) ctx.Work.Charge(materials.Sources[i]->IndexCharge);
-  if (at < 0) return false;
-  source = materials.Sources[static_cast<size_t>(at)];
-  return true;
 }
 
 void TTextureWriter::Warn(TContext& ctx, int kind, std::string_view name, std::string_view text) {

@@ -20,8 +20,10 @@ namespace bw {
 
 struct TContext;
 
-// True when a texture name can name a file in the model's folder on every
-// system: no separator, drive, device name, control byte or wildcard.
+// True when the image file of a texture, its name and the extension .dds or
+// .tga, is a plain file in the model's folder on every system: no
+// separator, drive, device name, control byte or wildcard. The name may end
+// in a blank or a dot, which the extension keeps ("x " writes "x .dds").
 bool IsTextureFileName(std::string_view name);
 
 // A texture name as a warning shows it: cut to 200 bytes, control bytes as "?".
@@ -45,7 +47,8 @@ class TTextureWriter {
   TTextureWriter(std::string folder, const TOutputGuard& guard, uint64_t byteLimit);
 
   // The images of a block's materials, in the order of its list, each once
-  // per model, from the sources of `materials`. `written` holds the other
+  // per model, from the sources of `materials` (the model's, at every
+  // call). `written` holds the other
   // outputs of the run, which no image may replace either; `images` those
   // written into the folder, by this model and the ones before it, which
   // are not written again.
@@ -57,10 +60,9 @@ class TTextureWriter {
   const std::array<int32_t, kTextureWarningKinds>& Warnings() const { return FWarnings; }
 
  private:
-  void WriteImage(const TTexRec& tex, const TMaterials& materials, const TFileSet& written, TImageRecord& images,
-                  TContext& ctx);
-  bool LookUpImage(const std::string& key, const TMaterials& materials, TContext& ctx, const TMatSource*& source,
-                   TImageRef& ref);
+  void WriteImage(const TMatLookup& found, const TMaterials& materials, const TFileSet& written,
+                  TImageRecord& images, TContext& ctx);
+  void ChargeLook(const TMatLookup& found, const TMaterials& materials, TContext& ctx);
   void Warn(TContext& ctx, int kind, std::string_view name, std::string_view text);
 
   std::string FFolder;
@@ -69,7 +71,7 @@ class TTextureWriter {
   uint64_t FBytesWritten = 0;
   bool FStopped = false;
   std::set<const TMatSource*> FCharged;                      // the sources looked into this run
-  std::set<std::pair<const TMatSource*, int32_t>> FDecided;  // the source entries met this run
+  std::set<uint32_t> FDecided;                               // the material IDs met this run
   std::set<std::string> FImageNames;                         // case-folded file names taken by the model
   std::set<std::pair<int, std::string>> FWarned;             // kind and exact name
   int32_t FImagesWritten = 0;

@@ -87,6 +87,11 @@ bool ProgramExpandsWildcards();
 // folder. False when the folder cannot be listed.
 bool ListFiles(const std::string& folder, std::vector<std::string>& names);
 
+// True for a byte that ends a folder's name in a path: on Windows "\", "/"
+// and the ":" of a drive; elsewhere "/" alone, where "\" and ":" are bytes
+// of a name like any other. Every split of a path asks this.
+bool IsPathSeparator(char c);
+
 // `folder` + the system's separator + `name`, without a second separator
 // after a folder that already ends in one (on Windows also after "C:", whose
 // names are relative to drive C's current folder); `name` alone after an
@@ -130,6 +135,12 @@ std::string FullPath(const std::string& path);
 // is valid UTF-8. False, with `utf8` set to the name, when the name is to
 // be read as 8-bit Windows-1252 text instead.
 bool FileNameAsUtf8(const std::string& name, std::string& utf8);
+
+// The bytes that a link to the file named `name` percent-encodes, so that a
+// browser reaches that file: on Windows the code page's text turned into
+// UTF-8, as file URLs are read there; elsewhere the name's own bytes,
+// whatever their encoding, as the file system holds them.
+std::string LinkBytesOf(const std::string& name);
 
 // Requests to stop (Ctrl-C, SIGTERM, SIGHUP and SIGPIPE; on Windows also
 // Ctrl-Break and closing the console window) are no longer fatal once this

@@ -269,9 +269,13 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
   return ok;
 }
 
+bool IsPathSeparator(char c) {
+  return c == '/';
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + '/' + name;
+  return IsPathSeparator(folder.back()) ? folder + name : folder + '/' + name;
 }
 
 namespace {
@@ -352,6 +356,10 @@ std::string FullPath(const std::string& path) {
 bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
   utf8 = name;
   return IsValidUtf8(name);
+}
+
+std::string LinkBytesOf(const std::string& name) {
+  return name;
 }
 
 namespace {

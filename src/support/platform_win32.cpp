@@ -334,7 +334,7 @@ bool EndsInSeparator(const std::string& path) {
   size_t last = 0;
   for (size_t i = 0; i < path.size(); i += ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) ? 2 : 1) last = i;
   const char c = path[last];
-  return last + 1 == path.size() && (c == '\\' || c == '/' || c == ':');
+  return last + 1 == path.size() && IsPathSeparator(c);
 }
 
 // The program's name for a name the system lists, and whether the file
@@ -374,6 +374,10 @@ TFolderEntry::TKind EntryKind(const WIN32_FIND_DATAW& data) {
 }
 
 }  // namespace
+
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
@@ -456,6 +460,12 @@ bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
                         nullptr);
   utf8 = std::move(text);
   return true;
+}
+
+std::string LinkBytesOf(const std::string& name) {
+  std::string utf8;
+  FileNameAsUtf8(name, utf8);
+  return utf8;
 }
 
 namespace {

@@ -106,34 +106,62 @@ std::string UIntText(uint64_t v) {
 }
 
 bool IsValidUtf8(std::string_view s) {
+  char32_t code = 0;
   for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t len;
-    uint32_t code;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      len = 2, code = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      len = 3, code = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      len = 4, code = b & 0x07;
-    } else {
-      return false;
-    }
-    if (s.size() - i < len) return false;
-    for (size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      code = (code << 6) | (c & 0x3F);
-    }
-    if ((len == 3 && code < 0x800) || (len == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-        (code >= 0xD800 && code <= 0xDFFF))
-      return false;
+    const size_t len = Utf8CharAt(s, i, code);
+    if (len == 0) return false;
     i += len;
   }
   return true;
+}
+
+size_t Utf8CharAt(std::string_view s, size_t i, char32_t& code) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  size_t len = 0;
+  char32_t least = 0;
+  if (lead < 0x80) {
+    code = lead;
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2, least = 0x80, code = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3, least = 0x800, code = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4, least = 0x10000, code = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (s.size() - i < len) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (b & 0x3Fu);
+  }
+  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return len;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  auto put = [&out](uint32_t v) { out += static_cast<char>(v); };
+  if (c < 0x80) {
+    put(c);
+  } else if (c < 0x800) {
+    put(0xC0 | (c >> 6)), put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    put(0xE0 | (c >> 12)), put(0x80 | ((c >> 6) & 0x3F)), put(0x80 | (c & 0x3F));
+  } else {
+    put(0xF0 | (c >> 18)), put(0x80 | ((c >> 12) & 0x3F)), put(0x80 | ((c >> 6) & 0x3F)),
+        put(0x80 | (c & 0x3F));
+  }
+}
+
+char32_t Cp1252Char(unsigned char b) {
+  // Elsewhere the code page is Latin-1.
+  static constexpr std::array<char16_t, 32> kHigh = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  return b >= 0x80 && b < 0xA0 ? char32_t{kHigh[b - 0x80]} : char32_t{b};
 }
 
 }  // namespace bw

@@ -23,6 +23,15 @@ bool SameName(std::string_view a, std::string_view b);
 // True for well-formed UTF-8: no overlong forms, surrogates or code points
 // beyond U+10FFFF.
 bool IsValidUtf8(std::string_view s);
+// The length of the well-formed UTF-8 sequence at s[i], as IsValidUtf8
+// judges it, with its code point; 0 when there is none.
+size_t Utf8CharAt(std::string_view s, size_t i, char32_t& code);
+void AppendUtf8(std::string& out, char32_t code);
+
+// The character of a byte of Windows-1252 text (the code page of the game's
+// tools); 0 for the five bytes it leaves unassigned (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D), which each output shows its own way.
+char32_t Cp1252Char(unsigned char b);
 
 // Removes the characters of codes 0 to 32 at both ends.
 std::string_view TrimControl(std::string_view s);
