@@ -14,6 +14,7 @@
 #include "driver/run_state.h"
 #include "test_support.h"
 #include "version.h"
+#include "support/path_names.h"
 
 using namespace bwtest;
 

@@ -12,23 +12,13 @@
 #include "driver/wildcard.h"
 #include "support/context.h"
 #include "support/output_file.h"
+#include "support/path_names.h"
 #include "support/platform.h"
 #include "support/text_helpers.h"
 #include "version.h"
 
 namespace bw {
 namespace {
-
-bool IsSeparator(char c) {
-  return plat::IsPathSeparator(c);
-}
-
-// Position just past the last path separator (0 when there is none).
-size_t LastComponentStart(const std::string& path) {
-  for (size_t i = path.size(); i > 0; --i)
-    if (IsSeparator(path[i - 1])) return i;
-  return 0;
-}
 
 // The material files below a folder named as a material argument, in walk
 // order; what the walk could not take goes to the plan.
@@ -176,21 +166,6 @@ void ReadMatSources(const TContext& ctx, const std::vector<std::string>& names, 
 }
 
 }  // namespace
-
-std::string ReplaceExtension(const std::string& path, const std::string& ext) {
-  const size_t start = LastComponentStart(path);
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || dot < start) return path + ext;
-  return path.substr(0, dot) + ext;
-}
-
-std::string FileNamePart(const std::string& path) {
-  return path.substr(LastComponentStart(path));
-}
-
-std::string FolderPart(const std::string& path) {
-  return path.substr(0, LastComponentStart(path));
-}
 
 int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args, TRunInputs& run,
             TRunPlan& plan) {

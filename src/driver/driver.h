@@ -28,11 +28,4 @@ int RunProgram(const TContext& ctx, const std::string& ownPath, const std::vecto
 int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args, TRunInputs& run,
             TRunPlan& plan);
 
-// The path with the extension of its last component replaced by `ext`.
-std::string ReplaceExtension(const std::string& path, const std::string& ext);
-// The last component of a path, and what comes before it (with its
-// separator).
-std::string FileNamePart(const std::string& path);
-std::string FolderPart(const std::string& path);
-
 }  // namespace bw

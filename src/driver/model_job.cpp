@@ -22,6 +22,7 @@
 #include "support/errors.h"
 #include "support/text_helpers.h"
 #include "version.h"
+#include "support/path_names.h"
 
 namespace bw {
 namespace {
@@ -137,15 +138,13 @@ struct TMaterialTally {
   bool MissingImages = false;
   void Add(const TMatrList& list, const TMaterials& materials) {
     for (const TMatrRec& mat : list) {
-      const TMatSource* source = nullptr;
-      int32_t k = -1;
-      if (!FindMatTex(materials, mat.ID, source, k)) {
+      const TMatLookup m = LookUpMaterial(materials, mat.ID);
+      if (!m.Named()) {
         Unnamed.insert(mat.ID);
         continue;
       }
       if (!Named.insert(mat.ID).second) continue;
-      TImageRef ref;
-      MissingImages = MissingImages || FindImageIn(materials.Sources, source->Tex.MatTexList[k].Key, ref) < 0;
+      MissingImages = MissingImages || !m.HasImage();
     }
   }
   void To(TModelStats& stats) const {

@@ -2,6 +2,7 @@
 
 #include "driver/driver.h"
 #include "support/platform.h"
+#include "support/path_names.h"
 
 namespace bw {
 namespace {

@@ -19,6 +19,7 @@
 #include "support/number_text.h"
 #include "support/progress_line.h"
 #include "support/text_helpers.h"
+#include "support/path_names.h"
 
 namespace bw {
 namespace {

@@ -12,6 +12,76 @@
 namespace bw {
 namespace {
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The accepted number form: [sign] digits [. digits] | [sign] . digits,
+// then an optional exponent [eE] [sign] digits. Returns the part that
+// from_chars reads (no blanks, no "+" in front), or false.
+bool NumberCore(std::string_view field, std::string_view& core, bool& negative) {
+  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+  size_t i = 0;
+  negative = false;
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+    negative = field[i] == '-';
+    ++i;
+  }
+  const size_t start = i;
+  size_t digits = 0;
+  while (i < field.size() && IsDigit(field[i])) ++i, ++digits;
+  if (i < field.size() && field[i] == '.') {
+    ++i;
+    while (i < field.size() && IsDigit(field[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < field.size() && (field[i] == 'e' || field[i] == 'E')) {
+    ++i;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
+    size_t expDigits = 0;
+    while (i < field.size() && IsDigit(field[i])) ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  if (i != field.size()) return false;
+  core = field.substr(start);
+  if (negative) core = field.substr(start - 1);
+  return true;
+}
+
+// For a number whose value from_chars could not represent: true when it is
+// too small (it rounds to zero), false when it is too large. Works on the
+// decimal exponent of the first significant digit.
+bool TooSmall(std::string_view core) {
+  size_t i = 0;
+  if (i < core.size() && core[i] == '-') ++i;
+  int64_t lead = 0;  // decimal exponent of the first non-zero digit, before the exponent part
+  bool seen = false;
+  int64_t intDigits = 0;
+  for (; i < core.size() && IsDigit(core[i]); ++i) {
+    if (seen || core[i] != '0') seen = true;
+    if (seen) ++intDigits;
+  }
+  if (seen) {
+    lead = intDigits - 1;
+  } else if (i < core.size() && core[i] == '.') {
+    int64_t zeros = 0;
+    for (++i; i < core.size() && core[i] == '0'; ++i) ++zeros;
+    lead = -zeros - 1;
+  }
+  while (i < core.size() && core[i] != 'e' && core[i] != 'E') ++i;
+  int64_t exp = 0;
+  if (i < core.size()) {
+    ++i;
+    bool expNegative = false;
+    if (i < core.size() && (core[i] == '+' || core[i] == '-')) expNegative = core[i++] == '-';
+    for (; i < core.size(); ++i) exp = std::min<int64_t>(exp * 10 + (core[i] - '0'), int64_t{1} << 40);
+    if (expNegative) exp = -exp;
+  }
+  return lead + exp < 0;
+}
+
+
 // A finite value as decimal digits: value = d[0].d[1]d[2]... x 10^Exp, with
 // the first 18 significant digits of the exact value (no trailing zeros).
 struct TDecimal {
@@ -314,6 +384,25 @@ void AppendInt(std::string& s, int64_t v, size_t width) {
   const size_t len = IntChars(v, digits);
   if (len < width) s.append(width - len, ' ');
   s.append(digits, len);
+}
+
+bool ReadFloat(std::string_view field, float& value) {
+  std::string_view core;
+  bool negative = false;
+  if (!NumberCore(field, core, negative)) return false;
+  float parsed = 0;
+  const auto res =
+      std::from_chars(core.data(), core.data() + core.size(), parsed, std::chars_format::general);
+  if (res.ptr != core.data() + core.size()) return false;
+  if (res.ec == std::errc::result_out_of_range) {
+    if (!TooSmall(core)) return false;
+    parsed = negative ? -0.0f : 0.0f;
+  } else if (res.ec != std::errc()) {
+    return false;
+  }
+  if (!std::isfinite(parsed)) return false;
+  value = parsed;
+  return true;
 }
 
 }  // namespace bw

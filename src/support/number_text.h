@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace bw {
 
@@ -155,5 +156,13 @@ inline char* PutInt(char* out, int64_t v) {
   }
   return IntCharsGeneral(v, out);
 }
+
+// Reads a field of text as a single-precision number: blanks around it,
+// [sign] digits [. digits] or [sign] . digits, then an optional exponent
+// [eE] [sign] digits. NOTE: a field that is a number but rounds beyond the
+// single range (above FLT_MAX) counts as no number: a scale factor of
+// infinity would make every coordinate unwritable. One too small to be told
+// from zero is zero. False, with `value` untouched, for no number.
+bool ReadFloat(std::string_view field, float& value);
 
 }  // namespace bw
