@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cmp/image_colour.h"
+#include "image/image_colour.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bw::TRgb untouched{1, 2, 3};

@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "image/image_texels.h"
 #include "mesh/mesh_lists.h"
 #include "output/bod_writer.h"
 
@@ -56,6 +57,9 @@ struct TPreviewMaterial {
   bool HasImage = false;     // a source holds the texture's image
   bool HasColour = false;    // the image was read: Rgb is its mean colour
   uint32_t Rgb = 0;          // 0xRRGGBB
+  // The image's reduced copy, for a picture that draws textures: none when
+  // the image is missing, of no form read, or not asked for.
+  const TTexels* Texels = nullptr;
 };
 
 struct TPreviewCaption {
@@ -63,6 +67,9 @@ struct TPreviewCaption {
   std::string BlockName;  // the block's name (8-bit text)
   int32_t Parts = 0, Materials = 0, Vertices = 0, Triangles = 0;
   bool InputNameUtf8 = false;  // InputName is UTF-8 (else 8-bit text)
+  // The block's vertex records carry texture coordinates (their layout
+  // says so); without them every material is drawn flat.
+  bool TexCoords = true;
   // The materials, by the triangles' MatIndex; one beyond the list, or a
   // list left empty, takes its palette colour and has no swatch.
   std::vector<TPreviewMaterial> MaterialList;

@@ -1,6 +1,6 @@
 #include "output/texture_colours.h"
 
-#include "cmp/image_colour.h"
+#include "image/image_colour.h"
 #include "support/errors.h"
 
 namespace bw {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cmp/image_colour.h"
+#include "image/image_colour.h"
 #include "image_builder.h"
 #include "test_support.h"
 

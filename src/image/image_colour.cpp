@@ -1,4 +1,4 @@
-#include "cmp/image_colour.h"
+#include "image/image_colour.h"
 
 #include <algorithm>
 #include <bit>
