@@ -146,7 +146,9 @@ void VertexLine(std::string& line, const TLayout& layout, size_t k, const TByteR
   line += "\r\n";
 }
 
-void DecodeVertices(const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset,
+// The vertices of the block; whether their layout carries texture
+// coordinates is the result.
+bool DecodeVertices(const TByteReader& rd, const THeader& h, uint32_t dataSize, size_t vertexOffset,
                     TVertList& verts, TContext& ctx) {
   if (h.VertexCount == 0) RaiseRange("mesh data block without vertices");
   const int64_t vertexSize = (int64_t{dataSize} - static_cast<int64_t>(vertexOffset)) / h.VertexCount;
@@ -170,6 +172,7 @@ void DecodeVertices(const TByteReader& rd, const THeader& h, uint32_t dataSize, 
     const float v = layout->VField < 0 ? 1.0f : rd.F32(at + 4 * static_cast<size_t>(layout->VField));
     AddVert(verts, rd.F32(at), rd.F32(at + 4), rd.F32(at + 8), u, v);
   }
+  return layout->UField >= 0;
 }
 
 // The meshes of a model without a part table are drawn through the block's
@@ -218,6 +221,7 @@ void DecodeMeshData(const TNodesList& nodes, const std::string& lodName, TMeshGr
   block.MeshList.FreeAll();
   block.VertList.FreeAll();
   block.TriList.FreeAll();
+  block.TexCoords = false;
 
   const int32_t idx = nodes.FindMeshData(lodName);
   if (idx < 0) return;
@@ -249,7 +253,7 @@ void DecodeMeshData(const TNodesList& nodes, const std::string& lodName, TMeshGr
     ctx.Work.Charge(uint64_t{h.MeshCount} + h.VertexRefCount / 3u + h.VertexCount);
     DecodeMeshes(rd, h, block.MeshList, ctx);
     DecodeTriangles(rd, h, block.TriList, ctx);
-    DecodeVertices(rd, h, dataSize, vertexOffset, block.VertList, ctx);
+    block.TexCoords = DecodeVertices(rd, h, dataSize, vertexOffset, block.VertList, ctx);
   }
 
   if (groups.Count() == 0 && block.MeshList.Count() > 0) {

@@ -120,6 +120,9 @@ struct TMeshData {
   TMeshList MeshList;
   TVertList VertList;
   TCornerList TriList;
+  // The vertex records' layout carries texture coordinates (without them
+  // every vertex gets (0, 1)).
+  bool TexCoords = false;
 };
 
 // The placed lists of one body, a whole model or one part, as its BOD file
