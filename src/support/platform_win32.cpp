@@ -156,8 +156,9 @@ TFileHandle OpenShared(const std::string& path, std::string& error) {
 
 TFileHandle CreateForWrite(const std::string& path, std::string& error) {
   // Opened first and emptied after: a file that someone else holds fails
-  // the open and keeps its bytes.
-  const HANDLE h = OpenFile(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, error);
+  // the open and keeps its bytes. Deleting is shared so that a second
+  // Ctrl-C can remove a file under way before the program ends.
+  const HANDLE h = OpenFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, OPEN_ALWAYS, error);
   if (h == INVALID_HANDLE_VALUE) return kNoFile;
   if (!::SetEndOfFile(h)) {
     error = SystemText(::GetLastError());
