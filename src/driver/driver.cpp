@@ -165,12 +165,9 @@ void ReadMatSources(const TContext& ctx, const std::vector<std::string>& names, 
   }
 }
 
-}  // namespace
-
-int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args, TRunInputs& run,
-            TRunPlan& plan) {
-  const TConsole& console = ctx.Console;
-  console.Line(kBanner);
+// The usage line, help and version: the exit status when the arguments ask
+// for them, else -1.
+int AboutTheProgram(const TConsole& console, const std::string& ownPath, const std::vector<std::string>& args) {
   if (args.empty()) {
     console.Line("  use : " + FileNamePart(ownPath) + " file.cmp");
     console.Line("");
@@ -185,6 +182,16 @@ int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<s
       return kExitOk;
     }
   }
+  return -1;
+}
+
+}  // namespace
+
+int StartUp(const TContext& ctx, const std::string& ownPath, const std::vector<std::string>& args, TRunInputs& run,
+            TRunPlan& plan) {
+  const TConsole& console = ctx.Console;
+  console.Line(kBanner);
+  if (const int status = AboutTheProgram(console, ownPath, args); status >= 0) return status;
   std::vector<std::string> matFiles;
   const int status = NameMatFiles(ctx, args, plan, run.Inputs, matFiles);
   if (status >= 0) return status;

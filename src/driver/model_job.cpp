@@ -147,31 +147,40 @@ struct TMaterialTally {
       MissingImages = MissingImages || !m.HasImage();
     }
   }
-  void To(TModelStats& stats) const {
+  // Into the model's numbers, with what the texture writer counted.
+  void To(TModelStats& stats, const std::optional<TTextureWriter>& textures) const {
     stats.MaterialsNamed = static_cast<int32_t>(Named.size());
     stats.MaterialsUnnamed = static_cast<int32_t>(Unnamed.size());
     stats.UnnamedMaterials = !Unnamed.empty();
     stats.MissingImages = MissingImages;
+    if (!textures) return;
+    stats.ImagesWritten = textures->ImagesWritten();
+    for (size_t k = 0; k < textures->Warnings().size(); ++k) stats.TextureWarnings[k] = textures->Warnings()[k];
   }
 };
 
-// The blocks of an opened model, one after another; false when its tree
-// holds no mesh data node (the message is written). What it counted stays
-// in the model's numbers also when a block fails.
-bool ConvertBlocks(const TRunInputs& run, TModelRun& model, bool warnNotUtf, TFolderOutputs& outputs,
-                   TColourCache& colours) {
-  TContext& ctx = model.Ctx;
+// The material files' listings, the model's tree and its own material
+// source; false when the tree holds no mesh data node (the message is
+// written).
+bool ReadModelTree(const TRunInputs& run, TModelRun& model, bool warnNotUtf) {
   ListMatFiles(run, model, warnNotUtf);
-  if (!ReadUtfTree(model.InpData(), model.NodesList, ctx)) {
-    ctx.Console.Line(kNoMeshMessage);
+  if (!ReadUtfTree(model.InpData(), model.NodesList, model.Ctx)) {
+    model.Ctx.Console.Line(kNoMeshMessage);
     return false;
   }
+  if (run.Settings.ModelMatOn) {
+    model.ModelSource = ModelMatSource(model.NodesList, model.InpData(), true);
+    WriteModelMaterials(model.ModelSource, model.Ctx);
+  }
+  return true;
+}
+
+// The blocks of a model whose tree is read, one after another. What it
+// counted stays in the model's numbers also when a block fails.
+void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outputs, TColourCache& colours) {
+  TContext& ctx = model.Ctx;
   const TNodesList& nodes = model.NodesList;
   const TSettings& s = run.Settings;
-  if (s.ModelMatOn) {
-    model.ModelSource = ModelMatSource(nodes, model.InpData(), true);
-    WriteModelMaterials(model.ModelSource, ctx);
-  }
   const TBodOutput out = BodOutputOf(run, model);
   std::optional<TTextureWriter> textures;
   if (s.TexturesOn) textures.emplace(model.Names.OutFolder, out.Guard, InputBytes(run, model));
@@ -179,15 +188,10 @@ bool ConvertBlocks(const TRunInputs& run, TModelRun& model, bool warnNotUtf, TFo
   TColourCache ownColours;
   TModelStats& stats = model.Stats;
   struct TTallyUp {
-    TMaterialTally& Tally;
-    std::optional<TTextureWriter>& Textures;
+    const TMaterialTally& Tally;
+    const std::optional<TTextureWriter>& Textures;
     TModelStats& Stats;
-    ~TTallyUp() {
-      Tally.To(Stats);
-      if (!Textures) return;
-      Stats.ImagesWritten = Textures->ImagesWritten();
-      for (size_t k = 0; k < Textures->Warnings().size(); ++k) Stats.TextureWarnings[k] = Textures->Warnings()[k];
-    }
+    ~TTallyUp() { Tally.To(Stats, Textures); }
   } tallyUp{tally, textures, stats};
 
   // The block's lists, kept from one block to the next so that their room
@@ -228,7 +232,6 @@ bool ConvertBlocks(const TRunInputs& run, TModelRun& model, bool warnNotUtf, TFo
     stats.Triangles += model3d.TriList.Count();
     ++n;
   }
-  return true;
 }
 
 // The model's start-up: its diagnostics and log files opened, its file
@@ -315,8 +318,11 @@ TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutput
     if (!run.Settings.OutDir.empty()) MakeFolders(model.Names.OutFolder);
     OpenModel(run, model, outputs.Written);
     opened = true;
-    result.Outcome = ConvertBlocks(run, model, job.WarnNotUtf, outputs, colours) ? EOutcome::Converted
-                                                                                : EOutcome::NoMeshData;
+    result.Outcome = EOutcome::NoMeshData;
+    if (ReadModelTree(run, model, job.WarnNotUtf)) {
+      ConvertBlocks(run, model, outputs, colours);
+      result.Outcome = EOutcome::Converted;
+    }
   } catch (const EInterrupted&) {
     console.Line(kStoppedMessage);
     result.Outcome = EOutcome::Stopped;
