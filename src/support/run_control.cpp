@@ -18,27 +18,26 @@ int TRunControl::RequestStop(int signal) noexcept {
 
 int TRunControl::Enter(const std::string& tempName) noexcept {
   if (tempName.size() >= kPathRoom) return -1;
-  for (size_t i = 0; i < FSlots.size(); ++i) {
-    TSlot& slot = FSlots[i];
+  for (size_t i = 0; i < kSlots; ++i) {
     bool free = false;
-    if (!slot.Taken.compare_exchange_strong(free, true)) continue;
+    if (!FTaken[i].compare_exchange_strong(free, true)) continue;
     // The path is in place before the handler may read it.
-    std::memcpy(slot.Path.data(), tempName.c_str(), tempName.size() + 1);
-    slot.Busy.store(true);
+    std::memcpy(FPaths[i].data(), tempName.c_str(), tempName.size() + 1);
+    FBusy[i].store(true);
     return static_cast<int>(i);
   }
   return -1;
 }
 
 void TRunControl::Leave(int slot) noexcept {
-  if (slot < 0 || static_cast<size_t>(slot) >= FSlots.size()) return;
-  FSlots[static_cast<size_t>(slot)].Busy.store(false);
-  FSlots[static_cast<size_t>(slot)].Taken.store(false);
+  if (slot < 0 || static_cast<size_t>(slot) >= kSlots) return;
+  FBusy[static_cast<size_t>(slot)].store(false);
+  FTaken[static_cast<size_t>(slot)].store(false);
 }
 
 void TRunControl::RemoveFilesUnderWay() noexcept {
-  for (TSlot& slot : FSlots)
-    if (slot.Busy.exchange(false)) plat::RemoveFileNow(slot.Path.data());
+  for (size_t i = 0; i < kSlots; ++i)
+    if (FBusy[i].exchange(false)) plat::RemoveFileNow(FPaths[i].data());
 }
 
 }  // namespace bw

@@ -40,16 +40,16 @@ class TRunControl {
 
  private:
   static constexpr size_t kPathRoom = 4096;
-  struct TSlot {
-    std::atomic<bool> Taken{false};  // owned by one file
-    std::atomic<bool> Busy{false};   // Path names a file under way
-    std::array<char, kPathRoom> Path{};
-  };
+  // One file under way per worker, the page, and some room.
+  static constexpr size_t kSlots = 72;
   static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
   std::atomic<int> FRequests{0};
   std::atomic<int> FSignal{0};
-  // One file under way per worker, the page, and some room.
-  std::array<TSlot, 72> FSlots;
+  std::array<std::atomic<bool>, kSlots> FTaken{};  // a slot owned by one file
+  std::array<std::atomic<bool>, kSlots> FBusy{};   // its path names a file under way
+  // NOTE: not cleared: a path is written before its slot turns busy, and
+  // the pages of slots never used are never touched.
+  std::array<std::array<char, kPathRoom>, kSlots> FPaths;
 };
 
 }  // namespace bw
