@@ -87,8 +87,8 @@ TRgb TgaColour(const TByteReader& in, size_t at, uint8_t depth) {
   return {in.U8(at + 2), in.U8(at + 1), in.U8(at)};
 }
 
-// Gathers texels stored one after another, row after row, into pieces of
-// one row for the sink.
+// Gathers texels that come one packet at a time, packets crossing rows,
+// into pieces of one row for the sink.
 class TRowFeeder {
  public:
   TRowFeeder(TTexelSink& sink, uint32_t width) : FSink(sink), FWidth(width) {}
@@ -273,16 +273,20 @@ void TImageDecoder::WalkDxt(uint32_t level, size_t at, TTexelSink& sink) const {
 
 void TImageDecoder::WalkMasked(uint32_t level, size_t at, TTexelSink& sink) const {
   const TChannel r(FMasks[0]), g(FMasks[1]), b(FMasks[2]);
-  TRowFeeder feeder(sink, Width(level));
-  size_t bytes = 0;
-  LevelFits(level, at, bytes);
-  const size_t end = at + bytes;
-  for (; at < end; at += FPixelBytes) {
-    uint32_t pixel = FIn.U16(at);
-    if (FPixelBytes > 2) pixel |= uint32_t{FIn.U8(at + 2)} << 16;
-    if (FPixelBytes > 3) pixel |= uint32_t{FIn.U8(at + 3)} << 24;
-    feeder.Put({r.Of(pixel), g.Of(pixel), b.Of(pixel)});
-  }
+  const uint32_t width = Width(level), height = Height(level);
+  TRgb piece[kPiece];
+  for (uint32_t row = 0; row < height; ++row)
+    for (uint32_t column = 0; column < width;) {
+      const uint32_t count = std::min(kPiece, width - column);
+      for (uint32_t k = 0; k < count; ++k, at += FPixelBytes) {
+        uint32_t pixel = FIn.U16(at);
+        if (FPixelBytes > 2) pixel |= uint32_t{FIn.U8(at + 2)} << 16;
+        if (FPixelBytes > 3) pixel |= uint32_t{FIn.U8(at + 3)} << 24;
+        piece[k] = {r.Of(pixel), g.Of(pixel), b.Of(pixel)};
+      }
+      sink.Texels(row, column, std::span<const TRgb>(piece, count));
+      column += count;
+    }
 }
 
 bool TImageDecoder::OpenTga() {
@@ -344,17 +348,22 @@ bool TImageDecoder::TgaPixel(size_t at, TRgb& colour) const {
 }
 
 bool TImageDecoder::WalkTga(TTexelSink& sink) const {
-  TRowFeeder feeder(sink, FWidth);
   size_t at = FDataAt;
-  uint64_t left = uint64_t{FWidth} * FHeight;
   TRgb colour;
   if (FType < 9) {
-    for (; left > 0; --left, at += FPixelBytes) {
-      if (!TgaPixel(at, colour)) return false;
-      feeder.Put(colour);
-    }
+    TRgb piece[kPiece];
+    for (uint32_t row = 0; row < FHeight; ++row)
+      for (uint32_t column = 0; column < FWidth;) {
+        const uint32_t count = std::min(kPiece, FWidth - column);
+        for (uint32_t k = 0; k < count; ++k, at += FPixelBytes)
+          if (!TgaPixel(at, piece[k])) return false;
+        sink.Texels(row, column, std::span<const TRgb>(piece, count));
+        column += count;
+      }
     return true;
   }
+  TRowFeeder feeder(sink, FWidth);
+  uint64_t left = uint64_t{FWidth} * FHeight;
   // Run-length packets: a count byte (its top bit set for a run of one
   // pixel, clear for that many stored pixels), the last of which must end
   // on the image's last texel; a packet may cross rows. Each packet uses at

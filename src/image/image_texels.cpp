@@ -57,11 +57,39 @@ class TBoxFilter final : public TTexelSink {
 
   void Texels(uint32_t row, uint32_t column, std::span<const TRgb> texels) override {
     const TSpan ys = RowSpan(row);
-    for (const TRgb& c : texels) Add(ys, column++, c);
+    const auto count = static_cast<uint32_t>(texels.size());
+    // Walked left to right as shown, so that the reduced texel under each
+    // source texel moves on by steps rather than by a division each.
+    uint64_t start = uint64_t{ShownColumn(column, count)} * FWidth;
+    uint64_t cell = start / FSourceWidth, edge = (cell + 1) * FSourceWidth;
+    for (uint32_t k = 0; k < count; ++k) {
+      const TRgb c = texels[FRightToLeft ? count - 1 - k : k];
+      const uint64_t end = start + FWidth;
+      // A source texel is no wider than a reduced one: it ends inside its
+      // cell, on its edge, or in the next cell.
+      if (end < edge) {
+        AddCell(ys, cell, end - start, c);
+      } else {
+        AddCell(ys, cell, edge - start, c);
+        ++cell;
+        if (end > edge) AddCell(ys, cell, end - edge, c);
+        edge += FSourceWidth;
+      }
+      start = end;
+    }
   }
   void Repeat(uint32_t row, uint32_t column, uint32_t count, TRgb colour) override {
     const TSpan ys = RowSpan(row);
-    for (uint32_t k = 0; k < count; ++k) Add(ys, column + k, colour);
+    // One colour: each reduced texel the run reaches takes the run's part
+    // of it at once.
+    uint64_t start = uint64_t{ShownColumn(column, count)} * FWidth;
+    const uint64_t end = start + uint64_t{count} * FWidth;
+    while (start < end) {
+      const uint64_t cell = start / FSourceWidth;
+      const uint64_t stop = std::min(end, (cell + 1) * FSourceWidth);
+      AddCell(ys, cell, stop - start, colour);
+      start = stop;
+    }
   }
 
   // Each reduced texel's weights add up to the source level's area (its
@@ -80,23 +108,21 @@ class TBoxFilter final : public TTexelSink {
     const uint32_t y = FBottomUp ? FSourceHeight - 1 - row : row;
     return SpanOf(y, FSourceHeight, FHeight);
   }
-  void Add(const TSpan& ys, uint32_t column, TRgb c) {
-    const uint32_t x = FRightToLeft ? FSourceWidth - 1 - column : column;
-    const TSpan xs = SpanOf(x, FSourceWidth, FWidth);
-    AddRow(ys.First, ys.Weight0, xs, c);
-    if (ys.Weight1) AddRow(ys.First + 1, ys.Weight1, xs, c);
+  // The first shown column of `count` stored from `column` on.
+  uint32_t ShownColumn(uint32_t column, uint32_t count) const {
+    return FRightToLeft ? FSourceWidth - column - count : column;
   }
-  void AddRow(uint32_t y, uint64_t weight, const TSpan& xs, TRgb c) {
-    uint64_t* sum = &FSums[(static_cast<size_t>(y) * FWidth + xs.First) * 3];
-    const uint64_t w0 = weight * xs.Weight0;
-    sum[0] += c.R * w0;
-    sum[1] += c.G * w0;
-    sum[2] += c.B * w0;
-    if (xs.Weight1 == 0) return;
-    const uint64_t w1 = weight * xs.Weight1;
-    sum[3] += c.R * w1;
-    sum[4] += c.G * w1;
-    sum[5] += c.B * w1;
+  // Adds a colour to reduced column `cell` of the rows `ys` names, with
+  // `weight` the part of the reduced texel's width it covers.
+  void AddCell(const TSpan& ys, uint64_t cell, uint64_t weight, TRgb c) {
+    AddTo(ys.First, cell, weight * ys.Weight0, c);
+    if (ys.Weight1) AddTo(ys.First + 1, cell, weight * ys.Weight1, c);
+  }
+  void AddTo(uint32_t y, uint64_t x, uint64_t weight, TRgb c) {
+    uint64_t* sum = &FSums[(static_cast<size_t>(y) * FWidth + static_cast<size_t>(x)) * 3];
+    sum[0] += c.R * weight;
+    sum[1] += c.G * weight;
+    sum[2] += c.B * weight;
   }
 
   uint32_t FSourceWidth, FSourceHeight;
