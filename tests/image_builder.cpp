@@ -186,6 +186,10 @@ Bytes SmallTga(uint8_t type, uint8_t depth, Bytes pixels, uint16_t width, uint16
 
 }  // namespace
 
+std::string Text(const TTexel& c) {
+  return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+}
+
 TTexel Quadrants(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
   const bool right = x >= width / 2, bottom = y >= height / 2;
   return bottom ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
@@ -247,7 +251,7 @@ std::vector<TSampleImage> PatternImages() {
       {"pattern_bottom_left.tga", PaintedImage(EPaintedForm::TgaBottomLeft, 16, 12, Quadrants)},
       {"pattern_top_left.tga", PaintedImage(EPaintedForm::TgaTopLeft, 16, 12, Quadrants)},
       {"pattern_top_right_rle.tga", PaintedImage(EPaintedForm::TgaTopRightRle, 16, 12, Quadrants)},
-      {"pattern_chain_dxt1.dds", PaintedImage(EPaintedForm::Dxt1, 256, 192, Quadrants, turned)},
+      {"pattern_chain_dxt1.dds", PaintedImage(EPaintedForm::Dxt1, 256, 8, Quadrants, turned)},
   };
 }
 

@@ -95,6 +95,15 @@ using TTexel = std::array<uint8_t, 3>;  // red, green, blue
 using TPaint = std::function<TTexel(uint32_t x, uint32_t y, uint32_t width, uint32_t height)>;
 
 inline constexpr TTexel kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0};
+// "r,g,b", for messages that name a colour: a texel here, or the readers'
+// colour (anything of R, G and B; the builder does not depend on them).
+std::string Text(const TTexel& c);
+template <class TColour>
+  requires requires(const TColour& c) { c.R + c.G + c.B; }
+std::string Text(const TColour& c) {
+  return Text(TTexel{c.R, c.G, c.B});
+}
+
 // The test pattern: top left red, top right green, bottom left blue,
 // bottom right yellow.
 TTexel Quadrants(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
@@ -112,7 +121,7 @@ enum class EPaintedForm {
 Bytes PaintedImage(EPaintedForm form, uint32_t width, uint32_t height, const TPaint& paint,
                    const TPaint& lowerLevels = nullptr);
 
-// The test pattern in every painted form, 16 x 12; and a DDS of 256 x 192
+// The test pattern in every painted form, 16 x 12; and a DXT1 DDS of 256 x 8
 // with its chain, whose lower levels are the pattern with its colours
 // turned (so that a reader that uses them can be told).
 std::vector<TSampleImage> PatternImages();

@@ -17,10 +17,6 @@ using namespace bwtest;
 
 namespace {
 
-std::string Text(const TRgb& c) {
-  return std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
-}
-
 // The mean, or "false"; a failure must leave the caller's colour as it was.
 std::string Mean(const Bytes& image) {
   // An exact-size copy, so that a read past the end meets the sanitizer.

@@ -13,18 +13,24 @@ using namespace bwtest;
 
 namespace {
 
-std::string Text(const TRgb& c) {
-  return std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
-}
-std::string Text(const TTexel& c) {
-  return Text(TRgb{c[0], c[1], c[2]});
-}
-
 // The reduced copy of an exact-size copy of the bytes (so that a read past
 // the end meets the sanitizer); a failure must leave `out` as it was.
 bool Reduce(const Bytes& image, TTexels& out) {
   const std::vector<uint8_t> exact(image.begin(), image.end());
   return ReducedTexels(exact, out);
+}
+
+// The copy's sizes, "W x H", with the texel count where it is not their
+// product; "false" when it was refused.
+std::string Shape(const Bytes& image, TTexels& out) {
+  if (!Reduce(image, out)) return "false";
+  std::string shape = std::to_string(out.Width) + " x " + std::to_string(out.Height);
+  if (out.Rgb.size() != static_cast<size_t>(out.Width) * static_cast<size_t>(out.Height))
+    shape += " with " + std::to_string(out.Rgb.size()) + " texels";
+  return shape;
+}
+std::string Shape(int32_t width, int32_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
 }
 
 Bytes Named(const std::vector<TSampleImage>& images, const std::string& name) {
@@ -41,10 +47,7 @@ TEST(ImageTexels, PatternShowsTheSameWayInEveryForm) {
                                  "pattern_top_left.tga", "pattern_top_right_rle.tga"}) {
     SCOPED_TRACE(name);
     TTexels texels;
-    ASSERT_TRUE(Reduce(Named(PatternImages(), name), texels));
-    ASSERT_EQ(texels.Width, 16);
-    ASSERT_EQ(texels.Height, 12);
-    ASSERT_EQ(texels.Rgb.size(), 16u * 12u);
+    ASSERT_EQ(Shape(Named(PatternImages(), name), texels), "16 x 12");
     EXPECT_EQ(Text(texels.At(0, 0)), Text(kRed)) << "top left";
     EXPECT_EQ(Text(texels.At(15, 0)), Text(kGreen)) << "top right";
     EXPECT_EQ(Text(texels.At(0, 11)), Text(kBlue)) << "bottom left";
@@ -67,8 +70,8 @@ TEST(ImageTexels, ImageThatFitsKeepsEveryTexel) {
     TRgb mean;
     ASSERT_TRUE(MeanColour(sample.Data, mean));
     TTexels texels;
-    ASSERT_TRUE(Reduce(sample.Data, texels));
-    ASSERT_EQ(texels.Rgb.size(), static_cast<size_t>(texels.Width) * static_cast<size_t>(texels.Height));
+    const std::string shape = Shape(sample.Data, texels);
+    ASSERT_EQ(shape, Shape(texels.Width, texels.Height));
     uint64_t sums[3] = {};
     for (const TRgb& c : texels.Rgb) {
       sums[0] += c.R;
@@ -136,10 +139,7 @@ TEST(ImageTexels, LargeImagesAreBoxFilteredKeepingTheirShape) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TTexels texels;
-    ASSERT_TRUE(Reduce(c.Image, texels));
-    ASSERT_EQ(texels.Width, c.Width);
-    ASSERT_EQ(texels.Height, c.Height);
-    ASSERT_EQ(texels.Rgb.size(), static_cast<size_t>(c.Width) * static_cast<size_t>(c.Height));
+    ASSERT_EQ(Shape(c.Image, texels), Shape(c.Width, c.Height));
     for (const TProbe& p : c.Probes)
       EXPECT_EQ(Text(texels.At(p.X, p.Y)), Text(p.Rgb)) << "at " << p.X << "," << p.Y;
   }
@@ -148,10 +148,10 @@ TEST(ImageTexels, LargeImagesAreBoxFilteredKeepingTheirShape) {
 // ---- A DDS file's own lower levels ----
 
 TEST(ImageTexels, WholeLowerLevelIsUsedElseTheFirstIsFiltered) {
-  // 256 x 192 DXT1: the first level 24576 bytes, the second (128 x 96,
-  // the pattern's colours turned: red shows green, yellow cyan) 6144.
+  // 256 x 8 DXT1: the first level 1024 bytes, the second (128 x 4, the
+  // pattern's colours turned: red shows green, yellow cyan) 256.
   const Bytes chain = Named(PatternImages(), "pattern_chain_dxt1.dds");
-  const size_t secondEnds = kDdsDataAt + 24576 + 6144;
+  const size_t secondEnds = kDdsDataAt + 1024 + 256;
   const TPaint turned = [](uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
     const TTexel c = Quadrants(x, y, w, h);
     return TTexel{c[2], c[0], c[1]};
@@ -164,10 +164,10 @@ TEST(ImageTexels, WholeLowerLevelIsUsedElseTheFirstIsFiltered) {
     int32_t Width, Height;
     bool Lower;
   } cases[] = {
-      {"the whole chain", chain, 128, 96, true},
-      {"the chain up to the level used", Bytes(chain.begin(), chain.begin() + secondEnds), 128, 96, true},
-      {"the level used a byte short", Bytes(chain.begin(), chain.begin() + secondEnds - 1), 128, 96, false},
-      {"a count without its flag", noCount, 128, 96, false},
+      {"the whole chain", chain, 128, 4, true},
+      {"the chain up to the level used", Bytes(chain.begin(), chain.begin() + secondEnds), 128, 4, true},
+      {"the level used a byte short", Bytes(chain.begin(), chain.begin() + secondEnds - 1), 128, 4, false},
+      {"a count without its flag", noCount, 128, 4, false},
       {"512 x 384: the third level", PaintedImage(EPaintedForm::Dds24, 512, 384, Quadrants, turned), 128, 96,
        true},
       {"1024 x 16: the fourth level, 128 x 2", PaintedImage(EPaintedForm::Dxt1, 1024, 16, Quadrants, turned),
@@ -176,9 +176,7 @@ TEST(ImageTexels, WholeLowerLevelIsUsedElseTheFirstIsFiltered) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TTexels texels;
-    ASSERT_TRUE(Reduce(c.Image, texels));
-    ASSERT_EQ(texels.Width, c.Width);
-    ASSERT_EQ(texels.Height, c.Height);
+    ASSERT_EQ(Shape(c.Image, texels), Shape(c.Width, c.Height));
     const uint32_t w = static_cast<uint32_t>(c.Width), h = static_cast<uint32_t>(c.Height);
     for (const auto& [x, y] : {std::pair<uint32_t, uint32_t>{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}}) {
       const TTexel want = c.Lower ? turned(x, y, w, h) : Quadrants(x, y, w, h);
