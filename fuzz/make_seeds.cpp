@@ -1,6 +1,6 @@
 // Writes the fuzzers' seed corpus: models built in code for the conversion
 // target, settings texts with material files for the inputs target, and
-// texture images of every form for the image target.
+// texture images of every form and the test pattern for the image target.
 //
 //   make_seeds <convert folder> <inputs folder> <image folder>
 
@@ -284,6 +284,7 @@ int main(int argc, char** argv) {
     }
   }
   for (const TSampleImage& image : SampleImages()) ok = Write(imageDir + "/" + image.Name, image.Data) && ok;
+  for (const TSampleImage& image : PatternImages()) ok = Write(imageDir + "/" + image.Name, image.Data) && ok;
   if (!ok) {
     std::fputs("make_seeds: cannot write the seed files\n", stderr);
     return 1;

@@ -7,7 +7,7 @@
 namespace bwtest {
 namespace {
 
-using TColour = std::array<uint8_t, 3>;  // red, green, blue
+using TColour = TTexel;
 
 // A fixed sequence, so that every build writes the same images.
 class TRand {
@@ -134,7 +134,126 @@ TSampleImage MaskedSample(const std::string& name, uint32_t flags, uint32_t bits
   return {name, MaskedDds(width, height, {flags, 0, bits, masks}, pixels), magickReads};
 }
 
+uint16_t To565(const TTexel& c) {
+  return static_cast<uint16_t>(Quantise(c[0], 31) << 11 | Quantise(c[1], 63) << 5 | Quantise(c[2], 31));
+}
+
+// Each 4 x 4 block gets its first texel's colour as c0 and the first other
+// one's as c1, in four-colour order; each texel takes whichever it equals.
+void PutPaintedDxt1(Bytes& out, uint32_t width, uint32_t height, const TPaint& paint) {
+  for (uint32_t by = 0; by < (height + 3) / 4; ++by)
+    for (uint32_t bx = 0; bx < (width + 3) / 4; ++bx) {
+      std::vector<uint16_t> texels;
+      for (uint32_t y = 4 * by; y < 4 * by + 4; ++y)
+        for (uint32_t x = 4 * bx; x < 4 * bx + 4; ++x)
+          texels.push_back(To565(paint(std::min(x, width - 1), std::min(y, height - 1), width, height)));
+      uint16_t c0 = texels[0], c1 = texels[0];
+      for (uint16_t t : texels)
+        if (t != c0) c1 = t;
+      if (c0 < c1) std::swap(c0, c1);
+      uint32_t indices = 0;
+      for (size_t k = 0; k < texels.size(); ++k)
+        if (texels[k] != c0) indices |= 1u << (2 * k);
+      PutU16(out, c0);
+      PutU16(out, c1);
+      PutU32(out, indices);
+    }
+}
+
+// Copies of an image with bytes put in or cut off.
+Bytes With(Bytes image, size_t at, std::initializer_list<uint8_t> bytes) {
+  std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+  return image;
+}
+Bytes With32(Bytes image, size_t at, uint32_t value) {
+  SetU32(image, at, value);
+  return image;
+}
+Bytes Cut(Bytes image, size_t drop) {
+  image.resize(image.size() - drop);
+  return image;
+}
+
+Bytes SmallTga(uint8_t type, uint8_t depth, Bytes pixels, uint16_t width, uint16_t height) {
+  TTgaImage tga;
+  tga.Type = type;
+  tga.Depth = depth;
+  tga.Width = width;
+  tga.Height = height;
+  tga.Pixels = std::move(pixels);
+  return BuildTga(tga);
+}
+
 }  // namespace
+
+std::string Text(const TTexel& c) {
+  return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+}
+
+TTexel Quadrants(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+  const bool right = x >= width / 2, bottom = y >= height / 2;
+  return bottom ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
+}
+
+Bytes PaintedImage(EPaintedForm form, uint32_t width, uint32_t height, const TPaint& paint,
+                   const TPaint& lowerLevels) {
+  if (form == EPaintedForm::Dxt1 || form == EPaintedForm::Dds24) {
+    const bool dxt = form == EPaintedForm::Dxt1;
+    const TDdsFormat format = dxt ? TDdsFormat{kDdsFourCC, MakeFourCC("DXT1"), 0, {}}
+                                  : TDdsFormat{kDdsRgb, 0, 24, {0xff0000, 0xff00, 0xff, 0}};
+    uint32_t levels = 1;
+    if (lowerLevels)
+      for (uint32_t w = width, h = height; w > 1 || h > 1; w = std::max(1u, w / 2), h = std::max(1u, h / 2))
+        ++levels;
+    Bytes out = DdsHeader(width, height, format, levels);
+    for (uint32_t level = 0; level < levels; ++level) {
+      const TPaint& levelPaint = level == 0 ? paint : lowerLevels;
+      if (dxt) {
+        PutPaintedDxt1(out, width, height, levelPaint);
+      } else {
+        for (uint32_t y = 0; y < height; ++y)
+          for (uint32_t x = 0; x < width; ++x) {
+            const TTexel c = levelPaint(x, y, width, height);
+            out.insert(out.end(), {c[2], c[1], c[0]});
+          }
+      }
+      width = std::max(1u, width / 2);
+      height = std::max(1u, height / 2);
+    }
+    return out;
+  }
+  TTgaImage tga;
+  tga.Width = static_cast<uint16_t>(width);
+  tga.Height = static_cast<uint16_t>(height);
+  tga.Origin = form == EPaintedForm::TgaBottomLeft    ? 0
+               : form == EPaintedForm::TgaTopRightRle ? kTgaTopDown | kTgaRightToLeft
+                                                      : kTgaTopDown;
+  Bytes raw;
+  for (uint32_t row = 0; row < height; ++row)
+    for (uint32_t column = 0; column < width; ++column) {
+      const uint32_t y = tga.Origin & kTgaTopDown ? row : height - 1 - row;
+      const uint32_t x = tga.Origin & kTgaRightToLeft ? width - 1 - column : column;
+      PutTgaColour(raw, paint(x, y, width, height), 24);
+    }
+  tga.Type = form == EPaintedForm::TgaTopRightRle ? 10 : 2;
+  tga.Pixels = tga.Type == 10 ? TgaRle(raw, 3) : raw;
+  return BuildTga(tga);
+}
+
+std::vector<TSampleImage> PatternImages() {
+  const auto turned = [](uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+    const TTexel c = Quadrants(x, y, w, h);
+    return TTexel{c[2], c[0], c[1]};
+  };
+  return {
+      {"pattern_dxt1.dds", PaintedImage(EPaintedForm::Dxt1, 16, 12, Quadrants)},
+      {"pattern_rgb888.dds", PaintedImage(EPaintedForm::Dds24, 16, 12, Quadrants)},
+      {"pattern_bottom_left.tga", PaintedImage(EPaintedForm::TgaBottomLeft, 16, 12, Quadrants)},
+      {"pattern_top_left.tga", PaintedImage(EPaintedForm::TgaTopLeft, 16, 12, Quadrants)},
+      {"pattern_top_right_rle.tga", PaintedImage(EPaintedForm::TgaTopRightRle, 16, 12, Quadrants)},
+      {"pattern_chain_dxt1.dds", PaintedImage(EPaintedForm::Dxt1, 256, 8, Quadrants, turned)},
+  };
+}
 
 Bytes DdsHeader(uint32_t width, uint32_t height, const TDdsFormat& format, uint32_t mipCount) {
   const bool compressed = format.Flags & kDdsFourCC;
@@ -195,7 +314,7 @@ Bytes BuildTga(const TTgaImage& tga) {
   PutU16(out, tga.Width);
   PutU16(out, tga.Height);
   out.push_back(tga.Depth);
-  out.push_back(tga.Depth == 32 ? 0x28 : tga.Depth == 16 ? 0x21 : 0x20);  // alpha bits, top-left origin
+  out.push_back(static_cast<uint8_t>(tga.Origin | (tga.Depth == 32 ? 0x08 : tga.Depth == 16 ? 0x01 : 0)));
   out.insert(out.end(), tga.Id.begin(), tga.Id.end());
   out.insert(out.end(), tga.Map.begin(), tga.Map.end());
   out.insert(out.end(), tga.Pixels.begin(), tga.Pixels.end());
@@ -258,5 +377,68 @@ std::vector<TSampleImage> SampleImages() {
   }
   return images;
 }
+
+std::vector<TSampleImage> DamagedImages() {
+  const Bytes dxt1 = DxtDds(1, 13, 11, 1, false);
+  const Bytes dxt5 = DxtDds(5, 9, 13, 4, true);
+  const std::vector<uint32_t> fourPixels = {1, 2, 3, 4};
+  const Bytes rgb565 = MaskedDds(2, 2, {kDdsRgb, 0, 16, {0xf800, 0x07e0, 0x001f, 0}}, fourPixels);
+  const Bytes rgb888 = MaskedDds(2, 2, {kDdsRgb, 0, 24, {0xff0000, 0xff00, 0xff, 0}}, fourPixels);
+  // Two grey pixels as one run packet, then as two stored ones.
+  const Bytes greyRle = SmallTga(11, 8, {0x81, 50, 0x01, 60, 70}, 2, 2);
+  Bytes mapped;
+  for (const TSampleImage& sample : SampleImages())
+    if (sample.Name == "mapped24.tga") mapped = sample.Data;
+  return {
+      {"nothing", {}},
+      {"DDS magic alone", {'D', 'D', 'S', ' '}},
+      {"DDS header cut short", Bytes(dxt1.begin(), dxt1.begin() + 127)},
+      {"DDS width 0", With32(dxt1, kDdsWidthAt, 0)},
+      {"DDS height 0", With32(dxt1, kDdsHeightAt, 0)},
+      {"DXT1 a byte short", Cut(dxt1, 1)},
+      {"DXT5 a block short", Cut(dxt5, 16)},
+      {"DXT1 claiming 65535 x 65535 over 10 bytes",
+       With32(With32(Bytes(dxt1.begin(), dxt1.begin() + kDdsDataAt + 10), kDdsWidthAt, 65535), kDdsHeightAt,
+              65535)},
+      {"DXT1 claiming the largest sizes",
+       With32(With32(dxt1, kDdsWidthAt, UINT32_MAX), kDdsHeightAt, UINT32_MAX)},
+      {"packed pixels claiming the largest sizes",
+       With32(With32(rgb888, kDdsWidthAt, UINT32_MAX), kDdsHeightAt, UINT32_MAX)},
+      {"packed pixels a byte short", Cut(rgb888, 1)},
+      {"DXT2 (premultiplied)", With32(dxt1, kDdsFourCCAt, MakeFourCC("DXT2"))},
+      {"DX10 extended header", With32(dxt1, kDdsFourCCAt, MakeFourCC("DX10"))},
+      {"ATI2", With32(dxt1, kDdsFourCCAt, MakeFourCC("ATI2"))},
+      {"luminance, not RGB", With32(rgb565, kDdsFormatFlagsAt, 0x20000)},
+      {"8 bits a pixel", With32(rgb565, kDdsBitsAt, 8)},
+      {"48 bits a pixel", With32(rgb565, kDdsBitsAt, 48)},
+      {"no bits a pixel", With32(rgb565, kDdsBitsAt, 0)},
+      {"a mask past the pixel", With32(rgb565, kDdsMasksAt, 0xff0000)},
+      {"no colour masks",
+       With32(With32(With32(rgb565, kDdsMasksAt, 0), kDdsMasksAt + 4, 0), kDdsMasksAt + 8, 0)},
+      {"TGA header cut short", Bytes(greyRle.begin(), greyRle.begin() + 17)},
+      {"TGA type 0 (no image)", With(greyRle, 2, {0})},
+      {"TGA type 32 (Huffman)", With(greyRle, 2, {32})},
+      {"TGA width 0", With(greyRle, kTgaWidthAt, {0, 0})},
+      {"TGA height 0", With(greyRle, kTgaHeightAt, {0, 0})},
+      {"true colour of 8 bits", SmallTga(2, 8, {1, 2}, 2, 1)},
+      {"grey of 24 bits", SmallTga(3, 24, {1, 2, 3, 4, 5, 6}, 2, 1)},
+      {"map type 2", With(mapped, 1, {2})},
+      {"colour-mapped without a map", With(mapped, 1, {0})},
+      {"colour map of 8-bit entries", With(mapped, 7, {8})},
+      {"colour-mapped of 24-bit indices", With(mapped, 16, {24})},
+      {"raw pixels a byte short", Cut(SmallTga(2, 24, {1, 2, 3, 4, 5, 6}, 2, 1), 1)},
+      {"image id past the end", With(SmallTga(2, 24, {1, 2, 3, 4, 5, 6}, 2, 1), 0, {255})},
+      {"colour map past the end", With(mapped, kTgaMapCountAt, {0xe8, 0x03})},
+      {"run packet past the image", With(greyRle, 18 + 2, {0x82})},
+      {"stored packet past the image", With(greyRle, 18 + 2, {0x02})},
+      {"packets ending mid-packet", Cut(greyRle, 1)},
+      {"packets ending before the image does", With(greyRle, kTgaHeightAt, {3, 0})},
+      {"run packets claiming 65535 x 65535 over 10 bytes",
+       With(With(greyRle, kTgaWidthAt, {0xff, 0xff}), kTgaHeightAt, {0xff, 0xff})},
+      {"raw pixels claiming 65535 x 65535",
+       With(With(SmallTga(3, 8, {1, 2}, 2, 1), kTgaWidthAt, {0xff, 0xff}), kTgaHeightAt, {0xff, 0xff})},
+  };
+}
+
 
 }  // namespace bwtest

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ Bytes MaskedDds(uint32_t width, uint32_t height, const TDdsFormat& format,
 
 // ---- TGA ----
 
+inline constexpr uint8_t kTgaTopDown = 0x20, kTgaRightToLeft = 0x10;
+
 struct TTgaImage {
   uint8_t Type = 2;
   uint8_t Depth = 24;
@@ -56,6 +59,9 @@ struct TTgaImage {
   uint8_t MapDepth = 0;
   Bytes Map;     // the stored entries
   Bytes Pixels;  // as stored: run-length packets for types 9, 10 and 11
+  // Descriptor bit 5 (rows from the top) and bit 4 (columns from the right);
+  // the alpha bits are added to them.
+  uint8_t Origin = kTgaTopDown;
 };
 inline constexpr size_t kTgaMapCountAt = 5, kTgaWidthAt = 12, kTgaHeightAt = 14;
 Bytes BuildTga(const TTgaImage& tga);
@@ -75,5 +81,49 @@ struct TSampleImage {
 // Images of every form read, with texels varied so that a channel taken
 // for another, or a texel weighed wrongly, moves the mean.
 std::vector<TSampleImage> SampleImages();
+
+// Images of no form read, or whose header promises more than their bytes
+// hold: each a small change to an image that reads.
+std::vector<TSampleImage> DamagedImages();
+
+// ---- Painted images ----
+
+// Images whose texels a test chooses, to check where each lands: the
+// colour of the texel at column x from the left and row y from the top, as
+// the image is shown, of a level `width` by `height`.
+using TTexel = std::array<uint8_t, 3>;  // red, green, blue
+using TPaint = std::function<TTexel(uint32_t x, uint32_t y, uint32_t width, uint32_t height)>;
+
+inline constexpr TTexel kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0};
+// "r,g,b", for messages that name a colour: a texel here, or the readers'
+// colour (anything of R, G and B; the builder does not depend on them).
+std::string Text(const TTexel& c);
+template <class TColour>
+  requires requires(const TColour& c) { c.R + c.G + c.B; }
+std::string Text(const TColour& c) {
+  return Text(TTexel{c.R, c.G, c.B});
+}
+
+// The test pattern: top left red, top right green, bottom left blue,
+// bottom right yellow.
+TTexel Quadrants(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+
+enum class EPaintedForm {
+  Dxt1,            // DXT1 blocks of at most two colours each (exact for 565 colours)
+  Dds24,           // 24-bit packed pixels, red in the high byte
+  TgaBottomLeft,   // type 2, 24 bits, rows stored from the bottom
+  TgaTopLeft,      // type 2, 24 bits, rows stored from the top
+  TgaTopRightRle,  // type 10, 24 bits, from the top, each row stored from its right
+};
+
+// A DDS form with `lowerLevels` gets the whole mipmap chain after its first
+// level, each level painted by it at that level's size.
+Bytes PaintedImage(EPaintedForm form, uint32_t width, uint32_t height, const TPaint& paint,
+                   const TPaint& lowerLevels = nullptr);
+
+// The test pattern in every painted form, 16 x 12; and a DXT1 DDS of 256 x 8
+// with its chain, whose lower levels are the pattern with its colours
+// turned (so that a reader that uses them can be told).
+std::vector<TSampleImage> PatternImages();
 
 }  // namespace bwtest
