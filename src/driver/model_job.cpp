@@ -177,7 +177,7 @@ bool ReadModelTree(const TRunInputs& run, TModelRun& model, bool warnNotUtf) {
 
 // The blocks of a model whose tree is read, one after another. What it
 // counted stays in the model's numbers also when a block fails.
-void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outputs, TColourCache& colours) {
+void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outputs, TImageCache& images) {
   TContext& ctx = model.Ctx;
   const TNodesList& nodes = model.NodesList;
   const TSettings& s = run.Settings;
@@ -185,7 +185,7 @@ void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outp
   std::optional<TTextureWriter> textures;
   if (s.TexturesOn) textures.emplace(model.Names.OutFolder, out.Guard, InputBytes(run, model));
   TMaterialTally tally;
-  TColourCache ownColours;
+  TImageCache ownImages(PicturesDrawTextures(s));
   TModelStats& stats = model.Stats;
   struct TTallyUp {
     const TMaterialTally& Tally;
@@ -222,7 +222,7 @@ void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outp
       RecordOutput(run, model, outputs.Written, stats.BodFiles.back());
     }
     if (s.PreviewOn) {
-      std::vector<TPreviewMaterial> swatches = PreviewMaterials(model3d.MatrList, out.Materials, colours, ownColours);
+      std::vector<TPreviewMaterial> swatches = PreviewMaterials(model3d.MatrList, out.Materials, images, ownImages);
       stats.Pictures.push_back(WritePreviewFile(model3d, n, lodName, groups.Count(), std::move(swatches), out));
       RecordOutput(run, model, outputs.Written, stats.Pictures.back());
     }
@@ -299,7 +299,7 @@ std::string NotUtfWarning(const std::string& matFileName) {
   return "  Warning : material file " + matFileName + " is not a UTF file; it names no material.";
 }
 
-TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutputs& outputs, TColourCache& colours,
+TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutputs& outputs, TImageCache& images,
                       const TContext& ctx) {
   TJobResult result;
   TModelRun model;
@@ -320,7 +320,7 @@ TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutput
     opened = true;
     result.Outcome = EOutcome::NoMeshData;
     if (ReadModelTree(run, model, job.WarnNotUtf)) {
-      ConvertBlocks(run, model, outputs, colours);
+      ConvertBlocks(run, model, outputs, images);
       result.Outcome = EOutcome::Converted;
     }
   } catch (const EInterrupted&) {

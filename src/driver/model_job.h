@@ -9,7 +9,7 @@
 
 namespace bw {
 
-class TColourCache;
+class TImageCache;
 struct TContext;
 
 // The line that says a model's conversion failed.
@@ -23,9 +23,9 @@ TModelNames ModelNamesOf(const std::string& input, const std::string& baseName, 
 
 // Converts the job's model. Its lines go to ctx.Console as they come; ctx
 // also gives the work bound and the run's control. `outputs` holds what the
-// models before it wrote into its folder, `colours` the material files'
-// image colours that every model shares.
-TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutputs& outputs, TColourCache& colours,
+// models before it wrote into its folder, `images` what the pictures draw
+// of the material files' images, which every model shares.
+TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutputs& outputs, TImageCache& images,
                       const TContext& ctx);
 
 // The line that tells that a material file names nothing.

@@ -70,7 +70,7 @@ void PrintBlock(const TConsole& console, const std::string& block) {
 // One model of the run. In a folder run its lines are kept, under a
 // heading, to be printed whole.
 TJobResult RunJob(const TContext& ctx, const TRunInputs& run, const TModelJob& job, bool whole,
-                  TFolderOutputs& outputs, TColourCache& colours) {
+                  TFolderOutputs& outputs, TImageCache& images) {
   std::string block;
   TContext jobCtx;
   jobCtx.Console = ctx.Console;
@@ -80,7 +80,7 @@ TJobResult RunJob(const TContext& ctx, const TRunInputs& run, const TModelJob& j
   if (whole) jobCtx.Console.Line("== " + job.Path + " ==");
   TJobResult result;
   try {
-    result = ConvertJob(run, job, outputs, colours, jobCtx);
+    result = ConvertJob(run, job, outputs, images, jobCtx);
   } catch (...) {
     // Memory ran out, say: this model fails, the others go on.
     result.Outcome = EOutcome::Failed;
@@ -122,7 +122,7 @@ std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, c
   TBoard board;
   board.Results.resize(plan.Jobs.size());
   board.Done.assign(plan.Jobs.size(), 0);
-  TColourCache colours;
+  TImageCache images(PicturesDrawTextures(run.Settings));
   const std::vector<std::vector<size_t>> groups = GroupsOf(plan);
   std::atomic<size_t> nextGroup{0};
   auto note = [&](auto change) {
@@ -140,7 +140,7 @@ std::vector<TJobResult> ConvertAll(const TContext& ctx, const TRunInputs& run, c
         TJobResult result;
         if (!ctx.StopRequested()) {
           note([&] { board.LastStarted = plan.Jobs[i].Path; });
-          result = RunJob(ctx, run, plan.Jobs[i], whole, outputs, colours);
+          result = RunJob(ctx, run, plan.Jobs[i], whole, outputs, images);
         }
         note([&] {
           board.Failed += result.Outcome == EOutcome::Failed ? 1 : 0;

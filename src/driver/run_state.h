@@ -57,6 +57,11 @@ struct TSettings {
   bool FileMissing = false;
 };
 
+// The pictures draw the textures' images, not only their colours.
+inline bool PicturesDrawTextures(const TSettings& s) {
+  return s.PreviewOn && s.PreviewExt == ".png";
+}
+
 // What every model of a run reads and nothing changes: made by the start-up
 // before the first model, then shared by reference, const, by every worker.
 struct TRunInputs {

@@ -1,11 +1,12 @@
 #include "output/texture_colours.h"
 
 #include "image/image_colour.h"
+#include "image/image_texels.h"
 #include "support/errors.h"
 
 namespace bw {
 
-bool TColourCache::ColourOf(const TMatSource& source, const TImageRef& ref, uint32_t& rgb) {
+const TImageCache::TLook& TImageCache::LookOf(const TMatSource& source, const TImageRef& ref) {
   TEntry* entry;
   {
     const std::lock_guard<std::mutex> lock(FLock);
@@ -21,19 +22,20 @@ bool TColourCache::ColourOf(const TMatSource& source, const TImageRef& ref, uint
       bytes.reserve(ref.Size);
       ReadImage(source, ref, [&](std::span<const uint8_t> piece) { bytes.insert(bytes.end(), piece.begin(), piece.end()); });
     } catch (const ERangeError&) {
-      return;  // a material file changed since it was read: no colour
+      return;  // a material file changed since it was read: a flat colour
     }
+    TLook& look = entry->Look;
     TRgb mean;
     if (!MeanColour(bytes, mean)) return;
-    entry->Rgb = (uint32_t{mean.R} << 16) | (uint32_t{mean.G} << 8) | mean.B;
-    entry->Known = true;
+    look.Rgb = (uint32_t{mean.R} << 16) | (uint32_t{mean.G} << 8) | mean.B;
+    look.HasColour = true;
+    look.HasTexels = FTexels && ReducedTexels(bytes, look.Texels);
   });
-  rgb = entry->Rgb;
-  return entry->Known;
+  return entry->Look;
 }
 
 std::vector<TPreviewMaterial> PreviewMaterials(const TMatrList& blockMaterials, const TMaterials& materials,
-                                               TColourCache& shared, TColourCache& own) {
+                                               TImageCache& shared, TImageCache& own) {
   std::vector<TPreviewMaterial> list;
   list.reserve(static_cast<size_t>(blockMaterials.Count()));
   for (const TMatrRec& mat : blockMaterials) {
@@ -46,7 +48,10 @@ std::vector<TPreviewMaterial> PreviewMaterials(const TMatrList& blockMaterials, 
     if (!found.HasImage()) continue;
     const TMatSource& source = *found.ImageSource;
     m.HasImage = true;
-    m.HasColour = (source.FileName.empty() ? own : shared).ColourOf(source, found.Image, m.Rgb);
+    const TImageCache::TLook& look = (source.FileName.empty() ? own : shared).LookOf(source, found.Image);
+    m.HasColour = look.HasColour;
+    m.Rgb = look.Rgb;
+    m.Texels = look.HasTexels ? &look.Texels : nullptr;
   }
   return list;
 }
