@@ -1,7 +1,9 @@
 #include "bench_mod.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string_view>
@@ -112,6 +114,10 @@ uint32_t MipChainBytes(uint32_t w, uint32_t h, uint8_t dxt, uint32_t* levels) {
     h = std::max(1u, h / 2);
   }
 }
+
+struct TRgb8 {
+  uint8_t R, G, B;
+};
 
 constexpr uint32_t kDdsHeader = 128;
 constexpr uint32_t kTgaHeader = 18;
@@ -277,6 +283,74 @@ const TMod& Mod() {
   return mod;
 }
 
+namespace {
+
+// A texel shaped like those of real ship textures: a tint with a smooth
+// gradient, plate seams every 32 texels, rivet rows and a little noise.
+TRgb8 ShapedTexel(uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint64_t tint, TRandom& rnd) {
+  const int base = 90 + static_cast<int>(tint % 80);
+  int v = base + static_cast<int>((x * 40) / std::max(1u, w)) - static_cast<int>((y * 30) / std::max(1u, h));
+  if (x % 32 == 0 || y % 32 == 0) v -= 45;                  // seams
+  if (y % 32 == 4 && x % 8 == 4) v += 35;                   // rivets
+  v += static_cast<int>(rnd.Below(9)) - 4;                  // noise
+  auto clamp = [](int c) { return static_cast<uint8_t>(std::clamp(c, 0, 255)); };
+  const int r = static_cast<int>((tint >> 8) % 30), g = static_cast<int>((tint >> 16) % 30);
+  return {clamp(v + r - 10), clamp(v + g - 10), clamp(v + 5)};
+}
+
+uint16_t To565(const TRgb8& c) {
+  return static_cast<uint16_t>(((c.R >> 3) << 11) | ((c.G >> 2) << 5) | (c.B >> 3));
+}
+
+// One 4 x 4 block of DXT1 colour: the block's lightest and darkest texels
+// as its two colours, each texel the nearest of the four on the line.
+void PutColourBlock(Bytes& b, const std::array<TRgb8, 16>& texels) {
+  auto luma = [](const TRgb8& c) { return c.R * 3 + c.G * 6 + c.B; };
+  const auto [lo, hi] = std::minmax_element(texels.begin(), texels.end(),
+                                            [&](const TRgb8& a, const TRgb8& c) { return luma(a) < luma(c); });
+  uint16_t c0 = To565(*hi), c1 = To565(*lo);
+  if (c0 == c1) c1 = c0 > 0 ? static_cast<uint16_t>(c0 - 1) : 1;
+  if (c0 < c1) std::swap(c0, c1);
+  const int l0 = luma(*hi), l1 = luma(*lo);
+  uint32_t indices = 0;
+  for (size_t i = 0; i < 16; ++i) {
+    const int t = l0 == l1 ? 0 : (luma(texels[i]) - l1) * 3 / std::max(1, l0 - l1);  // 0 (dark) .. 3 (light)
+    static constexpr uint32_t kIndexOf[4] = {1, 3, 2, 0};  // c1, 2/3 c1, 2/3 c0, c0
+    indices |= kIndexOf[std::clamp(t, 0, 3)] << (2 * i);
+  }
+  PutU16(b, c0);
+  PutU16(b, c1);
+  PutU32(b, indices);
+}
+
+void ShapedTexels(const TModTexture& t, TRandom& rnd, Bytes& b) {
+  const uint64_t tint = rnd.Next();
+  if (!t.Dds) {
+    for (uint32_t y = 0; y < t.Height; ++y)
+      for (uint32_t x = 0; x < t.Width; ++x) {
+        const TRgb8 c = ShapedTexel(x, y, t.Width, t.Height, tint, rnd);
+        b.insert(b.end(), {c.B, c.G, c.R});
+        if (t.Format == 32) b.push_back(255);
+      }
+    return;
+  }
+  for (uint32_t w = t.Width, h = t.Height;; w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+    for (uint32_t by = 0; by < std::max(1u, (h + 3) / 4); ++by)
+      for (uint32_t bx = 0; bx < std::max(1u, (w + 3) / 4); ++bx) {
+        std::array<TRgb8, 16> texels;
+        for (uint32_t i = 0; i < 16; ++i) texels[i] = ShapedTexel(bx * 4 + i % 4, by * 4 + i / 4, w, h, tint, rnd);
+        if (t.Format != 1) {  // an opaque alpha block first
+          b.insert(b.end(), {255, 255});
+          for (int i = 0; i < 6; ++i) b.push_back(0);
+        }
+        PutColourBlock(b, texels);
+      }
+    if (w == 1 && h == 1) break;
+  }
+}
+
+}  // namespace
+
 Bytes TextureImage(const TModTexture& t) {
   Bytes b;
   b.reserve(t.Size + 8);
@@ -308,9 +382,15 @@ Bytes TextureImage(const TModTexture& t) {
     b.push_back(t.Format == 32 ? 0x28 : 0x20);  // alpha bits; rows from the top
   }
   TRandom rnd(TestNameHash(t.Name));
-  while (b.size() < t.Size) {
-    const uint64_t v = rnd.Next();
-    for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  if (std::getenv("BODWRIGHT_BENCH_RANDOM_IMAGES") == nullptr) {
+    ShapedTexels(t, rnd, b);
+  } else {
+    // The images of earlier measurements: random bytes, the worst case for
+    // any compressor and unlike any texture.
+    while (b.size() < t.Size) {
+      const uint64_t v = rnd.Next();
+      for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
   }
   b.resize(t.Size);
   return b;
