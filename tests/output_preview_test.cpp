@@ -156,7 +156,7 @@ int CheckOutlines(const std::string& svg) {
 
 TEST(RenderPreview, PlainWellFormedSvgDrawnAlikeEveryTime) {
   const TModel m = BoxAndPyramid();
-  const TPreviewCaption caption{"ship.cmp", "Root", 2, 2, 13, 16, false, {}};
+  const TPreviewCaption caption{"ship.cmp", "Root", 2, 2, 13, 16, false, true, {}};
   const std::string svg = Render(m, caption);
   KeepPicture("box_and_pyramid.svg", svg);
   EXPECT_EQ(XmlFault(svg), "");
@@ -276,19 +276,19 @@ TEST(RenderPreview, HostileNamesBecomeWellFormedText) {
   EXPECT_NE(svg.find(expected), svg.npos) << svg.substr(svg.find(">file "), 1200);
 
   // Long names are cut, a path to its end.
-  caption = {std::string(300, 'a') + "/ship.cmp", std::string(300, 'b'), 0, 0, 0, 0, false, {}};
+  caption = {std::string(300, 'a') + "/ship.cmp", std::string(300, 'b'), 0, 0, 0, 0, false, true, {}};
   svg = Render(BoxAndPyramid(), caption);
   EXPECT_NE(svg.find(">file ..." + std::string(108, 'a') + "/ship.cmp<"), svg.npos);
   EXPECT_NE(svg.find(">block " + std::string(117, 'b') + "...<"), svg.npos);
 
   // A file name the system gives as UTF-8 shows its characters; cut, it
   // loses whole characters only.
-  caption = {"Kreuzer Gr\xC3\xB6\xC3\x9F" "e.cmp", "b", 0, 0, 0, 0, true, {}};
+  caption = {"Kreuzer Gr\xC3\xB6\xC3\x9F" "e.cmp", "b", 0, 0, 0, 0, true, true, {}};
   svg = Render(BoxAndPyramid(), caption);
   EXPECT_NE(svg.find(">file Kreuzer Gr&#246;&#223;e.cmp<"), svg.npos);
   std::string longName;
   for (int i = 0; i < 70; ++i) longName += "\xC3\xB6";
-  caption = {longName, "b", 0, 0, 0, 0, true, {}};
+  caption = {longName, "b", 0, 0, 0, 0, true, true, {}};
   svg = Render(BoxAndPyramid(), caption);
   EXPECT_EQ(XmlFault(svg), "");
   EXPECT_NE(svg.find(">file ...&#246;"), svg.npos);
