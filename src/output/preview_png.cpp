@@ -39,12 +39,12 @@ constexpr double kFitSpan = kPanel - 2 * kInset;
 constexpr uint32_t kPaper = 0xffffff, kPanelFill = 0xf4f4f4, kPanelFrame = 0xc0c0c0;
 constexpr uint32_t kInk = 0x202020, kSwatchFrame = 0x808080;
 
-// The compression: zlib's run-length strategy finds the long runs of equal
-// bytes that the Sub filter makes of the flat paper, panels and fills,
-// several times faster than a search for matches at any level, at a little
-// more size where textures show.
+// The compression: zlib's fastest level, which finds the long runs of
+// equal bytes that the Sub filter makes of the flat paper, panels and fills
+// (and the repeats of textures) at less work than its run-length strategy
+// and in about two thirds of its size.
 constexpr int kZlibLevel = 1;
-constexpr int kZlibStrategy = Z_RLE;
+constexpr int kZlibStrategy = Z_DEFAULT_STRATEGY;
 constexpr uint8_t kRowFilter = 1;  // Sub: each byte less the one a pixel to its left
 
 // The three-quarter view: turned 45 degrees about y from the front view
