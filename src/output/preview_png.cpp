@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
@@ -420,7 +421,11 @@ void EncodePng(const TRgbImage& image, std::string& out) {
   for (int32_t y = 0; y < image.Height; ++y) {
     const uint8_t* row = image.Rgb.data() + static_cast<size_t>(y) * rowBytes;
     *q++ = kRowFilter;
-    for (size_t i = 0; i < rowBytes; ++i) *q++ = static_cast<uint8_t>(row[i] - (i >= 3 ? row[i - 3] : 0));
+    // The first pixel as it is, then each byte less the one a pixel before:
+    // a loop without a branch, which the compiler runs many bytes a step.
+    std::copy_n(row, std::min<size_t>(3, rowBytes), q);
+    for (size_t i = 3; i < rowBytes; ++i) q[i] = static_cast<uint8_t>(row[i] - row[i - 3]);
+    q += rowBytes;
   }
 
   z_stream zs{};
