@@ -3,7 +3,7 @@
 // same buffered stream.
 //
 //   bodwright_bench [--reps N] [--models mesh,compound,nodes] [--sizes 8,4,2,1]
-//                   [--settings off,bod+mesh,all,bod,bod+preview] [--no-peak] [--dir FOLDER]
+//                   [--settings off,bod+mesh,all,bod,bod+preview,bod+png] [--no-peak] [--dir FOLDER]
 //       FOLDER: where the models and outputs go; by default a fresh folder
 //       in /dev/shm (or the temporary folder where that is missing)
 //   bodwright_bench --write FOLDER [--models ...] [--sizes ...] [--settings S]
@@ -75,6 +75,11 @@ constexpr TSetting kSettings[] = {
     {"bod+preview",
      "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
      "Preview=.svg, ON\r\nOrigin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
+     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
+     "%1:s\r\n"},
+    {"bod+png",
+     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
+     "Preview=.png, ON\r\nOrigin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
      "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
      "%1:s\r\n"},
     {"all",

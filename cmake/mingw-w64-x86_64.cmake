@@ -19,6 +19,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# zlib linked in (Debian's libz-mingw-w64-dev has both), so that the
+# program needs no DLL beside it.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Debian installs the 64-bit loader outside PATH.
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)

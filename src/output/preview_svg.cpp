@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "output/preview_png.h"
+#include "output/preview_views.h"
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/output_file.h"
@@ -19,20 +21,27 @@
 namespace bw {
 namespace {
 
+using preview::FitModel;
+using preview::kDownY;
+using preview::kLevels;
+using preview::kShadePercent;
+using preview::kViews;
+using preview::MaterialColour;
+using preview::TFit;
+using preview::TView;
+
 // Picture layout in picture units (pixels at the picture's own size).
 constexpr int kPanel = 360;  // side of each square panel
 constexpr int kInset = 10;   // room between the model and its panel's border
+constexpr double kFitSpan = kPanel - 2 * kInset;
 constexpr int kMargin = 20;  // around the picture and between panels
 constexpr int kLabelHeight = 22;
 constexpr int kPanelTop = kMargin + kLabelHeight;
 constexpr int kWidth = kMargin + 3 * (kPanel + kMargin);
 constexpr int kCaptionBottom = kPanelTop + kPanel + 94;  // three lines of caption
-// Swatches below the caption: three columns, at most this many, then a line
-// that says how many more.
+// Swatches below the caption, in three columns.
 constexpr int kSwatchColumns = 3;
-constexpr size_t kSwatchMax = 32;
 constexpr int kSwatchRow = 22;
-constexpr size_t kSwatchNameMax = 40;
 // View coordinates are written as whole tenths inside a group scaled by 0.1:
 // that is the tenth-of-a-unit rounding with at most four digits a number and
 // no decimal point, which keeps the largest models' pictures small.
@@ -40,37 +49,7 @@ constexpr int kTenths = kPanel * 10;
 // The picture file's stream buffer: the largest picture in 16 blocks.
 constexpr int32_t kPictureBufSize = 256 * 1024;
 
-// Distinct, mid-light colours, so that the darker shading levels still tell
-// materials apart.
-constexpr std::array<uint32_t, 12> kPalette = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f, 0xedc948,
-                                               0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac, 0x8cd17d, 0xa0cbe8};
-// Brightness by facing level, from edge-on to square-on. Four levels are
-// enough to show a model's shape and few enough that neighbouring triangles
-// of a surface often share one path.
-constexpr std::array<int, 4> kShadePercent = {55, 70, 85, 100};
-constexpr int kLevels = static_cast<int>(kShadePercent.size());
-
-// Names longer than this are cut, so that a hostile name cannot blow up the
-// picture; a path keeps its end, where the file's own name is.
-constexpr size_t kNameMax = 120;
-
 constexpr int kReplacement = 0xFFFD;
-
-// Point coordinates in the order the views pick them from: +x, -y (down the
-// page is minus y), +z.
-constexpr size_t kX = 0, kDownY = 1, kZ = 2;
-
-struct TView {
-  std::string_view Label;
-  size_t Right, Down;  // the picture coordinates' columns
-  size_t Facing;       // model axis toward the viewer: 0 x, 1 y, 2 z
-  bool FacingNeg;      // the viewer is on that axis's minus side
-};
-constexpr std::array<TView, 3> kViews = {{
-    {"top: looking down -y, x right, z down", kX, kZ, 1, false},
-    {"side: looking along +x, z right, y up", kZ, kDownY, 0, true},
-    {"front: looking along -z, x right, y up", kX, kDownY, 2, false},
-}};
 
 void AppendNum(std::string& out, int64_t v) {
   char buf[24];
@@ -123,36 +102,6 @@ void AppendUtf8Text(std::string& out, std::string_view s) {
   }
 }
 
-void AppendName(std::string& out, std::string_view s, bool keepEnd) {
-  if (s.size() <= kNameMax) return AppendXmlText(out, s);
-  if (keepEnd) {
-    out += "...";
-    AppendXmlText(out, s.substr(s.size() - (kNameMax - 3)));
-  } else {
-    AppendXmlText(out, s.substr(0, kNameMax - 3));
-    out += "...";
-  }
-}
-
-// A name cut to kNameMax bytes, keeping its end or its start; UTF-8 is cut
-// between characters.
-void AppendName(std::string& out, std::string_view s, bool keepEnd, bool utf8) {
-  if (!utf8) return AppendName(out, s, keepEnd);
-  if (s.size() <= kNameMax) return AppendUtf8Text(out, s);
-  auto isLead = [&](size_t i) { return (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80; };
-  if (keepEnd) {
-    size_t from = s.size() - (kNameMax - 3);
-    while (from < s.size() && !isLead(from)) ++from;
-    out += "...";
-    AppendUtf8Text(out, s.substr(from));
-  } else {
-    size_t to = kNameMax - 3;
-    while (to > 0 && !isLead(to)) --to;
-    AppendUtf8Text(out, s.substr(0, to));
-    out += "...";
-  }
-}
-
 void AppendText(std::string& out, int x, int y, std::string_view text) {
   out += "<text x=\"";
   AppendNum(out, x);
@@ -175,20 +124,6 @@ std::array<char, 7> FillName(uint32_t rgb, int level) {
     name[static_cast<size_t>(2 + 2 * c)] = kHex[channel & 15];
   }
   return name;
-}
-
-int PaletteIndex(int32_t matIndex) {
-  const int n = static_cast<int>(kPalette.size());
-  return ((matIndex % n) + n) % n;
-}
-
-// A material's colour: its texture's, else its palette colour.
-uint32_t MaterialColour(const TPreviewCaption& caption, int32_t matIndex) {
-  if (matIndex >= 0 && static_cast<size_t>(matIndex) < caption.MaterialList.size()) {
-    const TPreviewMaterial& m = caption.MaterialList[static_cast<size_t>(matIndex)];
-    if (m.HasColour) return m.Rgb & 0xFFFFFF;
-  }
-  return kPalette[static_cast<size_t>(PaletteIndex(matIndex))];
 }
 
 // The distinct colours of a drawing: a fill is a colour's place here times
@@ -228,40 +163,6 @@ void SortByDepth(std::span<uint64_t> keys, std::span<uint64_t> scratch) {
   }
 }
 
-// The bounding box of the points that the triangles use, and the mapping
-// of model coordinates into a panel.
-struct TFit {
-  TPreviewPoint Lo{}, Hi{};
-  std::array<double, 3> Centre{};
-  double Scale = 0;  // picture units per model unit
-};
-
-TFit FitModel(std::span<const TPreviewPoint> points, const TTriList& tris) {
-  TFit fit;
-  fit.Lo.fill(INT64_MAX);
-  fit.Hi.fill(INT64_MIN);
-  for (const TTriRec& t : tris) {
-    for (const uint16_t i : {t.A, t.B, t.C}) {
-      if (i >= points.size()) RaiseRange("preview: vertex index out of bounds");
-      for (size_t a = 0; a < 3; ++a) {
-        fit.Lo[a] = std::min(fit.Lo[a], points[i][a]);
-        fit.Hi[a] = std::max(fit.Hi[a], points[i][a]);
-      }
-    }
-  }
-  if (tris.Count() == 0) return TFit{};
-  // In double: extents of points near +-2^63 do not fit an int64.
-  double largest = 0;
-  for (size_t a = 0; a < 3; ++a) {
-    const double lo = static_cast<double>(fit.Lo[a]), hi = static_cast<double>(fit.Hi[a]);
-    fit.Centre[a] = lo / 2 + hi / 2;
-    largest = std::max(largest, hi - lo);
-  }
-  // A model without extent stays a dot at each panel's centre.
-  if (largest > 0) fit.Scale = (kPanel - 2 * kInset) / largest;
-  return fit;
-}
-
 // Nearest tenth of a picture unit from the panel's corner, held inside the
 // panel whatever the rounding of huge coordinates did.
 int16_t Tenths(double fromCentre) {
@@ -273,7 +174,7 @@ int16_t Tenths(double fromCentre) {
 
 // The picture's height: the panels, the caption and the swatches.
 int PictureHeight(const TPreviewCaption& caption) {
-  const size_t shown = std::min(caption.MaterialList.size(), kSwatchMax);
+  const size_t shown = preview::SwatchesShown(caption);
   if (shown == 0) return kCaptionBottom;
   const size_t rows = (shown + kSwatchColumns - 1) / kSwatchColumns + (caption.MaterialList.size() > shown ? 1 : 0);
   return kCaptionBottom + static_cast<int>(rows) * kSwatchRow;
@@ -363,45 +264,37 @@ int PanelLeft(size_t view) {
   return kMargin + static_cast<int>(view) * (kPanel + kMargin);
 }
 
+// A caption line as XML text: the picture's own words as they are, names
+// by their encoding.
+std::string LineText(const preview::TTextLine& line) {
+  std::string text;
+  for (const preview::TTextPiece& piece : line) {
+    switch (piece.Form) {
+      case preview::TTextPiece::Plain: text += piece.Text; break;
+      case preview::TTextPiece::Name8: AppendXmlText(text, piece.Text); break;
+      case preview::TTextPiece::NameUtf8: AppendUtf8Text(text, piece.Text); break;
+    }
+  }
+  return text;
+}
+
 void AppendTexts(std::string& out, const TPreviewCaption& caption, const TFit& fit, bool empty) {
   out += "<g font-family=\"sans-serif\" font-size=\"14\" fill=\"#202020\">\n";
   for (size_t v = 0; v < kViews.size(); ++v) AppendText(out, PanelLeft(v), kPanelTop - 8, kViews[v].Label);
-  // A line each for the names: either may take up to kNameMax characters.
-  std::string line = "file ";
-  AppendName(line, caption.InputName, true, caption.InputNameUtf8);
-  AppendText(out, kMargin, kPanelTop + kPanel + 28, line);
-  line = "block ";
-  AppendName(line, caption.BlockName, false);
-  AppendText(out, kMargin, kPanelTop + kPanel + 52, line);
-  line = "parts ";
-  AppendNum(line, caption.Parts);
-  line += ", materials ";
-  AppendNum(line, caption.Materials);
-  line += ", vertices ";
-  AppendNum(line, caption.Vertices);
-  line += ", triangles ";
-  AppendNum(line, caption.Triangles);
-  if (!empty) {
-    line += "; size x ";
-    // The difference of two int64 values always fits a uint64.
-    for (size_t a = 0; a < 3; ++a) {
-      if (a > 0) line += a == 1 ? ", y " : ", z ";
-      line += UIntText(static_cast<uint64_t>(fit.Hi[a]) - static_cast<uint64_t>(fit.Lo[a]));
-    }
-  }
-  AppendText(out, kMargin, kPanelTop + kPanel + 76, line);
+  // A line each for the names: either may take up to 120 characters.
+  const auto lines = preview::CaptionLines(caption, fit, empty);
+  for (size_t i = 0; i < lines.size(); ++i)
+    AppendText(out, kMargin, kPanelTop + kPanel + 28 + 24 * static_cast<int>(i), LineText(lines[i]));
   out += "</g>\n";
 }
 
 // One swatch per material in material-line order: its colour, its index,
 // and its texture's name and state.
 void AppendSwatches(std::string& out, const TPreviewCaption& caption) {
-  const size_t shown = std::min(caption.MaterialList.size(), kSwatchMax);
+  const size_t shown = preview::SwatchesShown(caption);
   if (shown == 0) return;
   out += "<g font-family=\"sans-serif\" font-size=\"13\" fill=\"#202020\">\n";
-  std::string line;
   for (size_t k = 0; k < shown; ++k) {
-    const TPreviewMaterial& m = caption.MaterialList[k];
     const int x = PanelLeft(k % kSwatchColumns);
     const int y = kCaptionBottom + static_cast<int>(k / kSwatchColumns) * kSwatchRow;
     out += "<rect x=\"";
@@ -411,26 +304,12 @@ void AppendSwatches(std::string& out, const TPreviewCaption& caption) {
     out += "\" width=\"14\" height=\"14\" stroke=\"#808080\" fill=\"";
     out.append(FillName(MaterialColour(caption, static_cast<int32_t>(k)), kLevels - 1).data(), 7);
     out += "\"/>\n";
-    line.clear();
-    AppendNum(line, static_cast<int64_t>(k));
-    line += ' ';
-    if (!m.Named) {
-      line += "no texture name ";
-      line += DWordToHex(m.ID);
-    } else {
-      AppendName(line, m.TextureName.substr(0, kSwatchNameMax), false);
-      if (m.TextureName.size() > kSwatchNameMax) line += "...";
-      if (!m.HasImage) line += ": no image";
-      else if (!m.HasColour) line += ": image not read";
-    }
-    AppendText(out, x + 20, y + 12, line);
+    AppendText(out, x + 20, y + 12, LineText(preview::SwatchLine(caption.MaterialList[k], k)));
   }
   if (caption.MaterialList.size() > shown) {
-    line = "and ";
-    AppendNum(line, static_cast<int64_t>(caption.MaterialList.size() - shown));
-    line += " more";
     const size_t rows = (shown + kSwatchColumns - 1) / kSwatchColumns;
-    AppendText(out, kMargin, kCaptionBottom + static_cast<int>(rows) * kSwatchRow + 12, line);
+    AppendText(out, kMargin, kCaptionBottom + static_cast<int>(rows) * kSwatchRow + 12,
+               preview::MoreSwatchesLine(caption));
   }
   out += "</g>\n";
 }
@@ -629,9 +508,9 @@ void Render(std::span<const TPreviewPoint> points, const TTriList& tris, const T
   for (size_t v = 0; v < kViews.size(); ++v) {
     AppendPanel(out, v);
     const size_t drawn = AppendView(out, stream, v, points, tris, fit, tenths, fills, colours, work);
-    if (n > 0 && drawn == 0) AppendNote(out, v, "edge-on: no area from this side");
+    if (n > 0 && drawn == 0) AppendNote(out, v, preview::kEdgeOnNote);
   }
-  if (n == 0) AppendNote(out, 1, "no triangles in this block");
+  if (n == 0) AppendNote(out, 1, preview::kNoTrianglesNote);
   out += "</svg>\n";
 }
 
@@ -639,12 +518,12 @@ void Render(std::span<const TPreviewPoint> points, const TTriList& tris, const T
 
 void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
                    const TPreviewCaption& caption, std::string& out) {
-  const TFit fit = FitModel(points, tris);  // raises on a bad index before anything is written
+  const TFit fit = FitModel(points, tris, kFitSpan);  // raises on a bad index before anything is written
   Render(points, tris, caption, fit, out, nullptr);
 }
 
 std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
-                             std::vector<TPreviewMaterial> materials, const TBodOutput& out) {
+                             std::vector<TPreviewMaterial> materials, const TBodOutput& out, bool texCoords) {
   std::vector<TPreviewPoint> points;
   points.reserve(static_cast<size_t>(model.VertList.Count()));
   const auto& f = out.ScaleFactor;
@@ -658,13 +537,25 @@ std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::stri
   caption.Materials = model.MatrList.Count();
   caption.Vertices = model.VertList.Count();
   caption.Triangles = model.TriList.Count();
+  caption.TexCoords = texCoords;
+  const std::string name = out.BodBaseName + "_" + TwoDigits(n) + out.PreviewExt;
+  if (IsPngPreview(out.PreviewExt)) {
+    // Drawn whole first, so that a bad index raises before the file is
+    // created; written like every output, complete or not at all.
+    std::string png;
+    RenderPreviewPng(points, model.TriList, caption, png);
+    TOutputFile file(out.Guard, name, kPictureBufSize);
+    WriteText(file.Stream(), png);
+    file.Commit();
+    return file.FinalName();
+  }
   // A bad index raises before the file is created, as a picture drawn
   // whole first would.
-  const TFit fit = FitModel(points, model.TriList);
+  const TFit fit = FitModel(points, model.TriList, kFitSpan);
 
   // Like every output: complete under its final name or not there at all.
   // The drawing goes straight into the stream's large buffer.
-  TOutputFile file(out.Guard, out.BodBaseName + "_" + TwoDigits(n) + out.PreviewExt, kPictureBufSize);
+  TOutputFile file(out.Guard, name, kPictureBufSize);
   std::string text;
   Render(points, model.TriList, caption, fit, text, &file.Stream());
   WriteText(file.Stream(), text);

@@ -88,8 +88,12 @@ void RenderPreview(std::span<const TPreviewPoint> points, const TTriList& tris,
 // The picture of block n, <base>_NN<PreviewExt>, from the model's placed
 // lists and the number of its parts. Its points are the model BOD file's
 // coordinates, scaled and rounded the same way, so a block whose model file
-// cannot be written gets no picture either. The name of the file written.
+// cannot be written gets no picture either. `texCoords` says whether the
+// block's vertex records carry texture coordinates (TPreviewCaption). With
+// the extension ".png" in any letter case, the PNG picture of
+// preview_png.h; else this SVG picture. The name of the file written.
 std::string WritePreviewFile(const TBodyLists& model, int32_t n, const std::string& lodName, int32_t parts,
-                             std::vector<TPreviewMaterial> materials, const TBodOutput& out);
+                             std::vector<TPreviewMaterial> materials, const TBodOutput& out,
+                             bool texCoords = true);
 
 }  // namespace bw

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "output/bitmap_font.h"
+#include "output/bod_writer.h"
+#include "output/preview_png.h"
+#include "output/raster.h"
+#include "support/errors.h"
+#include "test_support.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#include <stb_image.h>
+
+using namespace bw;
+
+namespace {
+
+// The picture's layout as a viewer finds it: panels of kPngPanel pixels, 8
+// apart and from the picture's left, below two lines of labels; the model
+// fitted 6 pixels inside.
+constexpr int kPanelTop = 32;
+int PanelLeft(int view) {
+  return 8 + view * (kPngPanel + 8);
+}
+constexpr uint32_t kPanelFill = 0xf4f4f4;
+constexpr uint32_t kInk = 0x202020;
+
+struct TDecoded {
+  int Width = 0, Height = 0;
+  std::vector<uint8_t> Rgb;
+  uint32_t At(int x, int y) const {
+    const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3;
+    return (uint32_t{Rgb[i]} << 16) | (uint32_t{Rgb[i + 1]} << 8) | Rgb[i + 2];
+  }
+  // Panel v's pixel at (x, y) of the panel.
+  uint32_t Panel(int v, int x, int y) const { return At(PanelLeft(v) + x, kPanelTop + y); }
+};
+
+TDecoded Decode(const std::string& png) {
+  TDecoded d;
+  int channels = 0;
+  stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), static_cast<int>(png.size()),
+                                          &d.Width, &d.Height, &channels, 3);
+  if (!pixels) {
+    ADD_FAILURE() << "not a PNG file stb_image reads: " << stbi_failure_reason();
+    return d;
+  }
+  d.Rgb.assign(pixels, pixels + static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height) * 3);
+  stbi_image_free(pixels);
+  return d;
+}
+
+struct TModel {
+  std::vector<TPreviewPoint> Points;
+  TTriList Tris;
+  void Tri(int a, int b, int c, std::array<float, 6> uv = {}, int32_t mat = 0) {
+    TTriRec t;
+    t.A = static_cast<uint16_t>(a);
+    t.B = static_cast<uint16_t>(b);
+    t.C = static_cast<uint16_t>(c);
+    t.UA = uv[0], t.VA = uv[1], t.UB = uv[2], t.VB = uv[3], t.UC = uv[4], t.VC = uv[5];
+    t.MatIndex = mat;
+    Tris.Add(t);
+  }
+};
+
+// The test pattern: a flat square in the x-z plane whose corners carry the
+// texture coordinates (0,0) at (-x,-z), (s,0) at (+x,-z), (0,s) at (-x,+z)
+// and (s,s) at (+x,+z).
+TModel Pattern(float s) {
+  TModel m;
+  m.Points = {{-1000, 0, -1000}, {1000, 0, -1000}, {-1000, 0, 1000}, {1000, 0, 1000}};
+  m.Tri(0, 1, 3, {0, 0, s, 0, s, s});
+  m.Tri(0, 3, 2, {0, 0, s, s, 0, s});
+  return m;
+}
+
+// Four quadrants: top left red, top right green, bottom left blue, bottom
+// right yellow.
+TTexels Quadrants() {
+  TTexels t;
+  t.Width = t.Height = 8;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      t.Rgb.push_back(y < 4 ? (x < 4 ? TRgb{255, 0, 0} : TRgb{0, 255, 0}) : (x < 4 ? TRgb{0, 0, 255} : TRgb{255, 255, 0}));
+  return t;
+}
+
+TPreviewCaption Textured(const TTexels* texels, bool texCoords = true) {
+  TPreviewCaption c;
+  c.InputName = "pattern.cmp";
+  c.BlockName = "pattern.lod0.vms";
+  c.TexCoords = texCoords;
+  TPreviewMaterial m;
+  m.Named = m.HasImage = m.HasColour = true;
+  m.TextureName = "quadrants.tga";
+  m.Rgb = 0x336699;
+  m.Texels = texels;
+  c.MaterialList = {m};
+  return c;
+}
+
+std::string Png(const TModel& m, const TPreviewCaption& caption) {
+  std::string out;
+  RenderPreviewPng(m.Points, m.Tris, caption, out);
+  return out;
+}
+
+// The hue of a shaded pixel: which of the pattern's colours it is.
+char Hue(uint32_t rgb) {
+  const int r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  const bool hr = r > 2 * b + 40, hg = g > 2 * b + 40, hb = b > 2 * std::max(r, g) + 40;
+  if (hr && hg && r < 2 * g && g < 2 * r) return 'Y';
+  if (hr && r > 2 * g + 40) return 'R';
+  if (hg && g > 2 * r + 40) return 'G';
+  return hb ? 'B' : '-';
+}
+
+// The pattern's square fills 180 pixels in the middle of the top view, x to
+// the right and z down: the pixel at fractions (fx, fz) of it.
+uint32_t TopAt(const TDecoded& d, double fx, double fz) {
+  const double side = kPngPanel - 12;
+  return d.Panel(0, static_cast<int>(6 + fx * side), static_cast<int>(6 + fz * side));
+}
+
+TEST(PngPicture, TexturesSitOnTheirCoordinatesAndRepeat) {
+  const TTexels texels = Quadrants();
+  // The hue expected at each eighth of the square, for coordinates running
+  // 0 to 1 and 0 to 2.
+  const struct {
+    float Scale;
+    std::array<const char*, 4> Rows;  // top to bottom, each left to right
+  } cases[] = {
+      {1, {"RRGG", "RRGG", "BBYY", "BBYY"}},
+      {2, {"RGRG", "BYBY", "RGRG", "BYBY"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Scale);
+    const TDecoded d = Decode(Png(Pattern(c.Scale), Textured(&texels)));
+    for (int row = 0; row < 4; ++row)
+      for (int col = 0; col < 4; ++col)
+        EXPECT_EQ(Hue(TopAt(d, (2 * col + 1) / 8.0, (2 * row + 1) / 8.0)), c.Rows[static_cast<size_t>(row)][col])
+            << "row " << row << " column " << col;
+  }
+}
+
+TEST(PngPicture, TexturesAreDrawnOnlyWhereTheyAreGivenAndHaveCoordinates) {
+  const TTexels texels = Quadrants();
+  TTexels empty;  // a copy that could not be made
+  const struct {
+    const TTexels* Texels;
+    bool TexCoords;
+    char Hue;  // at the top left quarter: red where drawn, else the flat colour
+  } cases[] = {
+      {&texels, true, 'R'},
+      {&texels, false, '-'},
+      {nullptr, true, '-'},
+      {&empty, true, '-'},
+  };
+  for (const auto& c : cases) {
+    const TDecoded d = Decode(Png(Pattern(1), Textured(c.Texels, c.TexCoords)));
+    const uint32_t rgb = TopAt(d, 0.25, 0.25);
+    EXPECT_EQ(Hue(rgb), c.Hue);
+    // Square on to the top view: the flat colour at its full brightness.
+    if (c.Hue == '-') {
+      EXPECT_EQ(rgb, 0x336699u);
+    }
+  }
+}
+
+// How many times each pixel of a w x h grid is visited.
+std::map<std::pair<int, int>, int> Hits(const std::vector<std::array<TSnapped, 3>>& tris, int w, int h) {
+  std::map<std::pair<int, int>, int> hits;
+  for (const auto& t : tris)
+    ForEachCovered(t[0], t[1], t[2], w, h, [&](int32_t x, int32_t y, int64_t wa, int64_t wb, int64_t wc, int64_t area) {
+      EXPECT_TRUE(x >= 0 && x < w && y >= 0 && y < h);
+      EXPECT_TRUE(wa >= 0 && wb >= 0 && wc >= 0 && wa + wb + wc == area);
+      ++hits[{x, y}];
+    });
+  return hits;
+}
+
+TEST(Raster, TrianglesSharingEdgesCoverEachPixelOnce) {
+  // Meshes whose shared edges run through pixel centres, along them and
+  // between them, level, upright and slanted, wound both ways.
+  const TSnapped c{8 * kSub, 8 * kSub};
+  const std::vector<TSnapped> rings[] = {
+      {{2 * kSub + 8, 2 * kSub + 8}, {14 * kSub + 8, 2 * kSub + 8}, {14 * kSub + 8, 14 * kSub + 8}, {2 * kSub + 8, 14 * kSub + 8}},
+      {{0, 0}, {16 * kSub, 3}, {16 * kSub + 5, 16 * kSub}, {7, 16 * kSub - 1}},
+      {{37, 11}, {200, 60}, {250, 201}, {90, 240}, {20, 150}},
+  };
+  for (const auto& ring : rings) {
+    std::vector<std::array<TSnapped, 3>> fan, reversed;
+    for (size_t i = 0; i < ring.size(); ++i) {
+      fan.push_back({c, ring[i], ring[(i + 1) % ring.size()]});
+      reversed.push_back({ring[(i + 1) % ring.size()], ring[i], c});
+    }
+    const auto once = Hits(fan, 20, 20);
+    EXPECT_EQ(once, Hits(reversed, 20, 20));
+    for (const auto& [pixel, count] : once) EXPECT_EQ(count, 1) << pixel.first << "," << pixel.second;
+  }
+  // A square whose sides run through centres: the top and left rows are
+  // its, the bottom and right ones its neighbours'.
+  const TSnapped a{2 * kSub + 8, 2 * kSub + 8}, b{5 * kSub + 8, 2 * kSub + 8}, d{5 * kSub + 8, 5 * kSub + 8},
+      e{2 * kSub + 8, 5 * kSub + 8};
+  const auto square = Hits({{a, b, d}, {a, d, e}}, 10, 10);
+  EXPECT_EQ(square.size(), 9u);
+  EXPECT_TRUE(square.count({2, 2}) && square.count({4, 4}) && !square.count({5, 5}));
+}
+
+TEST(Raster, DegenerateTinyAndFarTrianglesStayInBounds) {
+  const struct {
+    const char* What;
+    std::array<TSnapped, 3> Tri;
+    size_t Pixels;
+  } cases[] = {
+      {"edge-on", {{{0, 0}, {100, 100}, {200, 200}}}, 0},
+      {"a point", {{{40, 40}, {40, 40}, {40, 40}}}, 0},
+      {"within a pixel, around its centre", {{{5 * kSub + 6, 5 * kSub + 6}, {5 * kSub + 11, 5 * kSub + 7}, {5 * kSub + 7, 5 * kSub + 11}}}, 1},
+      {"within a pixel, beside its centre", {{{5 * kSub + 1, 5 * kSub + 1}, {5 * kSub + 5, 5 * kSub + 1}, {5 * kSub + 1, 5 * kSub + 5}}}, 0},
+      {"far outside", {{{-kSnapLimit, -kSnapLimit}, {-kSnapLimit + 50, -kSnapLimit}, {-kSnapLimit, -kSnapLimit + 50}}}, 0},
+      {"over everything", {{{-kSnapLimit, -kSnapLimit}, {kSnapLimit, -kSnapLimit}, {0, kSnapLimit}}}, 16 * 12},
+  };
+  for (const auto& c : cases) {
+    const auto hits = Hits({c.Tri}, 16, 12);
+    EXPECT_EQ(hits.size(), c.Pixels) << c.What;
+  }
+  // Coordinates beyond any panel are held at the limit, NaN included.
+  EXPECT_EQ(Snap(1e30, -1e30).X, kSnapLimit);
+  EXPECT_EQ(Snap(1e30, -1e30).Y, -kSnapLimit);
+  EXPECT_EQ(Snap(2.5, -0.53).X, 2 * kSub + 8);
+  EXPECT_EQ(Snap(2.5, -0.53).Y, -8);
+}
+
+// Ink in the middle band of panel v, where its remarks go.
+bool NoteIn(const TDecoded& d, int v) {
+  for (int y = kPngPanel / 2 - 6; y < kPngPanel / 2 + 6; ++y)
+    for (int x = 0; x < kPngPanel; ++x)
+      if (d.Panel(v, x, y) == kInk) return true;
+  return false;
+}
+
+TEST(PngPicture, EmptyEdgeOnAndHugeModelsStillGetAPicture) {
+  // No triangles: the picture says so in the side panel.
+  const TDecoded empty = Decode(Png(TModel{}, Textured(nullptr)));
+  EXPECT_TRUE(NoteIn(empty, 1));
+  EXPECT_FALSE(NoteIn(empty, 0));
+  EXPECT_EQ(empty.Panel(0, kPngPanel / 2, kPngPanel / 2), kPanelFill);
+
+  // The flat square seen edge-on from the side and the front: a remark
+  // there, the square from above and three-quarters.
+  const TDecoded flat = Decode(Png(Pattern(1), Textured(nullptr)));
+  EXPECT_FALSE(NoteIn(flat, 0));
+  EXPECT_TRUE(NoteIn(flat, 1));
+  EXPECT_TRUE(NoteIn(flat, 2));
+  EXPECT_FALSE(NoteIn(flat, 3));
+
+  // Coordinates at the ends of their range, one triangle near the origin
+  // smaller than a pixel: drawn without a fault.
+  TModel huge = Pattern(1);
+  huge.Points.push_back({INT64_MAX, INT64_MIN, INT64_MAX});
+  huge.Points.push_back({INT64_MIN, INT64_MAX, 0});
+  huge.Tri(4, 5, 0);
+  const TDecoded d = Decode(Png(huge, Textured(nullptr)));
+  EXPECT_GT(d.Width, 4 * kPngPanel);
+
+  TModel bad = Pattern(1);
+  bad.Tri(0, 1, 9);
+  std::string out = "kept";
+  EXPECT_THROW(RenderPreviewPng(bad.Points, bad.Tris, TPreviewCaption{}, out), ERangeError);
+  EXPECT_EQ(out, "kept");
+}
+
+TEST(PngPicture, SameBytesEveryTimeAndWrittenUnderTheExtensionGiven) {
+  const TTexels texels = Quadrants();
+  const std::string first = Png(Pattern(2), Textured(&texels));
+  EXPECT_EQ(first, Png(Pattern(2), Textured(&texels)));
+
+  bwtest::TTempDir dir;
+  TBodOutput out;
+  out.BodBaseName = dir.File("ship");
+  out.PreviewExt = ".Png";
+  out.InpFileTitle = "ship.cmp";
+  TBodyLists model;
+  for (const TPreviewPoint& p : Pattern(1).Points)
+    AddVert(model.VertList, static_cast<float>(p[0]) / 1000, static_cast<float>(p[1]) / 1000,
+            static_cast<float>(p[2]) / 1000, 0, 0);
+  model.TriList = Pattern(1).Tris;
+  const std::string name = WritePreviewFile(model, 3, "ship.lod0.vms", 1, {}, out);
+  EXPECT_EQ(name, dir.File("ship_03.Png"));
+  EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship_03.Png;");
+  const std::vector<uint8_t> bytes = bwtest::ReadFileBytes(name);
+  EXPECT_EQ(Decode(std::string(bytes.begin(), bytes.end())).Width, PanelLeft(4));
+}
+
+TEST(BitmapFont, EachCharacterBeyondAsciiShowsAsOneMark) {
+  const struct {
+    const char* Text;
+    const char* Shown;
+  } cases[] = {
+      {"ship_01.cmp", "ship_01.cmp"},
+      {"Gr\xC3\xB6\xC3\x9F" "e", "Gr??e"},          // UTF-8: a mark a character
+      {"\xE2\x82\xAC 5", "? 5"},                    // three bytes, one character
+      {"\xF6l\xE9", "?l?"},                         // 8-bit text: bytes that begin no sequence
+      {"\xE2\x82", "??"},                           // a sequence cut short
+      {"tab\there\x7F", "tab?here?"},               // control characters
+  };
+  for (const auto& c : cases) {
+    std::string shown;
+    AppendShown(shown, c.Text);
+    EXPECT_EQ(shown, c.Shown);
+  }
+}
+
+}  // namespace
