@@ -223,7 +223,8 @@ void ConvertBlocks(const TRunInputs& run, TModelRun& model, TFolderOutputs& outp
     }
     if (s.PreviewOn) {
       std::vector<TPreviewMaterial> swatches = PreviewMaterials(model3d.MatrList, out.Materials, images, ownImages);
-      stats.Pictures.push_back(WritePreviewFile(model3d, n, lodName, groups.Count(), std::move(swatches), out));
+      stats.Pictures.push_back(
+          WritePreviewFile(model3d, n, lodName, groups.Count(), std::move(swatches), out, block.TexCoords));
       RecordOutput(run, model, outputs.Written, stats.Pictures.back());
     }
     if (textures) textures->WriteImages(model3d.MatrList, out.Materials, outputs.Written, outputs.Images, ctx);

@@ -13,6 +13,7 @@
 #include "cmp/mat_source.h"
 #include "driver/folder_walk.h"
 #include "output/outcome.h"
+#include "output/preview_png.h"
 #include "output/textures.h"
 #include "support/output_file.h"
 
@@ -59,7 +60,7 @@ struct TSettings {
 
 // The pictures draw the textures' images, not only their colours.
 inline bool PicturesDrawTextures(const TSettings& s) {
-  return s.PreviewOn && s.PreviewExt == ".png";
+  return s.PreviewOn && IsPngPreview(s.PreviewExt);
 }
 
 // What every model of a run reads and nothing changes: made by the start-up
