@@ -12,6 +12,8 @@
 #include <optional>
 #include <set>
 
+#include <zlib.h>
+
 #include "test_support.h"
 
 using namespace bwtest;
@@ -134,4 +136,33 @@ TEST(Sample, CommittedFilesAreTheGeneratorsOutput) {
   for (const char* name : {"sample.cmp", "sample.mat"})
     EXPECT_TRUE(ReadFileBytes(dir.File(name)) == ReadFileBytes((kSourceDir / "examples" / name).string()))
         << name;
+}
+
+// The PNG pictures of the sample: the same pixels as the expected ones (and,
+// with the zlib that wrote those, the same bytes: also from the Windows
+// program). BODWRIGHT_UPDATE_GOLDEN=1 rewrites them too.
+TEST(Sample, PngPicturesDrawTheExpectedPixels) {
+  TTempDir dir;
+  CopySample(dir);
+  std::string console;
+  const std::string ini = std::string(kAllOnIni) + "Preview=.png, ON\r\nModelMat=ON\r\n";
+  ASSERT_EQ(RunInProcess(dir.Path(), ini, {dir.File("sample.cmp"), dir.File("sample.mat")}, console), 0) << console;
+  const fs::path golden = kSourceDir / "tests" / "golden" / "sample_png";
+  for (const char* name : {"sample_00.png", "sample_01.png"}) {
+    const std::vector<uint8_t> actual = ReadFileBytes(dir.File(name));
+    if (std::getenv("BODWRIGHT_UPDATE_GOLDEN") != nullptr) {
+      fs::create_directories(golden);
+      WriteFileBytes((golden / name).string(), actual);
+      continue;
+    }
+    const std::vector<uint8_t> expected = ReadFileBytes((golden / name).string());
+    const TPngPixels pixels = DecodePng(actual);
+    ASSERT_GT(pixels.Width, 0) << name;
+    EXPECT_TRUE(pixels == DecodePng(expected)) << name;
+    if (ReadFileText((golden / "zlib.txt").string()) == std::string(zlibVersion()) + "\n") {
+      EXPECT_TRUE(actual == expected) << name;
+    }
+  }
+  if (std::getenv("BODWRIGHT_UPDATE_GOLDEN") != nullptr)
+    WriteFileText((golden / "zlib.txt").string(), std::string(zlibVersion()) + "\n");
 }

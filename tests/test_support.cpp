@@ -21,6 +21,12 @@
 #include <stdexcept>
 #include <system_error>
 
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STB_IMAGE_STATIC
+#include <stb_image.h>
+
 #include "driver/driver.h"
 #include "support/context.h"
 #include "driver/run_state.h"
@@ -271,6 +277,22 @@ std::string TDbgRun::DbgText() {
   Ctx.DbgStream = nullptr;
   FDbg.reset();
   return ReadFileText(FDir.File("run.dbg"));
+}
+
+uint32_t TPngPixels::At(int x, int y) const {
+  const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3;
+  return (uint32_t{Rgb[i]} << 16) | (uint32_t{Rgb[i + 1]} << 8) | Rgb[i + 2];
+}
+
+TPngPixels DecodePng(const std::vector<uint8_t>& png) {
+  TPngPixels d;
+  int channels = 0;
+  stbi_uc* pixels =
+      stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &d.Width, &d.Height, &channels, 3);
+  if (!pixels) return {};
+  d.Rgb.assign(pixels, pixels + static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height) * 3);
+  stbi_image_free(pixels);
+  return d;
 }
 
 std::string Lines(std::initializer_list<std::string> lines) {

@@ -109,6 +109,16 @@ class TDbgRun {
   std::vector<uint8_t> FImage;
 };
 
+// A PNG file's pixels as stb_image decodes them, RGB; Width 0 when it is no
+// PNG file stb_image reads.
+struct TPngPixels {
+  int Width = 0, Height = 0;
+  std::vector<uint8_t> Rgb;
+  uint32_t At(int x, int y) const;  // 0xRRGGBB
+  bool operator==(const TPngPixels&) const = default;
+};
+TPngPixels DecodePng(const std::vector<uint8_t>& png);
+
 // Each text followed by CR LF.
 std::string Lines(std::initializer_list<std::string> lines);
 
