@@ -206,7 +206,11 @@ def check_real_run(program, ini, sample, materials, work):
     prog = os.path.join(work, "prog")
     os.mkdir(prog)
     shutil.copy(program, os.path.join(prog, "bodwright"))
-    shutil.copy(ini, os.path.join(prog, "bodwright.ini"))
+    # The installed settings, with the pictures that draw the textures.
+    with open(ini, "rb") as f:
+        settings = f.read()
+    with open(os.path.join(prog, "bodwright.ini"), "wb") as f:
+        f.write(re.sub(rb"(?m)^Preview=[^\r\n]*", b"Preview=.png, ON", settings))
     folder = os.path.join(work, "real")
     with open(sample, "rb") as f:
         model = f.read()
@@ -235,6 +239,8 @@ def check_real_run(program, ini, sample, materials, work):
         time.sleep(0.5)
         images = driver.execute_script("return [...document.images].map(i => i.complete && i.naturalWidth > 0);")
         check(len(images) == 4 and all(images), "the real run's pictures drawn: %r" % images)
+        pngs = driver.execute_script("return [...document.images].filter(i => i.src.endsWith('.png')).length;")
+        check(pngs == 4, "the real run's pictures are PNG pictures: %r" % pngs)
         boxes = {b.get_attribute("value"): b for b in driver.find_elements(By.CSS_SELECTOR, ".filters input")}
         for name, expected in {"failed": ["b/cut.cmp"], "nomesh": ["b/nomesh.cmp"]}.items():
             boxes[name].click()
