@@ -330,8 +330,8 @@ TJobResult ConvertJob(const TRunInputs& run, const TModelJob& job, TFolderOutput
   } catch (const EFCreateError& e) {
     FailWrite(result, console, e.File, e.Reason);
   } catch (const EOverwriteError& e) {
-    // Its line has been said; while the model is opened, it is all there is
-    // to say.
+    // Its line has been said. Before the model is open that line is all;
+    // during the conversion the damage line follows, as for every failure.
     result.Outcome = EOutcome::Failed;
     result.Reason = e.what();
     if (opened) Fail(result, console, kDamageMessage);
