@@ -13,6 +13,8 @@
 #include "support/errors.h"
 #include "test_support.h"
 
+#include <zlib.h>
+
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
@@ -298,6 +300,79 @@ TEST(PngPicture, SameBytesEveryTimeAndWrittenUnderTheExtensionGiven) {
   EXPECT_EQ(bwtest::FolderListing(dir.Path()), "ship_03.Png;");
   const std::vector<uint8_t> bytes = bwtest::ReadFileBytes(name);
   EXPECT_EQ(Decode(std::string(bytes.begin(), bytes.end())).Width, PanelLeft(4));
+}
+
+// The image data of a PNG file, inflated by zlib (which checks the
+// stream's Adler-32), after the CRC of every chunk has been checked.
+std::vector<uint8_t> Inflated(const std::string& png, int width, int height) {
+  std::string idat;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    uint32_t length = 0, crc = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      length = length << 8 | static_cast<uint8_t>(png[at + k]);
+    }
+    if (at + 12 + length > png.size()) {
+      ADD_FAILURE() << "a chunk runs past the file's end";
+      return {};
+    }
+    for (size_t k = 0; k < 4; ++k) crc = crc << 8 | static_cast<uint8_t>(png[at + 8 + length + k]);
+    const auto* typed = reinterpret_cast<const Bytef*>(png.data() + at + 4);
+    EXPECT_EQ(crc32(0, typed, length + 4), crc) << png.substr(at + 4, 4);
+    if (png.compare(at + 4, 4, "IDAT") == 0) idat += png.substr(at + 8, length);
+    at += 12 + length;
+  }
+  std::vector<uint8_t> raw((static_cast<size_t>(width) * 3 + 1) * static_cast<size_t>(height) + 1);
+  uLongf size = static_cast<uLongf>(raw.size());
+  EXPECT_EQ(uncompress(raw.data(), &size, reinterpret_cast<const Bytef*>(idat.data()), static_cast<uLong>(idat.size())),
+            Z_OK);
+  raw.resize(size);
+  return raw;
+}
+
+TEST(PngPicture, ImageDataIsOneCheckedZlibStreamOfTheDrawnRows) {
+  // Many materials make a picture of many rows, compressed in several
+  // pieces: zlib inflates them as one stream with the right checksum, every
+  // row has the same filter, and undoing it gives the pixels a PNG reader
+  // shows.
+  const TTexels texels = Quadrants();
+  TPreviewCaption caption = Textured(&texels);
+  caption.MaterialList.resize(40, caption.MaterialList[0]);
+  const std::string png = Png(Pattern(2), caption);
+  const TDecoded d = Decode(png);
+  ASSERT_GT(d.Height, 300);
+  const std::vector<uint8_t> raw = Inflated(png, d.Width, d.Height);
+  const size_t rowBytes = static_cast<size_t>(d.Width) * 3;
+  ASSERT_EQ(raw.size(), (rowBytes + 1) * static_cast<size_t>(d.Height));
+  std::vector<uint8_t> above(rowBytes, 0), pixels;
+  for (size_t y = 0; y < static_cast<size_t>(d.Height); ++y) {
+    const uint8_t* row = &raw[y * (rowBytes + 1)];
+    EXPECT_EQ(row[0], raw[0]) << "row " << y;
+    for (size_t i = 0; i < rowBytes; ++i) {
+      // Up (2) adds the byte above, Sub (1) the byte a pixel to the left.
+      const uint8_t prior = raw[0] == 2 ? above[i] : (raw[0] == 1 && i >= 3 ? pixels[pixels.size() - 3] : 0);
+      pixels.push_back(static_cast<uint8_t>(row[1 + i] + prior));
+    }
+    above.assign(pixels.end() - static_cast<std::ptrdiff_t>(rowBytes), pixels.end());
+  }
+  EXPECT_TRUE(pixels == d.Rgb);
+}
+
+TEST(PngPicture, SwatchColumnsFitTheLongestLine) {
+  // 32 swatches of the longest lines (40 bytes of name, cut, not read)
+  // stay inside the picture; short names share rows and make it shorter.
+  auto caption = [](const std::string& name) {
+    TPreviewCaption c = Textured(nullptr);
+    c.MaterialList[0].TextureName = name;
+    c.MaterialList[0].HasColour = false;
+    c.MaterialList.resize(40, c.MaterialList[0]);
+    return c;
+  };
+  const TDecoded longest = Decode(Png(Pattern(1), caption(std::string(50, 'W'))));
+  const TDecoded shortest = Decode(Png(Pattern(1), caption("a.dds")));
+  EXPECT_EQ(longest.Width, shortest.Width);
+  EXPECT_LT(shortest.Height + 5 * 14, longest.Height);
+  for (int y = kPanelTop + kPngPanel; y < longest.Height; ++y)
+    for (int x = longest.Width - 8; x < longest.Width; ++x) EXPECT_EQ(longest.At(x, y), 0xffffffu) << x << "," << y;
 }
 
 TEST(BitmapFont, EachCharacterBeyondAsciiShowsAsOneMark) {

@@ -38,7 +38,7 @@
 
 namespace bw {
 
-inline constexpr int32_t kPngPanel = 192;
+inline constexpr int32_t kPngPanel = 160;
 
 // True for the extension that asks for the PNG picture.
 bool IsPngPreview(std::string_view ext);

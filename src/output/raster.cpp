@@ -4,9 +4,18 @@
 
 namespace bw {
 
-TRgbImage::TRgbImage(int32_t width, int32_t height, uint32_t rgb)
-    : Width(width), Height(height), Rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
-  Fill(0, 0, width, height, rgb);
+TRgbImage::TRgbImage(int32_t width, int32_t height, uint32_t rgb) : Width(width), Height(height) {
+  // Written once, a row at a time from one row of the colour: the vector
+  // is not first cleared, and the copies are short enough to stay in the
+  // cache.
+  std::vector<uint8_t> row(static_cast<size_t>(std::max(width, 0)) * 3);
+  for (size_t i = 0; i < row.size(); i += 3) {
+    row[i] = static_cast<uint8_t>(rgb >> 16);
+    row[i + 1] = static_cast<uint8_t>(rgb >> 8);
+    row[i + 2] = static_cast<uint8_t>(rgb);
+  }
+  Rgb.reserve(row.size() * static_cast<size_t>(std::max(height, 0)));
+  for (int32_t y = 0; y < height; ++y) Rgb.insert(Rgb.end(), row.begin(), row.end());
 }
 
 void TRgbImage::Fill(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) {

@@ -29,6 +29,8 @@ struct TRgbImage {
     p[1] = static_cast<uint8_t>(rgb >> 8);
     p[2] = static_cast<uint8_t>(rgb);
   }
+  uint8_t* Row(int32_t y) { return &Rgb[static_cast<size_t>(y) * static_cast<size_t>(Width) * 3]; }
+  const uint8_t* Row(int32_t y) const { return &Rgb[static_cast<size_t>(y) * static_cast<size_t>(Width) * 3]; }
   uint32_t At(int32_t x, int32_t y) const {
     const uint8_t* p = &Rgb[(static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3];
     return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
@@ -67,16 +69,29 @@ inline TSnapped Snap(double x, double y) {
   return {snap(x), snap(y)};
 }
 
-// Calls visit(x, y, wa, wb, wc, area) for every pixel of [0, width) x
-// [0, height) whose centre the triangle a, b, c covers, row by row from the
-// top, each row from the left. wa, wb, wc are the edge values that weigh
-// the vertices a, b, c (each from 0 to area, summing to area), whichever
-// way the triangle winds; a triangle without area covers nothing.
+// What ForEachSpan tells of a triangle with area: twice its area in square
+// steps, and how each vertex's edge value changes a pixel to the right.
+struct TCoverage {
+  int64_t Area = 0;
+  int64_t StepA = 0, StepB = 0, StepC = 0;
+};
+
+// Calls visit(cover, y, xFirst, xLast, wa, wb, wc) for every row of [0,
+// height) in which the triangle a, b, c covers pixel centres of [0, width),
+// from the top: it covers xFirst to xLast, each once, and wa, wb, wc are
+// the edge values at xFirst that weigh the vertices a, b, c (each from 0 to
+// cover.Area, summing to it), whichever way the triangle winds. A pixel
+// further right adds cover.StepA, StepB and StepC to them. A triangle
+// without area covers nothing.
+//
+// Each row's span is found from the edge functions by division, so that
+// the visitor walks covered pixels only: a large triangle's rows need no
+// test a pixel, and the pixels of its bounding box outside it cost nothing.
 template <class Visit>
-void ForEachCovered(TSnapped a, TSnapped b, TSnapped c, int32_t width, int32_t height, Visit&& visit) {
+void ForEachSpan(TSnapped a, TSnapped b, TSnapped c, int32_t width, int32_t height, Visit&& visit) {
   // Pixel centres at (i + 1/2) pixels: kSub * i + kSub / 2 steps. The
-  // bounding box first: the small triangles of a large model mostly cover
-  // no centre at all and stop here.
+  // bounding box first, cut to the panel: the small triangles of a large
+  // model mostly cover no centre at all and stop here.
   const int32_t minX = std::min({a.X, b.X, c.X}), maxX = std::max({a.X, b.X, c.X});
   const int32_t minY = std::min({a.Y, b.Y, c.Y}), maxY = std::max({a.Y, b.Y, c.Y});
   auto firstCentre = [](int32_t lo) { return (lo - kSub / 2 + kSub - 1 + 2 * kSnapLimit) / kSub - 2 * kSnapLimit / kSub; };
@@ -107,23 +122,54 @@ void ForEachCovered(TSnapped a, TSnapped b, TSnapped c, int32_t width, int32_t h
     return TEdge{-dy * kSub, dx * kSub, dx * (cy0 - p.Y) - dy * (cx0 - p.X), owns ? 0 : -1};
   };
   TEdge ea = edge(b, c), eb = edge(c, a), ec = edge(a, b);  // each opposite its vertex
+  const TCoverage cover = swapped ? TCoverage{area, ea.StepX, ec.StepX, eb.StepX}
+                                  : TCoverage{area, ea.StepX, eb.StepX, ec.StepX};
+  const int64_t last = x1 - x0;
+  // Narrows [lo, hi] (pixels right of x0) to where edge e's value w + k *
+  // StepX, plus its bias, is not negative.
+  auto narrow = [](const TEdge& e, int64_t& lo, int64_t& hi) {
+    const int64_t w = e.Row + e.Bias;
+    if (e.StepX > 0) {
+      if (w < 0) lo = std::max(lo, (-w + e.StepX - 1) / e.StepX);
+    } else if (e.StepX < 0) {
+      hi = w < 0 ? -1 : std::min(hi, w / -e.StepX);
+    } else if (w < 0) {
+      hi = -1;
+    }
+  };
   for (int32_t y = y0; y <= y1; ++y) {
-    int64_t wa = ea.Row, wb = eb.Row, wc = ec.Row;
-    for (int32_t x = x0; x <= x1; ++x) {
-      if (((wa + ea.Bias) | (wb + eb.Bias) | (wc + ec.Bias)) >= 0) {
-        if (swapped)
-          visit(x, y, wa, wc, wb, area);
-        else
-          visit(x, y, wa, wb, wc, area);
-      }
-      wa += ea.StepX;
-      wb += eb.StepX;
-      wc += ec.StepX;
+    int64_t lo = 0, hi = last;
+    narrow(ea, lo, hi);
+    narrow(eb, lo, hi);
+    narrow(ec, lo, hi);
+    if (lo <= hi) {
+      const int64_t wa = ea.Row + lo * ea.StepX, wb = eb.Row + lo * eb.StepX, wc = ec.Row + lo * ec.StepX;
+      const auto xFirst = static_cast<int32_t>(x0 + lo), xLast = static_cast<int32_t>(x0 + hi);
+      if (swapped)
+        visit(cover, y, xFirst, xLast, wa, wc, wb);
+      else
+        visit(cover, y, xFirst, xLast, wa, wb, wc);
     }
     ea.Row += ea.StepY;
     eb.Row += eb.StepY;
     ec.Row += ec.StepY;
   }
+}
+
+// Calls visit(x, y, wa, wb, wc, area) for every pixel that ForEachSpan
+// finds covered, row by row from the top, each row from the left, with the
+// edge values at that pixel.
+template <class Visit>
+void ForEachCovered(TSnapped a, TSnapped b, TSnapped c, int32_t width, int32_t height, Visit&& visit) {
+  ForEachSpan(a, b, c, width, height,
+              [&](const TCoverage& cover, int32_t y, int32_t xFirst, int32_t xLast, int64_t wa, int64_t wb, int64_t wc) {
+                for (int32_t x = xFirst; x <= xLast; ++x) {
+                  visit(x, y, wa, wb, wc, cover.Area);
+                  wa += cover.StepA;
+                  wb += cover.StepB;
+                  wc += cover.StepC;
+                }
+              });
 }
 
 }  // namespace bw
