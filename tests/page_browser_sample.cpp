@@ -31,23 +31,10 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Names the page decodes from Windows-1252 are stored the way a Windows
-// system stores them, as the characters they stand for; here that is their
-// UTF-8 form, which is what the page's links lead to.
-std::string OnDisk(const std::string& relative) {
-  std::string name;
-  for (const char ch : relative) {
-    if (ch == '\xE9') {
-      name += "\xC3\xA9";
-    } else {
-      name += ch;
-    }
-  }
-  return name;
-}
-
+// Under its name's bytes, as the program writes a file of that name and the
+// page links it (a name the page shows decoded from Windows-1252 too).
 void Put(const fs::path& root, const std::string& relative, const std::string& bytes) {
-  const fs::path path = root / OnDisk(relative);
+  const fs::path path = root / relative;
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary);
   out << bytes;
