@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bw {
@@ -151,6 +152,18 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // program holds names: on Windows the settings file's ANSI code page text
 // turned into UTF-8; elsewhere the bytes as they are.
 std::string SettingsNameAsUtf8(const std::string& text);
+
+// Writes a line of standard output, adding the line break, when standard
+// output is a console that takes text rather than bytes (Windows); false,
+// with nothing written, when the caller is to write the bytes.
+bool WriteConsoleLine(std::string_view text);
+
+#ifdef _WIN32
+// The text of a console line as the console takes it: valid UTF-8 decoded
+// as such (names), every other byte as Windows-1252 (8-bit text from
+// models).
+std::wstring ConsoleText(std::string_view text);
+#endif
 
 // Requests to stop (Ctrl-C, SIGTERM, SIGHUP and SIGPIPE; on Windows also
 // Ctrl-Break and closing the console window) are no longer fatal once this

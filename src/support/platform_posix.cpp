@@ -372,6 +372,11 @@ std::string SettingsNameAsUtf8(const std::string& text) {
   return text;
 }
 
+bool WriteConsoleLine(std::string_view) {
+  // A terminal takes the bytes.
+  return false;
+}
+
 namespace {
 // NOTE: a signal handler reaches only what has static storage: the run's
 // control, set by main() before the handlers are installed and never after.

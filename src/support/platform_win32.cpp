@@ -12,6 +12,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -466,6 +467,68 @@ std::string SettingsNameAsUtf8(const std::string& text) {
   return wide.empty() ? text : Narrow(wide.data(), wide.size());
 }
 
+std::wstring ConsoleText(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  auto put = [&out](char32_t code) {
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(code));
+    }
+  };
+  for (size_t i = 0; i < text.size();) {
+    char32_t code = 0;
+    const size_t len = Utf8CharAt(text, i, code);
+    if (len > 0) {
+      put(code);
+      i += len;
+      continue;
+    }
+    // A byte of 8-bit text from a model, in the game tools' code page; its
+    // five unassigned bytes are shown as the replacement character.
+    const char32_t c = Cp1252Char(static_cast<unsigned char>(text[i]));
+    put(c != 0 ? c : U'\uFFFD');
+    ++i;
+  }
+  return out;
+}
+
+namespace {
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+// A console takes UTF-16 whatever its code page; a file or a pipe takes the
+// bytes, which the caller writes.
+void WriteToConsole(HANDLE handle, std::string_view text) {
+  const std::wstring wide = ConsoleText(text);
+  for (size_t done = 0; done < wide.size();) {
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 16384));
+    DWORD put = 0;
+    if (!::WriteConsoleW(handle, wide.data() + done, want, &put, nullptr) || put == 0) break;
+    done += put;
+  }
+}
+
+}  // namespace
+
+bool WriteConsoleLine(std::string_view text) {
+  // Asked once: standard output stays what it was at the start.
+  static const bool kToConsole = IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE));
+  if (!kToConsole) return false;
+  // What the C runtime holds goes first, for the lines to keep their order.
+  std::fflush(stdout);
+  std::string line(text);
+  line += "\r\n";
+  WriteToConsole(::GetStdHandle(STD_OUTPUT_HANDLE), line);
+  return true;
+}
+
 namespace {
 // NOTE: the console's control handler runs on a thread of its own and can
 // reach nothing but what has static storage: the run's control, set by
@@ -514,6 +577,11 @@ bool ErrorIsTerminal() {
 }
 
 void WriteError(const std::string& text) {
+  const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (IsConsole(err)) {
+    WriteToConsole(err, text);
+    return;
+  }
   DWORD put = 0;
   ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
 }
