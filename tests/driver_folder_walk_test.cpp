@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "driver/folder_walk.h"
+#include "support/platform.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -131,20 +132,23 @@ TEST(FolderWalk, WalksDeepTrees) {
 
 #ifdef _WIN32
 
-TEST(FolderWalk, NamesTheCodePageCannotHoldAreTold) {
-  if (::GetACP() == CP_UTF8) GTEST_SKIP() << "the code page holds every name";
+// Names are UTF-8 inside, whatever the ANSI code page holds: a Cyrillic
+// folder, a Japanese file and a Tamil one (in no code page) are walked.
+TEST(FolderWalk, NamesOutsideTheCodePageAreWalked) {
   TTempDir dir;
   MakeFiles(dir.Path(), {"plain.cmp"});
-  const std::wstring tamil = L"\u0B95";  // in no ANSI code page
-  fs::create_directory(dir.Path() / tamil);
-  for (const std::wstring& name : {tamil + L".cmp", tamil + L".txt", tamil + L"\\inner.cmp"})
-    std::ofstream(dir.Path() / name) << "x";
+  const fs::path models = dir.Path() / L"\u041C\u043E\u0434\u0435\u043B\u0438";  // Models
+  fs::create_directory(models);
+  for (const wchar_t* name : {L"\u8239.cmp", L"\u0B95.cmp", L"\u0B95.txt"})
+    std::ofstream(models / name) << "x";
+  const std::string modelsUtf8 = "\xD0\x9C\xD0\xBE\xD0\xB4\xD0\xB5\xD0\xBB\xD0\xB8";
   const bw::TFolderWalk walk = bw::WalkFolder(dir.Path().string(), bw::kModelEndings);
-  EXPECT_EQ(Relatives(walk), TNames{"plain.cmp"});
-  ASSERT_EQ(walk.Skipped.size(), 2u);
-  EXPECT_EQ(walk.Skipped[0].Reason, bw::TWalkSkip::FolderNameNotHeld);
-  EXPECT_EQ(walk.Skipped[1].Reason, bw::TWalkSkip::FileNameNotHeld);
-  EXPECT_EQ(walk.Skipped[1].Relative, walk.Skipped[0].Relative + ".cmp");
+  EXPECT_EQ(Relatives(walk),
+            (TNames{"plain.cmp", modelsUtf8 + "/\xE0\xAE\x95.cmp", modelsUtf8 + "/\xE8\x88\xB9.cmp"}));
+  EXPECT_TRUE(walk.Skipped.empty());
+  // Each path the walk gives reaches its file.
+  for (const bw::TWalkedFile& file : walk.Files)
+    EXPECT_TRUE(bw::plat::FileExists(file.Path)) << file.Relative;
 }
 
 #else

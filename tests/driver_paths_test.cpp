@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 
 #include "cmp_builder.h"
 #include "driver/output_places.h"
@@ -93,4 +95,62 @@ TEST(OutputPlaces, OutDirAndThePageOfAFolderRun) {
   for (const auto& [folder, outDir, expected] : pages)
     EXPECT_EQ(bw::PagePath(folder, outDir, ".html"), expected) << folder << " " << outDir;
 }
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string ReadWide(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+// A modder's folders and models named in any script, whatever the ANSI code
+// page holds: the program in a Cyrillic folder finds its settings beside
+// itself, takes a Japanese model's name from its command line, and writes
+// every output beside the model under the model's name, naming it in UTF-8
+// inside the files and on redirected console text.
+TEST(WideNames, ModelsAreConvertedBesideThemselvesUnderTheirNames) {
+  TTempDir dir;
+  const fs::path tools = dir.Path() / L"\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u0430";  // Program
+  const fs::path models = dir.Path() / L"\u041C\u043E\u0434\u0435\u043B\u0438";                   // Models
+  fs::create_directories(tools);
+  fs::create_directories(models);
+  fs::copy_file(ProgramPath(), tools / ProgramFileName());
+  std::ofstream(tools / "bodwright.ini", std::ios::binary)
+      << "[system]\r\nGenBod=.bod, ON\r\nGenMesh=.txt, ON\r\nGenLog=.log, ON\r\nDebug=.dbg, ON\r\n"
+         "Preview=.svg, ON\r\nPage=.html, ON\r\n";
+  const std::wstring ship = L"\u8239";  // ship
+  fs::copy_file(fs::path(BODWRIGHT_SOURCE_DIR) / "examples" / "sample.cmp", models / (ship + L".cmp"));
+  const std::string program = Utf8(tools / ProgramFileName());
+  const std::string input = Utf8(models / (ship + L".cmp"));
+  const std::string base = input.substr(0, input.size() - 4);
+
+  const auto single = RunProcess(program, {input});
+  ASSERT_EQ(single.Status, 0) << single.Out;
+  for (const wchar_t* output :
+       {L".dbg", L".log", L"_00.bod", L"_00.svg", L"_01.bod", L"_01.svg", L"_00_00.txt"})
+    EXPECT_TRUE(fs::is_regular_file(models / (ship + output))) << Utf8(models / (ship + output));
+  EXPECT_NE(ReadWide(models / (ship + L"_00.bod")).find("\r\n// Generated from " + input + ", LOD = "),
+            std::string::npos);
+  EXPECT_NE(ReadWide(models / (ship + L".log")).find(" file:" + base + "_00_00.txt; "), std::string::npos);
+
+  // The folder run: the walk finds the model, the page links to its outputs
+  // by their UTF-8 names, and the console piped here names it in UTF-8.
+  const auto folder = RunProcess(program, {Utf8(models)});
+  ASSERT_EQ(folder.Status, 0) << folder.Out;
+  EXPECT_NE(folder.Out.find("\xE8\x88\xB9.cmp"), std::string::npos) << folder.Out;
+  const fs::path page = models / (models.filename().wstring() + L".html");
+  ASSERT_TRUE(fs::is_regular_file(page)) << folder.Out;
+  EXPECT_NE(ReadWide(page).find("href=\"./%E8%88%B9_00.svg\""), std::string::npos);
+}
+
 #endif

@@ -121,6 +121,15 @@ void AppendArgument(std::string& line, const std::string& arg) {
   line.push_back('"');
 }
 
+std::wstring Utf16(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  std::wstring out(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
+                   L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), static_cast<int>(out.size()));
+  return out;
+}
+
 }  // namespace
 
 TProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args) {
@@ -132,7 +141,11 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   std::string commandLine;
   AppendArgument(commandLine, program);
   for (const auto& a : args) AppendArgument(commandLine, a);
-  STARTUPINFOA startup{};
+  // The program takes its arguments as UTF-8 from the wide command line;
+  // the ANSI one would lose every name outside the code page.
+  std::wstring wideLine = Utf16(commandLine);
+  const std::wstring wideProgram = Utf16(program);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
@@ -146,7 +159,7 @@ TProcessResult RunProcess(const std::string& program, const std::vector<std::str
   DWORD startError = 0;
   for (int attempt = 0; attempt < 5 && !started; ++attempt) {
     if (attempt > 0) ::Sleep(200);
-    started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    started = ::CreateProcessW(wideProgram.c_str(), wideLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                nullptr, &startup, &process);
     if (!started) startError = ::GetLastError();
   }

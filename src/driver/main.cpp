@@ -19,8 +19,7 @@ int main(int argc, char** argv) {
   // take time too.
   static bw::TRunControl control;
   bw::plat::InstallStopHandlers(control);
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  const std::vector<std::string> args = bw::plat::ProgramArguments(argc, argv);
   bw::TContext ctx;
   ctx.Control = &control;
   const int status = bw::RunProgram(ctx, bw::plat::OwnPath(argc > 0 ? argv[0] : ""), args);

@@ -6,6 +6,7 @@
 #include "driver/profile_reader.h"
 #include "driver/run_state.h"
 #include "support/number_text.h"
+#include "support/platform.h"
 #include "support/text_helpers.h"
 
 namespace bw {
@@ -21,7 +22,7 @@ void ReadSwitch(const TProfile& profile, const char* key, bool& on, std::string&
   info.Ext = ext;
   if (ParseSwitch(NormalizeValue(profile.GetString(kSection, key, "")), info)) {
     on = info.Enabled;
-    ext = LowerCase(info.Ext);
+    ext = LowerCase(plat::SettingsNameAsUtf8(info.Ext));
   } else {
     on = false;
   }
@@ -161,7 +162,7 @@ TSettings LoadSettingsFrom(const TProfile& profile, const TConsole& console) {
     console.Line("Error : Parameter \"Jobs\" has invalid value.");
     st.Jobs = 0;
   }
-  st.OutDir = ReadFolder(profile, "OutDir");
+  st.OutDir = plat::SettingsNameAsUtf8(ReadFolder(profile, "OutDir"));
   return st;
 }
 

@@ -14,6 +14,7 @@ void TConsole::Line(std::string_view text) const {
   }
   // A reader that went away (a pipe into `head`) takes nothing more.
   if (std::ferror(stdout)) return;
+  if (plat::WriteConsoleLine(text)) return;
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputs(plat::LineBreak(), stdout);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bw {
@@ -110,8 +111,8 @@ struct TFolderEntry {
                  // name gone since the listing
   };
   // The name as the file calls take it; when Nameable is false (on Windows,
-  // a name that the ANSI code page cannot hold) a likeness for display only,
-  // which may name another file or none.
+  // a name of broken UTF-16, which UTF-8 cannot carry) a likeness for
+  // display only, which may name another file or none.
   std::string Name;
   TKind Kind = TKind::Other;
   bool Nameable = true;
@@ -130,17 +131,39 @@ std::string OwnPath(const char* argv0);
 // the system cannot tell.
 std::string FullPath(const std::string& path);
 
-// A file name as the system gives it, as UTF-8 text for showing: on
-// Windows the code page's text turned into UTF-8; elsewhere the name when it
-// is valid UTF-8. False, with `utf8` set to the name, when the name is to
-// be read as 8-bit Windows-1252 text instead.
+// A file name as the program holds it, as UTF-8 text for showing: the name
+// when it is valid UTF-8 (on Windows every name the system gives is). False,
+// with `utf8` set to the name, when the name is to be read as 8-bit
+// Windows-1252 text instead.
 bool FileNameAsUtf8(const std::string& name, std::string& utf8);
 
 // The bytes that a link to the file named `name` percent-encodes, so that a
-// browser reaches that file: on Windows the code page's text turned into
-// UTF-8, as file URLs are read there; elsewhere the name's own bytes,
-// whatever their encoding, as the file system holds them.
+// browser reaches that file: the name's own bytes, as the file system holds
+// them (on Windows UTF-8, as file URLs are read there).
 std::string LinkBytesOf(const std::string& name);
+
+// main's arguments after the program's name, as the program holds names: on
+// Windows the wide command line in UTF-8, which holds every character
+// (main's `argv` holds only those of the ANSI code page); elsewhere `argv`
+// as it is.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// A settings value that names a file (a folder, an extension) as the
+// program holds names: on Windows the settings file's ANSI code page text
+// turned into UTF-8; elsewhere the bytes as they are.
+std::string SettingsNameAsUtf8(const std::string& text);
+
+// Writes a line of standard output, adding the line break, when standard
+// output is a console that takes text rather than bytes (Windows); false,
+// with nothing written, when the caller is to write the bytes.
+bool WriteConsoleLine(std::string_view text);
+
+#ifdef _WIN32
+// The text of a console line as the console takes it: valid UTF-8 decoded
+// as such (names), every other byte as Windows-1252 (8-bit text from
+// models).
+std::wstring ConsoleText(std::string_view text);
+#endif
 
 // Requests to stop (Ctrl-C, SIGTERM, SIGHUP and SIGPIPE; on Windows also
 // Ctrl-Break and closing the console window) are no longer fatal once this

@@ -362,6 +362,21 @@ std::string LinkBytesOf(const std::string& name) {
   return name;
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return args;
+}
+
+std::string SettingsNameAsUtf8(const std::string& text) {
+  return text;
+}
+
+bool WriteConsoleLine(std::string_view) {
+  // A terminal takes the bytes.
+  return false;
+}
+
 namespace {
 // NOTE: a signal handler reaches only what has static storage: the run's
 // control, set by main() before the handlers are installed and never after.

@@ -9,10 +9,14 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cwchar>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -27,26 +31,31 @@ namespace {
 // would gain a second CR. Set once, before main, for the whole process.
 const bool kStdoutBinary = _setmode(_fileno(stdout), _O_BINARY) != -1;
 
-// Names arrive in the ANSI code page (the command line, the settings file);
-// the wide calls take them after one conversion, which also lifts the
-// MAX_PATH limit of the ANSI calls.
-std::wstring Wide(const std::string& text) {
+// Names are UTF-8 inside, whatever the ANSI code page: the wide calls take
+// every name Windows can hold after one conversion, which also lifts the
+// MAX_PATH limit of the ANSI calls. A byte that is not UTF-8 becomes U+FFFD
+// and so names no file the program was given.
+std::wstring WideIn(UINT codePage, std::string_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  const int count = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  const int count = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
   if (count <= 0) return {};
   std::wstring out(static_cast<size_t>(count), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), count);
+  ::MultiByteToWideChar(codePage, 0, text.data(), size, out.data(), count);
   return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  return WideIn(CP_UTF8, text);
 }
 
 std::string Narrow(const wchar_t* text, size_t length) {
   if (length == 0) return {};
   const int size = static_cast<int>(length);
-  const int count = ::WideCharToMultiByte(CP_ACP, 0, text, size, nullptr, 0, nullptr, nullptr);
+  const int count = ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
   if (count <= 0) return {};
   std::string out(static_cast<size_t>(count), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text, size, out.data(), count, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text, size, out.data(), count, nullptr, nullptr);
   return out;
 }
 
@@ -316,9 +325,8 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     const std::wstring wide(data.cFileName);
     std::string name = Narrow(wide.data(), wide.size());
-    // Every file call converts the name back. A name the ANSI code page
-    // cannot hold would come back as another name, at worst one that a
-    // best-fit mapping turns into some other existing file.
+    // Only a name of broken UTF-16 (an unpaired surrogate, which NTFS
+    // allows) has no UTF-8 form: it would come back as another name.
     if (!name.empty() && Wide(name) == wide) names.push_back(std::move(name));
   } while (::FindNextFileW(find, &data));
   const bool ok = ::GetLastError() == ERROR_NO_MORE_FILES;
@@ -328,38 +336,18 @@ bool ListFiles(const std::string& folder, std::vector<std::string>& names) {
 
 namespace {
 
-// In a double-byte code page the byte of '\\' can be the second half of a
-// character (Shift-JIS ends one kanji with it), so the last character is
-// found from the start.
+// In UTF-8 the byte of '\\' never ends a longer character, as it can in a
+// double-byte code page: the last byte tells.
 bool EndsInSeparator(const std::string& path) {
-  size_t last = 0;
-  for (size_t i = 0; i < path.size(); i += ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) ? 2 : 1) last = i;
-  const char c = path[last];
-  return last + 1 == path.size() && IsPathSeparator(c);
+  return !path.empty() && IsPathSeparator(path.back());
 }
 
 // The program's name for a name the system lists, and whether the file
-// calls, converting it back, reach the same name. Without best-fit mapping
-// a character the code page lacks becomes the default one and is seen; with
-// it U+0100 (A with macron) would quietly become "A": another name, or
-// another file.
+// calls, converting it back, reach the same name: every name but one of
+// broken UTF-16, whose unpaired surrogate UTF-8 cannot carry.
 bool NarrowName(std::wstring_view wide, std::string& name) {
-  // UTF-8 as the code page holds every name but one of broken UTF-16, and
-  // takes no default character: there only that flag tells.
-  const bool utf8 = ::GetACP() == CP_UTF8;
-  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  BOOL usedDefault = FALSE;
-  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
-  const int size = static_cast<int>(wide.size());
-  const int count =
-      ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, usedDefaultOut);
-  if (count <= 0) {
-    name = Narrow(wide.data(), wide.size());
-    return false;
-  }
-  name.assign(static_cast<size_t>(count), '\0');
-  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), size, name.data(), count, nullptr, usedDefaultOut);
-  return !usedDefault && Wide(name) == wide;
+  name = Narrow(wide.data(), wide.size());
+  return !name.empty() && Wide(name) == wide;
 }
 
 TFolderEntry::TKind EntryKind(const WIN32_FIND_DATAW& data) {
@@ -440,33 +428,105 @@ std::string FullPath(const std::string& path) {
   if (NamesNoFile(path)) return path;
   std::wstring full;
   if (!FullWide(Wide(path), full)) return path;
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0,
-                                          nullptr, nullptr);
-  if (bytes <= 0) return path;
-  std::string result(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, full.data(), static_cast<int>(full.size()), result.data(), bytes, nullptr,
-                        nullptr);
-  return result;
+  std::string result = Narrow(full.data(), full.size());
+  return result.empty() ? path : result;
 }
 
+// Names are UTF-8 inside: as on POSIX, a name that is not (a settings
+// value kept as written, say) is shown as Windows-1252 text.
 bool FileNameAsUtf8(const std::string& name, std::string& utf8) {
   utf8 = name;
-  if (name.empty()) return true;
-  const std::wstring wide = Wide(name);
-  const int need = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  if (need <= 0) return false;
-  std::string text(static_cast<size_t>(need), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), need, nullptr,
-                        nullptr);
-  utf8 = std::move(text);
-  return true;
+  return IsValidUtf8(name);
 }
 
+// File URLs are read as UTF-8 on Windows, which names are already.
 std::string LinkBytesOf(const std::string& name) {
-  std::string utf8;
-  FileNameAsUtf8(name, utf8);
-  return utf8;
+  return name;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  // main's argv went through the ANSI code page, which loses every
+  // character it lacks; the wide command line holds them all.
+  int count = 0;
+  LPWSTR* const wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  if (!wide) {
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return args;
+  }
+  for (int i = 1; i < count; ++i) args.push_back(Narrow(wide[i], std::wcslen(wide[i])));
+  ::LocalFree(wide);
+  return args;
+}
+
+std::string SettingsNameAsUtf8(const std::string& text) {
+  // The settings file is read in the ANSI code page, as Windows' own
+  // settings calls read it; a value that names a file is turned into the
+  // UTF-8 that names are inside.
+  const std::wstring wide = WideIn(CP_ACP, text);
+  return wide.empty() ? text : Narrow(wide.data(), wide.size());
+}
+
+std::wstring ConsoleText(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  auto put = [&out](char32_t code) {
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      out.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(code));
+    }
+  };
+  for (size_t i = 0; i < text.size();) {
+    char32_t code = 0;
+    const size_t len = Utf8CharAt(text, i, code);
+    if (len > 0) {
+      put(code);
+      i += len;
+      continue;
+    }
+    // A byte of 8-bit text from a model, in the game tools' code page; its
+    // five unassigned bytes are shown as the replacement character.
+    const char32_t c = Cp1252Char(static_cast<unsigned char>(text[i]));
+    put(c != 0 ? c : U'\uFFFD');
+    ++i;
+  }
+  return out;
+}
+
+namespace {
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+// A console takes UTF-16 whatever its code page; a file or a pipe takes the
+// bytes, which the caller writes.
+void WriteToConsole(HANDLE handle, std::string_view text) {
+  const std::wstring wide = ConsoleText(text);
+  for (size_t done = 0; done < wide.size();) {
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 16384));
+    DWORD put = 0;
+    if (!::WriteConsoleW(handle, wide.data() + done, want, &put, nullptr) || put == 0) break;
+    done += put;
+  }
+}
+
+}  // namespace
+
+bool WriteConsoleLine(std::string_view text) {
+  // Asked once: standard output stays what it was at the start.
+  static const bool kToConsole = IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE));
+  if (!kToConsole) return false;
+  // What the C runtime holds goes first, for the lines to keep their order.
+  std::fflush(stdout);
+  std::string line(text);
+  line += "\r\n";
+  WriteToConsole(::GetStdHandle(STD_OUTPUT_HANDLE), line);
+  return true;
 }
 
 namespace {
@@ -517,6 +577,11 @@ bool ErrorIsTerminal() {
 }
 
 void WriteError(const std::string& text) {
+  const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (IsConsole(err)) {
+    WriteToConsole(err, text);
+    return;
+  }
   DWORD put = 0;
   ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
 }
