@@ -152,6 +152,16 @@ for f in examples/sample_00.bod examples/sample_01.bod drop/drop.html drop/again
   [ -s "$lin/$f" ] || fail "the Linux program wrote no $f"
 done
 
+# A model in a folder whose name the ANSI code page cannot hold, converted
+# beside itself under that name (Wine takes names from a UTF-8 locale).
+mkdir -p "$win/Модели"
+cp "$win/examples/sample.cmp" "$win/Модели/船.cmp"
+LANG=C.UTF-8 run "Windows program on a model in a Cyrillic folder" "$win" "$wine" bodwright.exe 'Модели\船.cmp'
+for f in 船_00.bod 船_01.bod 船.log; do
+  [ -s "$win/Модели/$f" ] || fail "the Windows program wrote no Модели/$f"
+done
+rm -rf "$win/Модели"
+
 # The outputs alike, but for the date lines and Windows' path separators.
 normalise() {
   sed -E -e 's#\\#/#g' -e '/^\/\/ [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\r?$/d' "$1"
