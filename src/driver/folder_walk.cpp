@@ -167,8 +167,8 @@ bool WalkOrderBefore(std::string_view a, std::string_view b) {
 
 std::string SkipText(const TSkippedEntry& entry) {
   switch (entry.Reason) {
-    case TWalkSkip::FileNameNotHeld: return "its name is not one the system's code page holds";
-    case TWalkSkip::FolderNameNotHeld: return "a folder whose name the system's code page does not hold";
+    case TWalkSkip::FileNameNotHeld: return "its name is not valid Unicode";
+    case TWalkSkip::FolderNameNotHeld: return "a folder whose name is not valid Unicode";
     case TWalkSkip::FolderNotListed: return "the folder cannot be listed: " + entry.Detail;
     case TWalkSkip::FileNotReached: return "it leads to no file";
     case TWalkSkip::FolderLoop: return "a folder met again below itself";

@@ -31,7 +31,7 @@ enum class TWalkSkip : uint8_t {
 };
 
 struct TSkippedEntry {
-  // As in TWalkedFile, but on Windows a name the code page cannot hold is a
+  // As in TWalkedFile, but on Windows a name that is not valid Unicode is a
   // likeness for display that may name another file or none. The walked
   // folder itself, when it cannot be listed, has an empty Relative.
   std::string Relative;
