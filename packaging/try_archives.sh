@@ -153,10 +153,11 @@ for f in examples/sample_00.bod examples/sample_01.bod drop/drop.html drop/again
 done
 
 # A model in a folder whose name the ANSI code page cannot hold, converted
-# beside itself under that name (Wine takes names from a UTF-8 locale).
+# beside itself under that name (Wine takes names from the locale: a UTF-8
+# one here, where the rest of this script runs in the C locale).
 mkdir -p "$win/Модели"
 cp "$win/examples/sample.cmp" "$win/Модели/船.cmp"
-LANG=C.UTF-8 run "Windows program on a model in a Cyrillic folder" "$win" "$wine" bodwright.exe 'Модели\船.cmp'
+LC_ALL=C.UTF-8 run "Windows program on a model in a Cyrillic folder" "$win" "$wine" bodwright.exe 'Модели\船.cmp'
 for f in 船_00.bod 船_01.bod 船.log; do
   [ -s "$win/Модели/$f" ] || fail "the Windows program wrote no Модели/$f"
 done
