@@ -34,6 +34,13 @@ Bytes Sample() {
   return ReadFileBytes(std::string(BODWRIGHT_SOURCE_DIR) + "/examples/sample.cmp");
 }
 
+// A TGA image of 4 x 4 texels of one grey, as a texture library holds it.
+Bytes BoxImage(uint8_t shade) {
+  Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0x20};
+  b.insert(b.end(), 4 * 4 * 3, shade);
+  return b;
+}
+
 // A model naming its one material's texture "hull", with its own image of it.
 Bytes HullModel(uint8_t shade) {
   return MaterialsModel({"A"}, {MaterialLibrary({{"A", "hull.tga"}}),
@@ -132,6 +139,31 @@ TEST(FolderRun, SameBytesWhateverTheWorkersAndCollisionsKeptApart) {
            "  material files used: 1, left out: 1\n    " + path("mats/bad.mat") + "\n",
        })
     EXPECT_NE(one.find(line), std::string::npos) << line << "\n" << one;
+}
+
+TEST(FolderRun, PngPicturesSameBytesWhateverTheWorkers) {
+  // Models in four folders drawing one material file's image, which the
+  // workers share, and their own images.
+  TTempDir dir;
+  const fs::path top = dir.Path() / "top";
+  fs::create_directories(top);
+  WriteFileBytes((top / "shared.mat").string(),
+                 BuildUtf({MaterialLibrary({{"A", "hull.tga"}}),
+                           Folder("Texture library", {Folder("hull.tga", {Leaf("MIP0", BoxImage(9))})})}));
+  for (int i = 0; i < 8; ++i) {
+    const fs::path model = top / std::to_string(i % 4) / ("m" + std::to_string(i) + ".cmp");
+    fs::create_directories(model.parent_path());
+    WriteFileBytes(model.string(), i % 2 ? Sample() : HullModel(static_cast<uint8_t>(i)));
+  }
+  std::string one, four;
+  const std::string png = "Preview=.png, ON\r\n";
+  EXPECT_EQ(RunInProcess(dir.Path(), Ini(1, png), {top.string()}, one), 0) << one;
+  const auto files = Outputs(top);
+  RemoveOutputs(top);
+  EXPECT_EQ(RunInProcess(dir.Path(), Ini(4, png), {top.string()}, four), 0) << four;
+  EXPECT_EQ(four, one);
+  EXPECT_TRUE(Outputs(top) == files);
+  EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const auto& f) { return f.first.ends_with(".png"); }), 16);
 }
 
 TEST(FolderRun, OutDirAndTheGuardOfEveryModel) {
