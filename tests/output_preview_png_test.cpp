@@ -15,11 +15,6 @@
 
 #include <zlib.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_NO_STDIO
-#include <stb_image.h>
-
 using namespace bw;
 
 namespace {
@@ -34,29 +29,17 @@ int PanelLeft(int view) {
 constexpr uint32_t kPanelFill = 0xf4f4f4;
 constexpr uint32_t kInk = 0x202020;
 
-struct TDecoded {
-  int Width = 0, Height = 0;
-  std::vector<uint8_t> Rgb;
-  uint32_t At(int x, int y) const {
-    const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 3;
-    return (uint32_t{Rgb[i]} << 16) | (uint32_t{Rgb[i + 1]} << 8) | Rgb[i + 2];
-  }
-  // Panel v's pixel at (x, y) of the panel.
-  uint32_t Panel(int v, int x, int y) const { return At(PanelLeft(v) + x, kPanelTop + y); }
-};
+using bwtest::TPngPixels;
 
-TDecoded Decode(const std::string& png) {
-  TDecoded d;
-  int channels = 0;
-  stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()), static_cast<int>(png.size()),
-                                          &d.Width, &d.Height, &channels, 3);
-  if (!pixels) {
-    ADD_FAILURE() << "not a PNG file stb_image reads: " << stbi_failure_reason();
-    return d;
-  }
-  d.Rgb.assign(pixels, pixels + static_cast<size_t>(d.Width) * static_cast<size_t>(d.Height) * 3);
-  stbi_image_free(pixels);
+TPngPixels Decode(const std::string& png) {
+  const TPngPixels d = bwtest::DecodePng(std::vector<uint8_t>(png.begin(), png.end()));
+  if (d.Width == 0) ADD_FAILURE() << "not a PNG file stb_image reads";
   return d;
+}
+
+// Panel v's pixel at (x, y) of the panel.
+uint32_t PanelAt(const TPngPixels& d, int v, int x, int y) {
+  return d.At(PanelLeft(v) + x, kPanelTop + y);
 }
 
 struct TModel {
@@ -127,30 +110,9 @@ char Hue(uint32_t rgb) {
 
 // The pattern's square fills 180 pixels in the middle of the top view, x to
 // the right and z down: the pixel at fractions (fx, fz) of it.
-uint32_t TopAt(const TDecoded& d, double fx, double fz) {
+uint32_t TopAt(const TPngPixels& d, double fx, double fz) {
   const double side = kPngPanel - 12;
-  return d.Panel(0, static_cast<int>(6 + fx * side), static_cast<int>(6 + fz * side));
-}
-
-TEST(PngPicture, TexturesSitOnTheirCoordinatesAndRepeat) {
-  const TTexels texels = Quadrants();
-  // The hue expected at each eighth of the square, for coordinates running
-  // 0 to 1 and 0 to 2.
-  const struct {
-    float Scale;
-    std::array<const char*, 4> Rows;  // top to bottom, each left to right
-  } cases[] = {
-      {1, {"RRGG", "RRGG", "BBYY", "BBYY"}},
-      {2, {"RGRG", "BYBY", "RGRG", "BYBY"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Scale);
-    const TDecoded d = Decode(Png(Pattern(c.Scale), Textured(&texels)));
-    for (int row = 0; row < 4; ++row)
-      for (int col = 0; col < 4; ++col)
-        EXPECT_EQ(Hue(TopAt(d, (2 * col + 1) / 8.0, (2 * row + 1) / 8.0)), c.Rows[static_cast<size_t>(row)][col])
-            << "row " << row << " column " << col;
-  }
+  return PanelAt(d, 0, static_cast<int>(6 + fx * side), static_cast<int>(6 + fz * side));
 }
 
 TEST(PngPicture, TexturesAreDrawnOnlyWhereTheyAreGivenAndHaveCoordinates) {
@@ -167,7 +129,7 @@ TEST(PngPicture, TexturesAreDrawnOnlyWhereTheyAreGivenAndHaveCoordinates) {
       {&empty, true, '-'},
   };
   for (const auto& c : cases) {
-    const TDecoded d = Decode(Png(Pattern(1), Textured(c.Texels, c.TexCoords)));
+    const TPngPixels d = Decode(Png(Pattern(1), Textured(c.Texels, c.TexCoords)));
     const uint32_t rgb = TopAt(d, 0.25, 0.25);
     EXPECT_EQ(Hue(rgb), c.Hue);
     // Square on to the top view: the flat colour at its full brightness.
@@ -242,23 +204,23 @@ TEST(Raster, DegenerateTinyAndFarTrianglesStayInBounds) {
 }
 
 // Ink in the middle band of panel v, where its remarks go.
-bool NoteIn(const TDecoded& d, int v) {
+bool NoteIn(const TPngPixels& d, int v) {
   for (int y = kPngPanel / 2 - 6; y < kPngPanel / 2 + 6; ++y)
     for (int x = 0; x < kPngPanel; ++x)
-      if (d.Panel(v, x, y) == kInk) return true;
+      if (PanelAt(d, v, x, y) == kInk) return true;
   return false;
 }
 
 TEST(PngPicture, EmptyEdgeOnAndHugeModelsStillGetAPicture) {
   // No triangles: the picture says so in the side panel.
-  const TDecoded empty = Decode(Png(TModel{}, Textured(nullptr)));
+  const TPngPixels empty = Decode(Png(TModel{}, Textured(nullptr)));
   EXPECT_TRUE(NoteIn(empty, 1));
   EXPECT_FALSE(NoteIn(empty, 0));
-  EXPECT_EQ(empty.Panel(0, kPngPanel / 2, kPngPanel / 2), kPanelFill);
+  EXPECT_EQ(PanelAt(empty, 0, kPngPanel / 2, kPngPanel / 2), kPanelFill);
 
   // The flat square seen edge-on from the side and the front: a remark
   // there, the square from above and three-quarters.
-  const TDecoded flat = Decode(Png(Pattern(1), Textured(nullptr)));
+  const TPngPixels flat = Decode(Png(Pattern(1), Textured(nullptr)));
   EXPECT_FALSE(NoteIn(flat, 0));
   EXPECT_TRUE(NoteIn(flat, 1));
   EXPECT_TRUE(NoteIn(flat, 2));
@@ -270,7 +232,7 @@ TEST(PngPicture, EmptyEdgeOnAndHugeModelsStillGetAPicture) {
   huge.Points.push_back({INT64_MAX, INT64_MIN, INT64_MAX});
   huge.Points.push_back({INT64_MIN, INT64_MAX, 0});
   huge.Tri(4, 5, 0);
-  const TDecoded d = Decode(Png(huge, Textured(nullptr)));
+  const TPngPixels d = Decode(Png(huge, Textured(nullptr)));
   EXPECT_GT(d.Width, 4 * kPngPanel);
 
   TModel bad = Pattern(1);
@@ -338,7 +300,7 @@ TEST(PngPicture, ImageDataIsOneCheckedZlibStreamOfTheDrawnRows) {
   TPreviewCaption caption = Textured(&texels);
   caption.MaterialList.resize(40, caption.MaterialList[0]);
   const std::string png = Png(Pattern(2), caption);
-  const TDecoded d = Decode(png);
+  const TPngPixels d = Decode(png);
   ASSERT_GT(d.Height, 300);
   const std::vector<uint8_t> raw = Inflated(png, d.Width, d.Height);
   const size_t rowBytes = static_cast<size_t>(d.Width) * 3;
@@ -367,8 +329,8 @@ TEST(PngPicture, SwatchColumnsFitTheLongestLine) {
     c.MaterialList.resize(40, c.MaterialList[0]);
     return c;
   };
-  const TDecoded longest = Decode(Png(Pattern(1), caption(std::string(50, 'W'))));
-  const TDecoded shortest = Decode(Png(Pattern(1), caption("a.dds")));
+  const TPngPixels longest = Decode(Png(Pattern(1), caption(std::string(50, 'W'))));
+  const TPngPixels shortest = Decode(Png(Pattern(1), caption("a.dds")));
   EXPECT_EQ(longest.Width, shortest.Width);
   EXPECT_LT(shortest.Height + 5 * 14, longest.Height);
   for (int y = kPanelTop + kPngPanel; y < longest.Height; ++y)
