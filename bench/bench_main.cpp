@@ -1,446 +1,411 @@
-// Converts the benchmark models in-process and sets every figure beside its
-// floor: the time to write the same output bytes from memory through the
-// same buffered stream.
+// The benchmark: every scenario of bench_scenarios.cpp through one runner.
+// Each scenario builds its input, then runs its variants in turn, round
+// after round (interleaved, so that a change in the machine's load touches
+// them alike), after one untimed round that says what each run writes and
+// gives the floor its list. Figures: medians and spreads of elapsed and
+// processor time, peak memory, and the processors everything else kept busy
+// meanwhile; ratios round by round.
 //
-//   bodwright_bench [--reps N] [--models mesh,compound,nodes] [--sizes 8,4,2,1]
-//                   [--settings off,bod+mesh,all,bod,bod+preview,bod+png] [--no-peak] [--dir FOLDER]
-//       FOLDER: where the models and outputs go; by default a fresh folder
-//       in /dev/shm (or the temporary folder where that is missing)
-//   bodwright_bench --write FOLDER [--models ...] [--sizes ...] [--settings S]
-//       writes the models (and the settings file of the first setting named)
-//       into FOLDER/<model>_<size>/, for profiling the real program on them
-//
-// Peak memory is measured in a child process per case (this program run
-// again with --peak), so that one case's allocations do not hide another's.
+//   bodwright_bench [--only NAME...] [--rounds N] [--program LABEL=PATH]...
+//                   [--dir FOLDER] [--json FILE] [--keep]
+//   bodwright_bench --list
+//   bodwright_bench --compare A.json B.json
+//   bodwright_bench --floor LIST          (the floor itself; the runner starts it)
 
 #include <malloc.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <stdexcept>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <set>
+#include <sstream>
 
-#include "bench_models.h"
-#include "bench_text.h"
+#include "bench_runner.h"
+#include "bench_scenarios.h"
 #include "driver/driver.h"
 #include "support/context.h"
-#include "driver/run_state.h"
-#include "support/buf_stream.h"
+
+#ifndef BODWRIGHT_PROGRAM
+#define BODWRIGHT_PROGRAM "bodwright"
+#endif
+#ifndef BODWRIGHT_INI
+#define BODWRIGHT_INI "bodwright.ini"
+#endif
 
 namespace {
 
-namespace fs = std::filesystem;
-using bwbench::Bytes;
-using bwbench::Cell;
-using bwbench::Fixed;
-using bwbench::Out;
+using namespace bwbench;
 
-constexpr const char* kModelFile = "model.cmp";
-constexpr const char* kMatFile = "model.mat";
-constexpr const char* kProgramName = "bodwright";
-constexpr const char* kIniFile = "bodwright.ini";
+void Out(const std::string& s) {
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  std::fflush(stdout);
+}
 
-struct TSetting {
-  const char* Name;
-  const char* Ini;
+struct TProgram {
+  std::string Label, Path;
 };
-
-constexpr TSetting kSettings[] = {
-    {"off",
-     "[system]\r\nGenBod=.bod, OFF\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
-     "Origin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-    {"bod+mesh",
-     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, ON\r\nDebug=.dbg, OFF\r\n"
-     "Origin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-    {"bod",
-     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
-     "Origin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-    {"bod+preview",
-     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
-     "Preview=.svg, ON\r\nOrigin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-    {"bod+png",
-     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, OFF\r\nGenMesh=.txt, OFF\r\nDebug=.dbg, OFF\r\n"
-     "Preview=.png, ON\r\nOrigin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-    {"all",
-     "[system]\r\nGenBod=.bod, ON\r\nGenLog=.log, ON\r\nGenMesh=.txt, ON\r\nDebug=.dbg, ON\r\n"
-     "Origin=ON\r\nScaleFactor=1000.0, 1000.0, 1000.0\r\n"
-     "StrMat=MATERIAL5: %i; 38; 200;200;200; 255;255;255; 229;229;229; 0;0;200;20; 0;0;0; 100; 0;0;0;0;0;0; "
-     "%1:s\r\n"},
-};
-
-// ---- Text -----------------------------------------------------------------
-
-std::string SizeName(int divisor) {
-  return divisor == 1 ? "1" : "1/" + std::to_string(divisor);
-}
-
-std::vector<std::string> SplitList(std::string_view s) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= s.size()) {
-    const size_t comma = std::min(s.find(',', start), s.size());
-    if (comma > start) items.emplace_back(s.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return items;
-}
-
-// ---- Files ----------------------------------------------------------------
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool IsInput(const fs::path& p) {
-  const std::string name = p.filename().string();
-  return name == kModelFile || name == kMatFile || name == kIniFile;
-}
-
-void RemoveOutputs(const fs::path& dir) {
-  for (const auto& entry : fs::directory_iterator(dir))
-    if (!IsInput(entry.path())) fs::remove(entry.path());
-}
-
-// One output file with its bytes, cut into the lines the program writes.
-struct TOutput {
-  std::string Path;
-  std::string Bytes;
-  std::vector<std::pair<size_t, size_t>> Lines;  // offset, length
-};
-
-std::vector<TOutput> CollectOutputs(const fs::path& dir) {
-  std::vector<TOutput> outputs;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (IsInput(entry.path())) continue;
-    TOutput o;
-    o.Path = entry.path().string();
-    o.Bytes = ReadFile(entry.path());
-    size_t start = 0;
-    while (start < o.Bytes.size()) {
-      const size_t lf = o.Bytes.find('\n', start);
-      const size_t end = lf == std::string::npos ? o.Bytes.size() : lf + 1;
-      o.Lines.emplace_back(start, end - start);
-      start = end;
-    }
-    outputs.push_back(std::move(o));
-  }
-  std::sort(outputs.begin(), outputs.end(),
-            [](const TOutput& a, const TOutput& b) { return a.Path < b.Path; });
-  return outputs;
-}
-
-// ---- Measuring ------------------------------------------------------------
-
-using TClock = std::chrono::steady_clock;
-
-double Seconds(TClock::time_point a, TClock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
-
-// One whole run of the program on the model in `dir`, from start-up to
-// shutdown, with the run's state made and freed inside the timing.
-double ConvertOnce(const fs::path& dir) {
-  const std::vector<std::string> args = {(dir / kModelFile).string(), (dir / kMatFile).string()};
-  std::string console;
-  const auto start = TClock::now();
-  int status = 0;
-  {
-    bw::TContext run;
-    run.Console.Capture = &console;
-    status = bw::RunProgram(run, (dir / kProgramName).string(), args);
-  }
-  const auto stop = TClock::now();
-  if (status != 0)
-    throw std::runtime_error("conversion failed with status " + std::to_string(status) + ":\n" + console);
-  return Seconds(start, stop);
-}
-
-// The floor: the same files created and their bytes written, line by line
-// from memory, through the program's buffered stream.
-double FloorOnce(const std::vector<TOutput>& outputs) {
-  const auto start = TClock::now();
-  for (const TOutput& o : outputs) {
-    bw::TBufStream s(o.Path, bw::ModeCreate, bw::kBufSize);
-    for (const auto& [offset, length] : o.Lines)
-      s.Write(o.Bytes.data() + offset, static_cast<int32_t>(length));
-    if (!s.Close()) throw std::runtime_error("cannot write " + o.Path);
-  }
-  return Seconds(start, TClock::now());
-}
-
-long StatusKB(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(in, line))
-    if (line.compare(0, prefix.size(), prefix) == 0)
-      return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
-  return -1;
-}
-
-// In the child: the high-water mark of resident memory before and after one
-// conversion, in kB.
-int PeakChild(const fs::path& dir) {
-  const long before = StatusKB("VmHWM");
-  ConvertOnce(dir);
-  const long after = StatusKB("VmHWM");
-  Out(std::to_string(before) + " " + std::to_string(after) + "\n");
-  return 0;
-}
-
-// The memory one conversion adds to the program's own, in bytes; -1 when it
-// could not be measured.
-double PeakBytes(const fs::path& dir) {
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    ::dup2(fds[1], 1);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string folder = dir.string();
-    ::execl(self.c_str(), self.c_str(), "--peak", folder.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(fds[1]);
-  std::string text;
-  char buf[256];
-  ssize_t n;
-  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  ::close(fds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  char* end = nullptr;
-  const long before = std::strtol(text.c_str(), &end, 10);
-  const long after = std::strtol(end, nullptr, 10);
-  return 1024.0 * static_cast<double>(after - before);
-}
-
-std::string LoadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
-
-// ---- The run --------------------------------------------------------------
-
-// A memory file system where there is one: the figures are about the
-// program, not about the disk under it (creating files there can cost
-// milliseconds each on a busy shared disk).
-fs::path ScratchBase() {
-  std::error_code ec;
-  if (fs::is_directory("/dev/shm", ec)) return "/dev/shm";
-  return fs::temp_directory_path();
-}
 
 struct TOptions {
-  int Reps = 5;
-  std::vector<std::string> Models = {"mesh", "compound", "nodes"};
-  std::vector<int> Divisors = {8, 4, 2, 1};
-  std::vector<std::string> Settings = {"off", "bod+mesh", "all", "bod", "bod+preview"};
-  bool Peak = true;
-  std::string Dir;
-  std::string WriteDir;
+  std::vector<TProgram> Programs;
+  std::vector<std::string> Only;
+  int Rounds = 0;  // 0: each scenario's own
+  std::string Dir, Json;
+  bool Keep = false;
 };
 
-const TSetting& SettingNamed(const std::string& name) {
-  for (const TSetting& s : kSettings)
-    if (name == s.Name) return s;
-  throw std::runtime_error("no setting named " + name);
+// One run of a round: a variant, by one program (or by none: the floor and
+// the conversions in process).
+struct TRun {
+  size_t Variant = 0;
+  std::string Program;  // its label
+  bool InProcess = false;
+  std::vector<std::string> Command;
+  std::vector<std::vector<std::string>> Commands;  // EachModel: one a model
+  std::vector<int> Statuses;
+  std::vector<std::string> Reads;  // what its floor reads
+  fs::path List;                   // the floor's list of its outputs
+  TOutputs Outputs;
+  std::vector<double> Wall, Cpu, Peak, Others;
+};
+
+std::string SelfPath() {
+  return fs::read_symlink("/proc/self/exe").string();
 }
 
-const bwbench::TModelKind& ModelNamed(const std::string& name) {
-  for (const auto& m : bwbench::kModelKinds)
-    if (name == m.Name) return m;
-  throw std::runtime_error("no model named " + name);
+TInput ReadInput(const fs::path& list) {
+  TInput in;
+  std::istringstream text(ReadFile(list));
+  for (std::string line; std::getline(text, line);) {
+    if (line.rfind("m ", 0) == 0) in.Models.push_back({line.substr(4), line[2] - '0', {}});
+    if (line.rfind("a ", 0) == 0 && !in.Models.empty()) in.Models.back().MatFiles.push_back(line.substr(2));
+    if (line.rfind("o ", 0) == 0) in.Other.push_back(line.substr(2));
+  }
+  return in;
+}
+
+// Builds the scenario's input below `in`, in a child: the runner never
+// holds a model, so a process it starts begins small.
+TInput BuildInput(const TScenario& s, const fs::path& in, const fs::path& list) {
+  InChild<int>("build the input of " + s.Name, [&] {
+    const TInput input = s.Build(in);
+    std::string text;
+    for (const TInputModel& m : input.Models) {
+      text += "m " + std::to_string(m.Status) + " " + m.Path + "\n";
+      for (const std::string& a : m.MatFiles) text += "a " + a + "\n";
+    }
+    for (const std::string& o : input.Other) text += "o " + o + "\n";
+    WriteFile(list, text);
+    return 0;
+  });
+  return ReadInput(list);
+}
+
+// In a child of the runner: the conversion run once (its peak memory), its
+// outputs cleared, then once more timed with the heap warm.
+TSample ConvertInProcess(const std::string& ownPath, const std::vector<std::string>& args, const fs::path& in,
+                         const std::set<std::string>& inputs) {
+  return InChild<TSample>("convert " + args.front(), [&] {
+    // The heap keeps the memory of one run for the next: the second run
+    // measures the program's work, not the kernel handing out fresh pages.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    auto convert = [&] {
+      std::string console;
+      bw::TContext ctx;
+      ctx.Console.Capture = &console;
+      if (bw::RunProgram(ctx, ownPath, args) != 0) throw std::runtime_error("conversion failed:\n" + console);
+    };
+    const long before = HighWaterKB();
+    convert();
+    TSample s;
+    s.PeakMB = static_cast<double>(HighWaterKB() - before) / 1024;
+    ClearOutputs(in, inputs);
+    const double busy = MachineBusySeconds(), cpu = OwnCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    convert();
+    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    s.Cpu = OwnCpuSeconds() - cpu;
+    s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu) / s.Wall);
+    return s;
+  });
+}
+
+// In a child of the runner: the floor of a conversion in process, without
+// the start of a process.
+TSample FloorInProcess(const fs::path& list) {
+  return InChild<TSample>("write the floor of " + list.string(), [&] {
+    const double busy = MachineBusySeconds(), cpu = OwnCpuSeconds();
+    const long before = HighWaterKB();
+    const auto start = std::chrono::steady_clock::now();
+    if (WriteFloor(list) != 0) throw std::runtime_error("the floor failed");
+    TSample s;
+    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    s.Cpu = OwnCpuSeconds() - cpu;
+    s.PeakMB = static_cast<double>(HighWaterKB() - before) / 1024;
+    s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu) / s.Wall);
+    return s;
+  });
+}
+
+TSample Execute(const TRun& run, const fs::path& in, const std::set<std::string>& inputs) {
+  if (run.InProcess && run.Program == "floor") return FloorInProcess(run.Command.back());
+  if (run.InProcess)
+    return ConvertInProcess(run.Command[0], {run.Command.begin() + 1, run.Command.end()}, in, inputs);
+  const double busy = MachineBusySeconds(), own = OwnCpuSeconds();
+  TSample s;
+  if (run.Commands.empty()) {
+    s = RunProcess(run.Command, run.Statuses.front());
+  } else {
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < run.Commands.size(); ++i) {
+      const TSample one = RunProcess(run.Commands[i], run.Statuses[i]);
+      s.Cpu += one.Cpu;
+      s.PeakMB = std::max(s.PeakMB, one.PeakMB);
+    }
+    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu - (OwnCpuSeconds() - own)) / s.Wall);
+  return s;
+}
+
+// The runs of a scenario: each variant by each program, each with a copy
+// of the program and its settings file in a folder of its own.
+std::vector<TRun> PlanRuns(const TScenario& s, const TInput& input, const fs::path& dir, const TOptions& o) {
+  const fs::path in = dir / "in";
+  const std::string base = s.InstalledSettings ? ReadFile(BODWRIGHT_INI) : kPlainSettings;
+  std::vector<TRun> runs;
+  for (size_t v = 0; v < s.Variants.size(); ++v) {
+    const TVariant& variant = s.Variants[v];
+    if (variant.Form == EForm::Floor) {
+      const auto of = std::find_if(runs.begin(), runs.end(), [&](const TRun& r) {
+        return s.Variants[r.Variant].Name == variant.FloorOf;
+      });
+      if (of == runs.end()) throw std::runtime_error(s.Name + ": " + variant.Name + " before its run");
+      TRun floor;
+      floor.Variant = v;
+      floor.Program = "floor";
+      floor.Command = {SelfPath(), "--floor", of->List.string()};
+      floor.Statuses = {0};
+      floor.InProcess = s.Variants[of->Variant].InProcess;
+      runs.push_back(std::move(floor));
+      continue;
+    }
+    const TInputModel& model = input.Models.at(variant.Model);
+    std::vector<TProgram> programs = o.Programs;
+    if (variant.InProcess) programs = {{"in-process", ""}};
+    for (const TProgram& p : programs) {
+      const fs::path prog = dir / "prog" / p.Label / std::to_string(v);
+      fs::create_directories(prog);
+      if (!variant.InProcess) fs::copy_file(p.Path, prog / "bodwright");
+      WriteFile(prog / "bodwright.ini", SettingsText(base, variant.Settings));
+      TRun run;
+      run.Variant = v;
+      run.Program = p.Label;
+      run.Command = {(prog / "bodwright").string()};
+      run.List = dir / ("floor-" + std::to_string(v) + ".list");
+      run.Statuses = {0};
+      run.InProcess = variant.InProcess;
+      if (variant.Form == EForm::Folder) {
+        run.Command.push_back(in.string());
+        for (const TInputModel& m : input.Models) run.Reads.push_back((in / m.Path).string());
+        for (const std::string& f : input.Other) run.Reads.push_back((in / f).string());
+      } else if (variant.Form == EForm::EachModel) {
+        run.Statuses.clear();
+        for (const TInputModel& m : input.Models) {
+          run.Commands.push_back({run.Command[0], (in / m.Path).string()});
+          run.Statuses.push_back(m.Status);
+          run.Reads.push_back((in / m.Path).string());
+        }
+      } else {
+        run.Command.push_back((in / model.Path).string());
+        for (const std::string& a : model.MatFiles) run.Command.push_back((in / a).string());
+        run.Reads.assign(run.Command.begin() + 1, run.Command.end());
+        run.Statuses = {model.Status};
+      }
+      runs.push_back(std::move(run));
+    }
+  }
+  return runs;
+}
+
+void AddFigures(const TScenario& s, const TRun& r, std::vector<TRecord>& records) {
+  const std::string& v = s.Variants[r.Variant].Name;
+  auto add = [&](const char* figure, TSpread value) {
+    records.push_back({s.Name, v, r.Program, figure, value});
+  };
+  add("wall_s", SpreadOf(r.Wall));
+  add("cpu_s", SpreadOf(r.Cpu));
+  add("peak_mb", SpreadOf(r.Peak));
+  add("others", SpreadOf(r.Others));
+  add("out_files", SpreadOf({static_cast<double>(r.Outputs.Files)}));
+  add("out_mb", SpreadOf({static_cast<double>(r.Outputs.Bytes) / 1e6}));
+}
+
+std::string Range(const TSpread& t, double scale, int decimals) {
+  return Fixed(t.Median * scale, decimals) + " (" + Fixed(t.Low * scale, decimals) + "-" +
+         Fixed(t.High * scale, decimals) + ")";
+}
+
+// The scenario's table, and its figures added to `records`.
+void Report(const TScenario& s, const std::vector<TRun>& runs, std::vector<TRecord>& records) {
+  Out(Cell("run", 20, true) + Cell("program", 12, true) + Cell("files", 7) + Cell("out MB", 9) +
+      Cell("wall ms (range)", 26) + Cell("cpu ms", 10) + Cell("peak MB", 9) + Cell("others", 8) + "\n");
+  for (const TRun& r : runs) {
+    AddFigures(s, r, records);
+    Out(Cell(s.Variants[r.Variant].Name, 20, true) + Cell(r.Program, 12, true) +
+        Cell(std::to_string(r.Outputs.Files), 7) +
+        Cell(Fixed(static_cast<double>(r.Outputs.Bytes) / 1e6, 2), 9) +
+        Cell(Range(SpreadOf(r.Wall), 1e3, 1), 26) + Cell(Fixed(SpreadOf(r.Cpu).Median * 1e3, 1), 10) +
+        Cell(Fixed(SpreadOf(r.Peak).Median, 1), 9) + Cell(Fixed(SpreadOf(r.Others).Median, 2), 8) + "\n");
+  }
+  auto find = [&](const std::string& variant, const std::string& program) -> const TRun* {
+    const TRun* any = nullptr;
+    for (const TRun& r : runs) {
+      if (s.Variants[r.Variant].Name != variant) continue;
+      if (r.Program == program) return &r;
+      if (r.Program == "floor" || r.Program == "in-process") any = &r;
+    }
+    return any;
+  };
+  for (const TRatio& ratio : s.Ratios) {
+    std::set<std::string> seen;
+    for (const TRun& r : runs) {
+      const TRun* a = find(ratio.A, r.Program);
+      const TRun* b = find(ratio.B, r.Program);
+      if (!a || !b || !seen.insert(a->Program + "|" + b->Program).second) continue;
+      const std::string label = ratio.A + " / " + ratio.B;
+      const TSpread wall = PairedRatio(a->Wall, b->Wall), cpu = PairedRatio(a->Cpu, b->Cpu);
+      records.push_back({s.Name, label, a->Program, "wall_ratio", wall});
+      records.push_back({s.Name, label, a->Program, "cpu_ratio", cpu});
+      Out("  " + Cell(label, 30, true) + Cell(a->Program, 12, true) + " wall " + Range(wall, 1, 2) +
+          ", cpu " + Fixed(cpu.Median, 2) + "\n");
+    }
+  }
+}
+
+void RunScenario(const TScenario& s, const TOptions& o, const fs::path& root, std::vector<TRecord>& records) {
+  const fs::path dir = root / s.Name, in = dir / "in";
+  fs::remove_all(dir);
+  fs::create_directories(in);
+  const int rounds = o.Rounds > 0 ? o.Rounds : s.Rounds;
+  Out("\n== " + s.Name + ": " + s.About + " ==\n");
+  const auto built = std::chrono::steady_clock::now();
+  const TInput input = BuildInput(s, in, dir / "input.list");
+  std::set<std::string> inputs;
+  for (const TInputModel& m : input.Models) {
+    inputs.insert((in / m.Path).string());
+    for (const std::string& a : m.MatFiles) inputs.insert((in / a).string());
+  }
+  for (const std::string& f : input.Other) inputs.insert((in / f).string());
+  std::vector<TRun> runs = PlanRuns(s, input, dir, o);
+  Out(std::to_string(input.Models.size()) + " models, " + std::to_string(inputs.size()) +
+      " input files, built in " +
+      Fixed(std::chrono::duration<double>(std::chrono::steady_clock::now() - built).count(), 1) +
+      " s; 1 untimed round + " + std::to_string(rounds) + ", load " + LoadAverage() + "\n");
+  const bool folders = std::any_of(s.Variants.begin(), s.Variants.end(), [](const TVariant& v) {
+    return v.Form == EForm::Folder || v.Form == EForm::EachModel;
+  });
+  for (int round = -1; round < rounds; ++round) {
+    for (TRun& r : runs) {
+      ClearOutputs(in, inputs);
+      if (folders) ::sync();  // the last run's and the removal's writing done before the clock starts
+      const TSample sample = Execute(r, in, inputs);
+      if (round < 0) {
+        r.Outputs = ClearOutputs(in, inputs, r.Program == "floor" ? fs::path() : r.List, r.Reads);
+        continue;
+      }
+      r.Wall.push_back(sample.Wall);
+      r.Cpu.push_back(sample.Cpu);
+      r.Peak.push_back(sample.PeakMB);
+      r.Others.push_back(sample.Others);
+    }
+  }
+  ClearOutputs(in, inputs);
+  Report(s, runs, records);
+  if (!o.Keep) fs::remove_all(dir);
+}
+
+void List() {
+  for (const TScenario& s : Scenarios())
+    Out(Cell(s.Name, 20, true) + (s.Quick ? "standard  " : "by name   ") + s.About + "\n");
 }
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&] { return bwbench::OptionValue(argc, argv, i); };
-    if (arg == "--reps") {
-      o.Reps = std::max(1, std::atoi(value().c_str()));
-    } else if (arg == "--models") {
-      o.Models = SplitList(value());
-    } else if (arg == "--sizes") {
-      o.Divisors.clear();
-      for (const std::string& s : SplitList(value())) o.Divisors.push_back(std::max(1, std::atoi(s.c_str())));
-    } else if (arg == "--settings") {
-      o.Settings = SplitList(value());
-    } else if (arg == "--no-peak") {
-      o.Peak = false;
+    auto value = [&] {
+      if (i + 1 >= argc) throw std::runtime_error(arg + " needs a value");
+      return std::string(argv[++i]);
+    };
+    if (arg == "--only") {
+      while (i + 1 < argc && argv[i + 1][0] != '-') o.Only.push_back(argv[++i]);
+    } else if (arg == "--rounds") {
+      o.Rounds = std::max(1, std::atoi(value().c_str()));
+    } else if (arg == "--program") {
+      const std::string v = value();
+      const size_t eq = v.find('=');
+      if (eq == std::string::npos || eq == 0) throw std::runtime_error("--program needs LABEL=PATH");
+      o.Programs.push_back({v.substr(0, eq), fs::absolute(v.substr(eq + 1)).string()});
     } else if (arg == "--dir") {
       o.Dir = value();
-    } else if (arg == "--write") {
-      o.WriteDir = value();
+    } else if (arg == "--json") {
+      o.Json = value();
+    } else if (arg == "--keep") {
+      o.Keep = true;
     } else {
-      throw std::runtime_error("unknown argument " + arg);
+      throw std::runtime_error("unknown argument " + arg + " (see the head of bench/bench_main.cpp)");
     }
   }
-  for (const std::string& s : o.Settings) SettingNamed(s);
-  for (const std::string& m : o.Models) ModelNamed(m);
+  if (o.Programs.empty()) o.Programs.push_back({"bodwright", BODWRIGHT_PROGRAM});
   return o;
 }
 
-// Writes the model files and the settings file into `dir`; returns the
-// input size in bytes (model and material file).
-double PlaceModel(const fs::path& dir, const bwbench::TModelFiles& files, const TSetting& setting) {
-  fs::create_directories(dir);
-  WriteFile(dir / kModelFile, files.Model);
-  WriteFile(dir / kMatFile, files.Materials);
-  WriteFile(dir / kIniFile, setting.Ini);
-  return static_cast<double>(files.Model.size() + files.Materials.size());
-}
-
-struct TRow {
-  double Input = 0, Output = 0, Convert = 0, Floor = 0, Peak = -1;
-  size_t Files = 0;
-};
-
-constexpr double kMB = 1024.0 * 1024.0;
-
-std::string RowText(const std::string& model, int divisor, const std::string& setting, const TRow& r,
-                    double growth) {
-  const bool hasFloor = r.Files > 0 && r.Floor > 0;
-  std::string s = Cell(model, 9, true) + Cell(SizeName(divisor), 4, true) + Cell(setting, 9, true);
-  s +=
-      Cell(Fixed(r.Input / kMB, 2), 8) + Cell(Fixed(r.Output / kMB, 2), 9) + Cell(std::to_string(r.Files), 6);
-  s += Cell(Fixed(r.Convert * 1e3, 2), 9);
-  s += Cell(r.Output > 0 ? Fixed(r.Output / kMB / r.Convert, 0) : "-", 7);
-  s += Cell(hasFloor ? Fixed(r.Floor * 1e3, 2) : "-", 9);
-  s += Cell(hasFloor ? Fixed(r.Convert / r.Floor, 2) : "-", 7);
-  s += Cell(growth > 0 ? Fixed(growth, 2) : "-", 7);
-  s += Cell(r.Peak >= 0 ? Fixed(r.Peak / kMB, 1) : "-", 8);
-  s += Cell(Fixed((4 * r.Input + r.Output) / kMB, 1), 8);
-  return s + "\n";
-}
-
 int Run(const TOptions& o) {
-  if (!o.WriteDir.empty()) {
-    for (const std::string& m : o.Models)
-      for (int d : o.Divisors) {
-        const fs::path dir = fs::path(o.WriteDir) / (m + "_" + std::to_string(d));
-        PlaceModel(dir, ModelNamed(m).Build(d), SettingNamed(o.Settings.front()));
-        Out("wrote " + dir.string() + "\n");
-      }
-    return 0;
-  }
-
-  // The heap keeps the memory of one run for the next: every run then
-  // measures the program's work, not the kernel handing out fresh pages
-  // (which a new process pays once, about 0.4 ms per MB touched here).
-  mallopt(M_MMAP_THRESHOLD, 256 << 20);
-  mallopt(M_TRIM_THRESHOLD, 512 << 20);
-
-  const bool ownDir = o.Dir.empty();
-  const fs::path root =
-      ownDir ? ScratchBase() / ("bodwright-bench-" + std::to_string(::getpid())) : fs::path(o.Dir);
+  std::vector<TScenario> chosen;
+  for (const TScenario& s : Scenarios())
+    if (o.Only.empty() ? s.Quick : std::count(o.Only.begin(), o.Only.end(), s.Name) > 0) chosen.push_back(s);
+  if (chosen.size() < o.Only.size()) throw std::runtime_error("no such scenario among --only (see --list)");
+  // Outputs in memory where there is a memory file system: the figures are
+  // about the program, not the disk under it; --dir puts them on a disk.
+  std::error_code ec;
+  const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path root = fs::absolute(o.Dir.empty() ? base / ("bodwright-bench-" + std::to_string(::getpid()))
+                                                   : fs::path(o.Dir));
   fs::create_directories(root);
-  Out("files in " + root.string() + "\n");
-
-  Out("bodwright benchmark: " + std::to_string(o.Reps) + " repetitions per figure, best taken; " +
-      std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " cores, load average " + LoadAverage() + "\n");
-  Out("time: one whole run (start-up to shutdown), in process, heap kept warm from run to run\n"
-      "floor: the same output files created and their bytes written line by line through the same stream\n"
-      "growth: time / time at half the size; peak: memory one conversion adds (child process);\n"
-      "limit: 4 x input + output\n\n");
-  Out(Cell("model", 9, true) + Cell("size", 4, true) + Cell("setting", 9, true) + Cell("in MB", 8) +
-      Cell("out MB", 9) + Cell("files", 6) + Cell("conv ms", 9) + Cell("MB/s", 7) + Cell("floor ms", 9) +
-      Cell("ratio", 7) + Cell("growth", 7) + Cell("peak MB", 8) + Cell("limit", 8) + "\n");
-
-  std::map<std::string, double> previous;  // model + setting -> time at the previous size
-  for (const std::string& m : o.Models) {
-    for (int d : o.Divisors) {
-      const bwbench::TModelFiles files = ModelNamed(m).Build(d);
-      const fs::path dir = root / (m + "_" + std::to_string(d));
-      for (const std::string& settingName : o.Settings) {
-        const TSetting& setting = SettingNamed(settingName);
-        TRow row;
-        row.Input = PlaceModel(dir, files, setting);
-        RemoveOutputs(dir);
-        ConvertOnce(dir);  // warms the caches and leaves the outputs to measure
-        const std::vector<TOutput> outputs = CollectOutputs(dir);
-        row.Files = outputs.size();
-        for (const TOutput& out : outputs) row.Output += static_cast<double>(out.Bytes.size());
-
-        row.Convert = 1e30;
-        row.Floor = 1e30;
-        // Every run starts without the files it writes: replacing a file
-        // costs more than writing a new one on some file systems (ext4 flushes
-        // a file written over a truncated or renamed-over one), and the
-        // figures are about the program, not the cache of earlier runs.
-        for (int rep = 0; rep < o.Reps; ++rep) {
-          RemoveOutputs(dir);
-          row.Convert = std::min(row.Convert, ConvertOnce(dir));
-          if (outputs.empty()) continue;
-          RemoveOutputs(dir);
-          row.Floor = std::min(row.Floor, FloorOnce(outputs));
-        }
-        if (outputs.empty()) row.Floor = 0;
-        if (o.Peak) {
-          RemoveOutputs(dir);
-          row.Peak = PeakBytes(dir);
-        }
-
-        const std::string key = m + "/" + settingName;
-        const auto prev = previous.find(key);
-        const double growth = prev != previous.end() ? row.Convert / prev->second : 0;
-        previous[key] = row.Convert;
-        Out(RowText(m, d, settingName, row, growth));
-        RemoveOutputs(dir);
-      }
-      fs::remove_all(dir);
-    }
-  }
-  Out("\nload average at the end: " + LoadAverage() + "\n");
-  if (ownDir) fs::remove_all(root);
+  TMachine machine = DescribeMachine();
+  Out("bodwright_bench: " + std::to_string(machine.Processors) + " processors (" + machine.Processor + "), " +
+      Fixed(machine.MemoryGB, 1) + " GB, load " + machine.LoadAtStart + "; files in " + root.string() + "\n");
+  for (const TProgram& p : o.Programs) Out("program " + p.Label + ": " + p.Path + "\n");
+  Out("wall: elapsed; cpu: user + system; peak: largest resident size (in process: what the conversion "
+      "adds);\n"
+      "others: processors kept busy by everything else meanwhile; medians (smallest-largest) of the "
+      "rounds\n");
+  std::vector<TRecord> records;
+  for (const TScenario& s : chosen) RunScenario(s, o, root, records);
+  machine.LoadAtEnd = LoadAverage();
+  Out("\nload at the end: " + machine.LoadAtEnd + "\n");
+  if (!o.Json.empty()) WriteFile(o.Json, JsonText(machine, records));
+  if (o.Dir.empty() && !o.Keep) fs::remove_all(root);
   return 0;
+}
+
+int Main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--floor") == 0) return WriteFloor(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) return List(), 0;
+  if (argc == 4 && std::strcmp(argv[1], "--compare") == 0)
+    return Out(CompareText(ReadRecords(ReadFile(argv[2])), ReadRecords(ReadFile(argv[3])))), 0;
+  return Run(ParseOptions(argc, argv));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return bwbench::RunMain([&] {
-    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) return PeakChild(argv[2]);
-    return Run(ParseOptions(argc, argv));
-  });
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
 }

@@ -48,13 +48,10 @@ struct TMod {
 // Laid out once, in a few milliseconds.
 const TMod& Mod();
 
-// The bytes of one image: a header a viewer would accept (a DDS header with
-// its mipmap chain's size, or a TGA header), then bytes from a generator
-// seeded by the name, so that an image found in two files is the same.
-Bytes TextureImage(const TModTexture& texture);
-
 // A texture library entry: the folder named after the image, holding it in
-// MIPS (DDS) or MIP0 (TGA).
+// MIPS (DDS) or MIP0 (TGA): a header a viewer would accept (DDS with its
+// mipmap chain's size, or TGA), then bytes from a generator seeded by the
+// name, so that an image found in two files is the same.
 bwtest::TNodeSpec TextureEntry(const TModTexture& texture);
 
 // A material folder as real material files hold it: type, colours, opacity
@@ -64,9 +61,9 @@ bwtest::TNodeSpec MaterialFolder(const std::string& name, const std::string& tex
 // File `i` of the modification as it is written to disk.
 Bytes ModFile(const TMod& mod, size_t i);
 
-// Sizes of a laid-out image for a given layout (for the generator and for
-// the models that carry images of their own).
-TModTexture DdsTexture(std::string name, uint16_t width, uint16_t height, uint8_t dxt);
-TModTexture TgaTexture(std::string name, uint16_t width, uint16_t height, uint8_t bits);
+// An image of the given layout, with its size in bytes (for the generator
+// and for the models that carry images of their own): DDS when its name
+// ends in ".dds", TGA otherwise.
+TModTexture Texture(std::string name, uint16_t width, uint16_t height, uint8_t format);
 
 }  // namespace bwbench

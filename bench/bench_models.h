@@ -10,8 +10,6 @@
 
 namespace bwbench {
 
-using bwtest::Bytes;
-
 struct TModelFiles {
   Bytes Model;      // the CMP image
   Bytes Materials;  // a material file naming a texture for every material
@@ -68,8 +66,7 @@ struct TModModelPlan {
   uint64_t Seed = 1;
   // Tubes whose quads have four corners of their own, as flat-shaded hulls
   // are saved: about three times the bytes of a smooth tube per triangle,
-  // which is what makes a model of several MB within the 21845 triangles a
-  // block may hold.
+  // which lets a model of several MB fit the 21845 triangles of a block.
   bool Faceted = false;
   // One part without a part table, as a model of one piece is saved: its
   // levels under MultiLevel at the root.
@@ -81,7 +78,8 @@ struct TModModelPlan {
   // as a model is left when its meshes are kept elsewhere: no mesh data.
   bool WithoutMeshLibrary = false;
 };
-// Empty Library or Images leave out their folder.
+// Empty Library or Images leave out their folder; no parts nor levels leave
+// the libraries alone.
 Bytes ModModel(const TModModelPlan& plan);
 
 struct TModelKind {
@@ -89,10 +87,6 @@ struct TModelKind {
   TModelFiles (*Build)(int divisor);
 };
 inline constexpr TModelKind kModelKinds[] = {
-    {"mesh", MeshModel},
-    {"compound", CompoundModel},
-    {"nodes", NodesModel},
-    {"chain", ChainModel},
-};
+    {"mesh", MeshModel}, {"compound", CompoundModel}, {"nodes", NodesModel}, {"chain", ChainModel}};
 
 }  // namespace bwbench

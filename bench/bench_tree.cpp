@@ -1,57 +1,28 @@
 #include "bench_tree.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <numeric>
 #include <set>
 #include <string_view>
 
+#include "bench_gen_helpers.h"
 #include "bench_mod.h"
 #include "bench_models.h"
-#include "bench_random.h"
 
 namespace bwbench {
 namespace {
 
 using namespace bwtest;
 
-constexpr size_t kModels = 2000;
-constexpr size_t kPartsOnly = 150;
-constexpr size_t kLibraryOnly = 225;
-constexpr size_t kOwnLibraries = 850;
-constexpr size_t kPairs = 9;
-constexpr size_t kMatFolders = 50;
+constexpr size_t kModels = 2000, kPartsOnly = 150, kLibraryOnly = 225, kOwnLibraries = 850;
+constexpr size_t kPairs = 9, kMatFolders = 50;
 
-// Model sizes at quantiles of the list (log-linear between): a few damage
-// pieces and lights of a couple of KB, the median piece of equipment about
-// 23 KB, one model in ten above 350 KB (ships and stations), the largest a
-// station of 3.9 MB.
-struct TKnot {
-  double Quantile, Bytes;
-};
-constexpr TKnot kSizes[] = {
-    {0.00025, 1.5e3}, {0.1, 5e3},   {0.25, 10e3},  {0.5, 23e3},
-    {0.75, 75e3},     {0.9, 350e3}, {0.98, 1.2e6}, {0.99975, 3.9e6},
-};
-
-double SizeAt(double quantile) {
-  const TKnot* k = kSizes;
-  while (k + 2 < std::end(kSizes) && quantile > k[1].Quantile) ++k;
-  const double t = (quantile - k[0].Quantile) / (k[1].Quantile - k[0].Quantile);
-  return std::exp(std::log(k[0].Bytes) + t * (std::log(k[1].Bytes) - std::log(k[0].Bytes)));
-}
-
-template <size_t N>
-std::string Pick(TRandom& rnd, const std::string_view (&words)[N]) {
-  return std::string(words[rnd.Below(N)]);
-}
-
-std::string TwoDigits(size_t n) {
-  std::string s = "00";
-  s[0] = static_cast<char>('0' + n / 10 % 10);
-  s[1] = static_cast<char>('0' + n % 10);
-  return s;
-}
+// Model sizes at quantiles of the list: a few damage pieces and lights of a
+// couple of KB, the median piece of equipment about 23 KB, one model in ten
+// above 350 KB (ships and stations), the largest a station of 3.9 MB.
+constexpr TKnot kSizes[] = {{0.00025, 1.5e3}, {0.1, 5e3},   {0.25, 10e3},  {0.5, 23e3},
+                            {0.75, 75e3},     {0.9, 350e3}, {0.98, 1.2e6}, {0.99975, 3.9e6}};
 
 struct TFolderPlan {
   std::string Path;
@@ -59,10 +30,9 @@ struct TFolderPlan {
   double SizeBias;  // larger models (stations) or smaller (damage pieces)
 };
 
-constexpr std::string_view kFactions[][2] = {
-    {"liberty", "li"}, {"bretonia", "br"}, {"kusari", "ku"},  {"rheinland", "rh"},
-    {"corsair", "co"}, {"pirate", "pi"},   {"generic", "ge"}, {"borderworld", "bw"},
-};
+constexpr std::string_view kFactions[][2] = {{"liberty", "li"},   {"bretonia", "br"},   {"kusari", "ku"},
+                                             {"rheinland", "rh"}, {"corsair", "co"},    {"pirate", "pi"},
+                                             {"generic", "ge"},   {"borderworld", "bw"}};
 constexpr std::string_view kHulls[] = {"elite",     "fighter", "freighter", "cruiser",     "gunboat",
                                        "transport", "liner",   "bomber",    "destroyer",   "battleship",
                                        "miner",     "hauler",  "scout",     "dreadnought", "interceptor"};
@@ -72,16 +42,11 @@ constexpr std::string_view kSolarNames[] = {"station", "outpost", "shipyard", "d
                                             "field",   "rock",    "hulk",     "battle"};
 constexpr std::string_view kEquipment[] = {"turrets",         "weapons",   "shields", "engines",    "mines",
                                            "countermeasures", "thrusters", "lights",  "commodities"};
-constexpr std::string_view kEffects[] = {"explosions", "engines", "weapons", "space", "shields", "misc"};
-constexpr std::string_view kCharacters[] = {"bodies", "heads", "hands", "accessories"};
 constexpr std::string_view kPieces[] = {
     "body",  "cockpit", "port_wing", "star_wing", "engine", "tail",   "hull",   "bridge", "turret",
     "dock",  "lights",  "antenna",   "tower",     "ring",   "core",   "arm",    "panel",  "cargo",
     "gate",  "rock",    "pod",       "shield",    "mount",  "barrel", "base",   "door",   "hatch",
     "strut", "fin",     "radar",     "pipe",      "tank",   "crate",  "debris", "chunk",  "spire"};
-constexpr std::string_view kSurfaces[] = {"hull", "detail", "glass", "light", "panel", "decal",
-                                          "trim", "metal",  "grate", "vent",  "pipe",  "window",
-                                          "logo", "rust",   "glow",  "base"};
 
 // 120 folders that hold models: 17 three deep, 63 four, 30 five, 10 six.
 std::vector<TFolderPlan> PlanFolders(TRandom& rnd) {
@@ -90,57 +55,54 @@ std::vector<TFolderPlan> PlanFolders(TRandom& rnd) {
     folders.push_back({std::move(path), weight * std::exp(rnd.Range(-0.5f, 0.5f)), bias});
   };
   std::set<std::string> used;
-  auto unique = [&](auto make) {
-    for (;;) {
-      std::string path = make();
-      if (used.insert(path).second) return path;
-    }
+  // `count` paths from `make`, none twice.
+  auto unique = [&](int count, auto make) {
+    std::vector<std::string> paths;
+    while (static_cast<int>(paths.size()) < count)
+      if (std::string path = make(); used.insert(path).second) paths.push_back(std::move(path));
+    return paths;
   };
 
-  std::vector<std::string> ships;
-  for (int i = 0; i < 36; ++i)
-    ships.push_back(unique([&] {
-      const auto& f = kFactions[rnd.Below(std::size(kFactions))];
-      return "data/ships/" + std::string(f[0]) + "/" + std::string(f[1]) + "_" + Pick(rnd, kHulls) + "/";
-    }));
+  const std::vector<std::string> ships = unique(36, [&] {
+    const auto& f = rnd.Pick(kFactions);
+    return "data/ships/" + std::string(f[0]) + "/" + std::string(f[1]) + "_" + std::string(rnd.Pick(kHulls)) +
+           "/";
+  });
   for (const std::string& s : ships) add(s, 14, 1.0);
   for (size_t i = 0; i < 10; ++i) add(ships[i * 3] + "dmg/", 20, -1.2);
   for (size_t i = 0; i < 4; ++i) add(ships[i * 3 + 1] + "cockpit/props/", 10, -0.6);
 
   for (std::string_view k : kSolarKinds) add("data/solar/" + std::string(k) + "/", 30, 1.0);
-  std::vector<std::string> solar;
-  for (int i = 0; i < 18; ++i)
-    solar.push_back(unique([&] {
-      static constexpr std::string_view kinds[] = {"dockable", "stations", "asteroids", "wrecks"};
-      return "data/solar/" + Pick(rnd, kinds) + "/" +
-             std::string(kFactions[rnd.Below(std::size(kFactions))][1]) + "_" + Pick(rnd, kSolarNames) +
-             TwoDigits(rnd.Below(20)) + "/";
-    }));
+  const std::vector<std::string> solar = unique(18, [&] {
+    static constexpr std::string_view kinds[] = {"dockable", "stations", "asteroids", "wrecks"};
+    return "data/solar/" + std::string(rnd.Pick(kinds)) + "/" + std::string(rnd.Pick(kFactions)[1]) + "_" +
+           std::string(rnd.Pick(kSolarNames)) + Numbered("", rnd.Below(20), 2) + "/";
+  });
   for (const std::string& s : solar) add(s, 12, 1.5);
   for (size_t i = 0; i < 6; ++i) add(solar[i * 3] + (i % 2 ? "fx/" : "dmg/"), 15, 0);
 
   for (std::string_view k : kEquipment) add("data/equipment/models/" + std::string(k) + "/", 25, -0.5);
-  std::vector<std::string> equipment;
-  for (int i = 0; i < 14; ++i)
-    equipment.push_back(unique([&] {
-      return "data/equipment/models/" + std::string(kEquipment[rnd.Below(5)]) + "/" +
-             std::string(kFactions[rnd.Below(std::size(kFactions))][0]) + "/";
-    }));
+  const std::vector<std::string> equipment = unique(14, [&] {
+    return "data/equipment/models/" + std::string(kEquipment[rnd.Below(5)]) + "/" +
+           std::string(rnd.Pick(kFactions)[0]) + "/";
+  });
   for (const std::string& e : equipment) add(e, 18, -0.5);
   static constexpr std::string_view kVariants[] = {"heavy/", "light/", "fx/"};
   for (size_t i = 0; i < 6; ++i) add(equipment[i * 2] + std::string(kVariants[i % 3]), 10, -0.8);
 
-  for (std::string_view k : kEffects) add("data/fx/" + std::string(k) + "/", 12, -1.0);
-  for (std::string_view k : kCharacters) add("data/characters/" + std::string(k) + "/", 30, 0);
+  for (std::string k : {"explosions", "engines", "weapons", "space", "shields", "misc"})
+    add("data/fx/" + k + "/", 12, -1.0);
+  for (std::string k : {"bodies", "heads", "hands", "accessories"}) add("data/characters/" + k + "/", 30, 0);
   return folders;
 }
 
-// Shares of `total` in proportion to the weights, at least one each (the
-// largest remainders rounded up).
-std::vector<size_t> Allocate(const std::vector<TFolderPlan>& folders, size_t total) {
+// Models by folder, one each and the rest by the folders' weights (the
+// largest remainders rounded up); then their sizes: a fixed list, a model's
+// rank in it following its folder's bias plus chance.
+void AddModels(TModTree& tree, const std::vector<TFolderPlan>& folders, TRandom& rnd) {
   double sum = 0;
   for (const TFolderPlan& f : folders) sum += f.Weight;
-  const double spread = static_cast<double>(total - folders.size());
+  const double spread = static_cast<double>(kModels - folders.size());
   std::vector<size_t> counts(folders.size());
   std::vector<std::pair<double, size_t>> remainders;
   size_t given = 0;
@@ -151,8 +113,42 @@ std::vector<size_t> Allocate(const std::vector<TFolderPlan>& folders, size_t tot
     remainders.emplace_back(share - std::floor(share), i);
   }
   std::sort(remainders.rbegin(), remainders.rend());
-  for (size_t r = 0; given < total; ++r, ++given) ++counts[remainders[r].second];
-  return counts;
+  for (size_t r = 0; given < kModels; ++r, ++given) ++counts[remainders[r].second];
+
+  std::vector<double> keys;
+  for (size_t f = 0; f < folders.size(); ++f)
+    for (size_t i = 0; i < counts[f]; ++i) {
+      tree.Models.emplace_back().Folder = f;
+      tree.Models.back().Seed = rnd.Next();
+      keys.push_back(folders[f].SizeBias + rnd.Range(-1, 1) + rnd.Range(-1, 1) + rnd.Range(-1, 1));
+    }
+  std::vector<size_t> bySize(kModels);
+  std::iota(bySize.begin(), bySize.end(), size_t{0});
+  std::sort(bySize.begin(), bySize.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+  for (size_t r = 0; r < kModels; ++r)
+    tree.Models[bySize[r]].TargetBytes =
+        static_cast<uint32_t>(SizeAt(kSizes, (static_cast<double>(r) + 0.5) / static_cast<double>(kModels)));
+}
+
+// Which hold no mesh data, and which carry their own libraries.
+void ChooseKinds(TModTree& tree, TRandom& rnd) {
+  // `count` of the models `eligible` takes, at random, made `kind` and `own` (libraries).
+  auto choose = [&](size_t count, ETreeKind kind, bool own, auto eligible) {
+    std::vector<TTreeModel*> candidates;
+    for (TTreeModel& m : tree.Models)
+      if (eligible(m)) candidates.push_back(&m);
+    rnd.Shuffle(candidates);
+    for (size_t k = 0; k < count; ++k) {  // there are more than enough with the sizes above
+      candidates.at(k)->Kind = kind;
+      candidates[k]->OwnLibraries = own;
+    }
+  };
+  choose(kPartsOnly, ETreeKind::PartsOnly, false,
+         [](auto& m) { return m.TargetBytes >= 2000 && m.TargetBytes <= 40000; });
+  choose(kLibraryOnly, ETreeKind::LibraryOnly, true,
+         [](auto& m) { return m.Kind == ETreeKind::Mesh && m.TargetBytes <= 400000; });
+  choose(kOwnLibraries, ETreeKind::Mesh, true,
+         [](auto& m) { return m.Kind == ETreeKind::Mesh && m.TargetBytes >= 6000; });
 }
 
 // A name for the models of a folder: its own name, or, for a folder that
@@ -162,98 +158,36 @@ std::string StemBase(const std::string& folder) {
   std::vector<std::string> parts;
   for (size_t from = 0, slash; (slash = folder.find('/', from)) != std::string::npos; from = slash + 1)
     parts.push_back(folder.substr(from, slash - from));
-  std::string kind;
   size_t i = parts.size();
-  while (i > 1 && kGeneric.count(parts[i - 1])) {
-    if (kind.empty()) kind = parts[i - 1];
-    --i;
-  }
-  return parts[i - 1] + (kind.empty() ? "" : "_" + kind);
+  while (i > 1 && kGeneric.count(parts[i - 1])) --i;
+  return parts[i - 1] + (i < parts.size() ? "_" + parts.back() : "");
 }
 
-TModTree LayOut() {
-  TRandom rnd(2000);
-  TModTree tree;
-  const std::vector<TFolderPlan> folders = PlanFolders(rnd);
-  const std::vector<size_t> counts = Allocate(folders, kModels);
-  for (const TFolderPlan& f : folders) tree.Folders.push_back(f.Path);
-
-  const size_t modMaterials = Mod().Materials.size();
-  for (size_t f = 0; f < folders.size(); ++f) {
-    std::set<uint32_t> palette;
-    const size_t size = 4 + rnd.Below(21);
-    while (palette.size() < size) palette.insert(static_cast<uint32_t>(rnd.Below(modMaterials)));
-    tree.Palettes.emplace_back(palette.begin(), palette.end());
-  }
-
-  // Models by folder, then their sizes: the list of sizes is fixed, and a
-  // model's rank in it follows its folder's bias plus chance.
-  std::vector<double> keys;
-  for (size_t f = 0; f < folders.size(); ++f)
-    for (size_t i = 0; i < counts[f]; ++i) {
-      TTreeModel m;
-      m.Folder = f;
-      m.Seed = rnd.Next();
-      tree.Models.push_back(m);
-      keys.push_back(folders[f].SizeBias + rnd.Range(-1, 1) + rnd.Range(-1, 1) + rnd.Range(-1, 1));
-    }
-  std::vector<size_t> bySize(kModels);
-  for (size_t i = 0; i < kModels; ++i) bySize[i] = i;
-  std::sort(bySize.begin(), bySize.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-  for (size_t r = 0; r < kModels; ++r)
-    tree.Models[bySize[r]].TargetBytes =
-        static_cast<uint32_t>(SizeAt((static_cast<double>(r) + 0.5) / static_cast<double>(kModels)));
-
-  // Which hold no mesh data, and which carry their own libraries.
-  auto choose = [&](size_t count, auto eligible, auto apply) {
-    std::vector<size_t> candidates;
-    for (size_t i = 0; i < kModels; ++i)
-      if (eligible(tree.Models[i])) candidates.push_back(i);
-    rnd.Shuffle(candidates);
-    if (candidates.size() < count) candidates.resize(count);  // cannot happen with the sizes above
-    for (size_t k = 0; k < count; ++k) apply(tree.Models[candidates[k]]);
-  };
-  choose(
-      kPartsOnly, [](const TTreeModel& m) { return m.TargetBytes >= 2000 && m.TargetBytes <= 40000; },
-      [](TTreeModel& m) { m.Kind = ETreeKind::PartsOnly; });
-  choose(
-      kLibraryOnly, [](const TTreeModel& m) { return m.Kind == ETreeKind::Mesh && m.TargetBytes <= 400000; },
-      [](TTreeModel& m) {
-        m.Kind = ETreeKind::LibraryOnly;
-        m.OwnLibraries = true;
-      });
-  choose(
-      kOwnLibraries, [](const TTreeModel& m) { return m.Kind == ETreeKind::Mesh && m.TargetBytes >= 6000; },
-      [](TTreeModel& m) { m.OwnLibraries = true; });
-
-  // Names: the first model of a folder after the folder, the others after
-  // its pieces; one piece without a part table is a .3db file.
+// Names: the first model of a folder after the folder, the others after
+// its pieces; one piece without a part table is a .3db file. Then the
+// models in the program's order: their paths compared byte by byte (all
+// lower case here).
+void NameModels(TModTree& tree, const std::vector<TFolderPlan>& folders, TRandom& rnd) {
   std::vector<std::string> stems(kModels), endings(kModels);
   std::vector<std::vector<size_t>> inFolder(folders.size());
   for (size_t i = 0; i < kModels; ++i) {
     TTreeModel& m = tree.Models[i];
     inFolder[m.Folder].push_back(i);
-    switch (m.Kind) {
-      case ETreeKind::Mesh:
-        m.Lone = m.TargetBytes < 8000 || (m.TargetBytes < 30000 && m.Seed % 2 == 0);
-        endings[i] = m.Lone ? ".3db" : ".cmp";
-        break;
-      case ETreeKind::LibraryOnly: endings[i] = m.Seed % 2 ? ".3db" : ".cmp"; break;
-      case ETreeKind::PartsOnly: endings[i] = ".cmp"; break;
-    }
+    m.Lone =
+        m.Kind == ETreeKind::Mesh && (m.TargetBytes < 8000 || (m.TargetBytes < 30000 && m.Seed % 2 == 0));
+    // Half the libraries alone are saved as .3db too.
+    endings[i] = m.Lone || (m.Kind == ETreeKind::LibraryOnly && m.Seed % 2) ? ".3db" : ".cmp";
   }
   for (size_t f = 0; f < folders.size(); ++f) {
     const std::string base = StemBase(folders[f].Path);
-    std::set<std::string> taken;
-    for (size_t k = 0; k < inFolder[f].size(); ++k) {
-      std::string stem = base;
-      while (k > 0 && !taken
-                           .insert(stem = base + "_" + Pick(rnd, kPieces) +
-                                          (rnd.Below(3) == 0 ? "" : TwoDigits(rnd.Below(40))))
-                           .second) {
-      }
-      if (k == 0) taken.insert(stem);
-      stems[inFolder[f][k]] = stem;
+    std::set<std::string> taken = {base};
+    stems[inFolder[f][0]] = base;
+    for (size_t k = 1; k < inFolder[f].size(); ++k) {
+      std::string& stem = stems[inFolder[f][k]];
+      do
+        stem = base + "_" + std::string(rnd.Pick(kPieces)) +
+               (rnd.Below(3) == 0 ? "" : Numbered("", rnd.Below(40), 2));
+      while (!taken.insert(stem).second);
     }
   }
   // Pairs that differ only in their ending: a model saved again in the
@@ -269,12 +203,26 @@ TModTree LayOut() {
   }
   for (size_t i = 0; i < kModels; ++i)
     tree.Models[i].Relative = folders[tree.Models[i].Folder].Path + stems[i] + endings[i];
-  // The program's order: its paths compared byte by byte (all lower case here).
   std::sort(tree.Models.begin(), tree.Models.end(),
             [](const TTreeModel& a, const TTreeModel& b) { return a.Relative < b.Relative; });
+}
+
+TModTree LayOut() {
+  TRandom rnd(2000);
+  TModTree tree;
+  const std::vector<TFolderPlan> folders = PlanFolders(rnd);
+  for (size_t f = 0; f < folders.size(); ++f) {
+    std::set<uint32_t> palette;
+    const size_t size = 4 + rnd.Below(21);
+    while (palette.size() < size) palette.insert(static_cast<uint32_t>(rnd.Below(Mod().Materials.size())));
+    tree.Palettes.emplace_back(palette.begin(), palette.end());
+  }
+  AddModels(tree, folders, rnd);
+  ChooseKinds(tree, rnd);
+  NameModels(tree, folders, rnd);
 
   std::vector<size_t> matFolders(folders.size());
-  for (size_t f = 0; f < folders.size(); ++f) matFolders[f] = f;
+  std::iota(matFolders.begin(), matFolders.end(), size_t{0});
   rnd.Shuffle(matFolders);
   const size_t files = Mod().Files.size();
   for (size_t i = 0; i < files; ++i)
@@ -282,73 +230,52 @@ TModTree LayOut() {
   return tree;
 }
 
-// Image layouts a model's own texture library takes.
-struct TImageShape {
-  bool Dds;
-  uint16_t Width, Height;
-  uint8_t Format;
-};
-constexpr TImageShape kImageShapes[] = {
-    {false, 16, 16, 32}, {true, 32, 32, 1},   {false, 32, 32, 32}, {true, 64, 64, 1},
-    {true, 64, 64, 5},   {false, 64, 64, 24}, {true, 128, 128, 1}, {true, 128, 128, 5},
-    {true, 256, 256, 1}, {true, 256, 256, 5}, {true, 512, 512, 1}, {true, 512, 512, 5},
-};
-
-TModTexture Shaped(const TImageShape& s, std::string name) {
-  return s.Dds ? DdsTexture(std::move(name) + ".dds", s.Width, s.Height, s.Format)
-               : TgaTexture(std::move(name) + ".tga", s.Width, s.Height, s.Format);
-}
-
 // Images named after the model that come to about `budget` bytes, each at
 // least an eighth of what is left, so that a large budget takes a few large
 // images; one at least.
 std::vector<TModTexture> OwnImages(const std::string& stem, double budget, TRandom& rnd) {
+  // The layouts they take, named only by their ending.
+  static const std::vector<TModTexture> kLayouts = {
+      Texture(".tga", 16, 16, 32),  Texture(".dds", 32, 32, 1),   Texture(".tga", 32, 32, 32),
+      Texture(".dds", 64, 64, 1),   Texture(".dds", 64, 64, 5),   Texture(".tga", 64, 64, 24),
+      Texture(".dds", 128, 128, 1), Texture(".dds", 128, 128, 5), Texture(".dds", 256, 256, 1),
+      Texture(".dds", 256, 256, 5), Texture(".dds", 512, 512, 1), Texture(".dds", 512, 512, 5)};
   std::vector<TModTexture> images;
   std::set<std::string> names;
   for (;;) {
     std::vector<TModTexture> fitting;
     TModTexture largest;
-    for (const TImageShape& s : kImageShapes) {
-      TModTexture t = Shaped(s, "");
+    for (const TModTexture& t : kLayouts) {
       if (t.Size > budget) continue;
       if (t.Size >= budget / 8) fitting.push_back(t);
       if (t.Size > largest.Size) largest = t;
     }
-    if (fitting.empty() && largest.Size > 0) fitting.push_back(largest);
-    if (fitting.empty()) {
-      if (!images.empty()) return images;
-      fitting.push_back(Shaped(kImageShapes[0], ""));
-    }
-    const TModTexture& pick = fitting[rnd.Below(fitting.size())];
+    if (fitting.empty() && largest.Size == 0 && !images.empty()) return images;
+    if (fitting.empty()) fitting.push_back(largest.Size > 0 ? largest : kLayouts[0]);
+    TModTexture t = fitting[rnd.Below(fitting.size())];
     std::string name;
-    do name = stem + "_" + Pick(rnd, kSurfaces) + (names.empty() ? "" : TwoDigits(rnd.Below(100)));
+    do
+      name = stem + "_" + std::string(rnd.Pick(kSurfaces)) +
+             (names.empty() ? "" : Numbered("", rnd.Below(100), 2));
     while (!names.insert(name).second);
-    TModTexture t = pick;
     t.Name = name + t.Name;
     budget -= t.Size;
     images.push_back(std::move(t));
   }
 }
 
-std::string BaseName(const std::string& fileName) {
-  return fileName.substr(0, fileName.rfind('.'));
-}
-
 // A material for each own image, a few of the model's naming images of the
 // modification's files or one that is gone, and some of the folder's
 // materials listed by the model too (which the material files override).
-std::vector<std::pair<std::string, std::string>> OwnLibrary(const std::string& stem,
-                                                            const std::vector<TModTexture>& images,
-                                                            const std::vector<uint32_t>& palette,
-                                                            TRandom& rnd) {
-  std::vector<std::pair<std::string, std::string>> library;
+decltype(TModModelPlan::Library) OwnLibrary(const std::string& stem, const std::vector<TModTexture>& images,
+                                            const std::vector<uint32_t>& palette, TRandom& rnd) {
+  decltype(TModModelPlan::Library) library;
   for (const TModTexture& t : images) library.emplace_back(BaseName(t.Name), t.Name);
-  const size_t modImages = rnd.Below(3);
-  for (size_t i = 0; i < modImages; ++i)
-    library.emplace_back(stem + "_mod" + TwoDigits(i), Mod().Textures[rnd.Below(Mod().Textures.size())].Name);
+  for (size_t i = 0, modImages = rnd.Below(3); i < modImages; ++i)
+    library.emplace_back(stem + Numbered("_mod", i, 2),
+                         Mod().Textures[rnd.Below(Mod().Textures.size())].Name);
   if (rnd.Below(3) == 0) library.emplace_back(stem + "_old", stem + "_old.dds");
-  const size_t overridden = rnd.Below(3);
-  for (size_t i = 0; i < overridden; ++i)
+  for (size_t i = 0, overridden = rnd.Below(3); i < overridden; ++i)
     library.emplace_back(Mod().Materials[palette[rnd.Below(palette.size())]].Name, images[0].Name);
   return library;
 }
@@ -359,21 +286,17 @@ struct TShape {
   bool Faceted;
 };
 
-double LevelShare(const TShape& s, int level) {
-  static constexpr double kSmooth[] = {1, 0.5, 0.25, 0.125, 0.0625, 0.03125};
-  // Large models keep more of their detail in the lower levels.
-  static constexpr double kFaceted[] = {1, 0.8, 0.6, 0.45, 0.3, 0.2};
-  return (s.Faceted ? kFaceted : kSmooth)[level];
-}
-
 // Each part's pieces per level, for `quads` quads of tube over all parts at
 // level 0: tubes, and a box last when the level has more than one piece.
 std::vector<std::vector<TPiece>> Pieces(const TShape& s, double quads) {
+  static constexpr double kSmooth[] = {1, 0.5, 0.25, 0.125, 0.0625, 0.03125};
+  // Large models keep more of their detail in the lower levels.
+  static constexpr double kFaceted[] = {1, 0.8, 0.6, 0.45, 0.3, 0.2};
   std::vector<std::vector<TPiece>> levels;
   for (int l = 0; l < s.Levels; ++l) {
     const int n = std::max(1, s.Pieces - l);
     const int tubes = n > 1 ? n - 1 : 1;
-    const double q = quads * LevelShare(s, l) / (s.Parts * tubes);
+    const double q = quads * (s.Faceted ? kFaceted : kSmooth)[l] / (s.Parts * tubes);
     const int segments = std::max(3, static_cast<int>(std::lround(std::sqrt(2 * q))));
     const int rings = std::max(1, static_cast<int>(std::lround(q / segments)));
     std::vector<TPiece> level(static_cast<size_t>(tubes), TPiece{segments, rings});
@@ -392,16 +315,11 @@ TGeometry Measure(const TShape& s, const std::vector<std::vector<TPiece>>& level
   TGeometry g;
   for (const std::vector<TPiece>& level : levels) {
     uint64_t vertices = 0, triangles = 0;
-    for (const TPiece& p : level) {
-      if (p.Rings == 0) {
-        vertices += 24;
-        triangles += 12;
-      } else {
-        const auto quads = static_cast<uint64_t>(p.Segments) * static_cast<uint64_t>(p.Rings);
-        vertices += s.Faceted ? 4 * quads
-                              : static_cast<uint64_t>(p.Segments + 1) * static_cast<uint64_t>(p.Rings + 1);
-        triangles += 2 * quads;
-      }
+    for (const TPiece& p : level) {  // a box: six quads of four corners each
+      const auto segments = static_cast<uint64_t>(p.Segments), rings = static_cast<uint64_t>(p.Rings);
+      const uint64_t quads = rings == 0 ? 6 : segments * rings;
+      vertices += rings == 0 || s.Faceted ? 4 * quads : (segments + 1) * (rings + 1);
+      triangles += 2 * quads;
     }
     vertices *= static_cast<uint64_t>(s.Parts);
     triangles *= static_cast<uint64_t>(s.Parts);
@@ -423,30 +341,23 @@ double QuadsFor(const TShape& s, double budget) {
   return lo;
 }
 
-Bytes MeshModelBytes(const TModTree& tree, const TTreeModel& m, const std::string& stem) {
-  TRandom rnd(m.Seed);
+Bytes MeshModelBytes(const TModTree& tree, const TTreeModel& m, TModModelPlan plan, TRandom& rnd) {
+  // More parts, pieces and levels as the model grows, faceted hulls for the largest.
   const double target = m.TargetBytes;
-  TModModelPlan plan;
-  plan.Prefix = stem;
-  plan.Seed = m.Seed;
-  plan.Lone = m.Lone;
+  auto below = [&](size_t n) { return static_cast<int>(rnd.Below(n)); };
   TShape shape{};
   shape.Parts = m.Lone           ? 1
-                : target < 30e3  ? 2 + static_cast<int>(rnd.Below(3))
-                : target < 150e3 ? 3 + static_cast<int>(rnd.Below(6))
-                : target < 600e3 ? 6 + static_cast<int>(rnd.Below(11))
-                                 : 12 + static_cast<int>(rnd.Below(21));
-  shape.Pieces = target < 8e3    ? 1
-                 : target < 60e3 ? 1 + static_cast<int>(rnd.Below(2))
-                                 : 2 + static_cast<int>(rnd.Below(2));
-  shape.Levels = target < 8e3     ? 1
-                 : target < 30e3  ? 1 + static_cast<int>(rnd.Below(2))
-                 : target < 150e3 ? 2 + static_cast<int>(rnd.Below(2))
-                                  : 3;
+                : target < 30e3  ? 2 + below(3)
+                : target < 150e3 ? 3 + below(6)
+                : target < 600e3 ? 6 + below(11)
+                                 : 12 + below(21);
+  shape.Pieces = target < 8e3 ? 1 : target < 60e3 ? 1 + below(2) : 2 + below(2);
+  shape.Levels = target < 8e3 ? 1 : target < 30e3 ? 1 + below(2) : target < 150e3 ? 2 + below(2) : 3;
   shape.Faceted = target > 600e3;
+  plan.Lone = m.Lone;
   plan.Faceted = shape.Faceted;
   plan.Parts = shape.Parts;
-  plan.HardpointsPerPart = static_cast<int>(rnd.Below(m.Lone ? 3 : 5));
+  plan.HardpointsPerPart = below(m.Lone ? 3 : 5);
 
   // The folder's materials it uses, and some listed nowhere.
   const std::vector<uint32_t>& palette = tree.Palettes[m.Folder];
@@ -454,25 +365,22 @@ Bytes MeshModelBytes(const TModTree& tree, const TTreeModel& m, const std::strin
   const size_t fromPalette = 1 + rnd.Below(std::min<size_t>(m.OwnLibraries ? 5 : 8, palette.size()));
   for (size_t i = 0; i < fromPalette; ++i)
     shared.push_back(Mod().Materials[palette[rnd.Below(palette.size())]].Name);
-  const size_t unlisted = rnd.Below(3);
-  for (size_t i = 0; i < unlisted; ++i) shared.push_back(stem + "_spare" + TwoDigits(i));
+  for (size_t i = 0, unlisted = rnd.Below(3); i < unlisted; ++i)
+    shared.push_back(plan.Prefix + Numbered("_spare", i, 2));
 
   // What the model holds besides its vertices and triangles, from the
   // model with the least of them; then as many as make up the size. When
   // even the least is too much, the model's own images are made smaller.
-  double imageShare = rnd.Range(0.15f, 0.45f);
-  double budget = 0;
+  double imageShare = rnd.Range(0.15f, 0.45f), budget = 0;
   for (uint64_t attempt = 0;; ++attempt) {
     TRandom own(m.Seed + 1 + attempt);
-    std::vector<std::string> materials = shared;
+    plan.MeshMaterials = shared;
     if (m.OwnLibraries) {
-      plan.Images = OwnImages(stem, target * imageShare, own);
-      plan.Library = OwnLibrary(stem, plan.Images, palette, own);
-      for (const auto& [name, texture] : plan.Library) materials.push_back(name);
+      plan.Images = OwnImages(plan.Prefix, target * imageShare, own);
+      plan.Library = OwnLibrary(plan.Prefix, plan.Images, palette, own);
+      for (const auto& [name, texture] : plan.Library) plan.MeshMaterials.push_back(name);
     }
-    TRandom order(m.Seed + 100);
-    order.Shuffle(materials);
-    plan.MeshMaterials = std::move(materials);
+    TRandom(m.Seed + 100).Shuffle(plan.MeshMaterials);
     plan.Levels = Pieces(shape, 0);
     const double least = static_cast<double>(Measure(shape, plan.Levels).Bytes);
     budget = target - (static_cast<double>(ModModel(plan).size()) - least);
@@ -492,36 +400,26 @@ Bytes MeshModelBytes(const TModTree& tree, const TTreeModel& m, const std::strin
   return ModModel(plan);
 }
 
-Bytes LibraryOnlyBytes(const TModTree& tree, const TTreeModel& m, const std::string& stem) {
+Bytes LibraryOnlyBytes(const TModTree& tree, const TTreeModel& m, TModModelPlan plan) {
+  plan.Parts = 0;
   // The images take what the material folders and entries leave, as the
   // last try found them.
   double overhead = 0;
   Bytes file;
   for (int attempt = 0; attempt < 3; ++attempt) {
     TRandom rnd(m.Seed);
-    const std::vector<TModTexture> images = OwnImages(stem, m.TargetBytes - overhead, rnd);
-    std::vector<TNodeSpec> materials, entries;
-    for (const auto& [name, texture] : OwnLibrary(stem, images, tree.Palettes[m.Folder], rnd))
-      materials.push_back(MaterialFolder(name, texture));
-    double imageBytes = 0;
-    for (const TModTexture& t : images) {
-      entries.push_back(TextureEntry(t));
-      imageBytes += t.Size;
-    }
-    file = BuildUtf(
-        {Folder("material library", std::move(materials)), Folder("Texture library", std::move(entries))});
-    overhead = static_cast<double>(file.size()) - imageBytes;
+    plan.Images = OwnImages(plan.Prefix, m.TargetBytes - overhead, rnd);
+    plan.Library = OwnLibrary(plan.Prefix, plan.Images, tree.Palettes[m.Folder], rnd);
+    file = ModModel(plan);
+    overhead = static_cast<double>(file.size());
+    for (const TModTexture& t : plan.Images) overhead -= t.Size;
   }
   return file;
 }
 
-Bytes PartsOnlyBytes(const TTreeModel& m, const std::string& stem) {
-  TRandom rnd(m.Seed);
-  TModModelPlan plan;
-  plan.Prefix = stem;
-  plan.Seed = m.Seed;
+Bytes PartsOnlyBytes(const TTreeModel& m, TModModelPlan plan, TRandom& rnd) {
   plan.Levels = {{{0, 0}}, {{0, 0}}};
-  plan.MeshMaterials = {stem + "_hull"};
+  plan.MeshMaterials = {plan.Prefix + "_hull"};
   plan.HardpointsPerPart = 1 + static_cast<int>(rnd.Below(6));
   plan.WithoutMeshLibrary = true;
   // Names repeat from the second part on, and the name table holds each
@@ -543,12 +441,14 @@ const TModTree& ModTree() {
 
 Bytes TreeModelBytes(const TModTree& tree, size_t i) {
   const TTreeModel& m = tree.Models.at(i);
-  const size_t slash = m.Relative.rfind('/');
-  const std::string stem = BaseName(m.Relative.substr(slash + 1));
+  TModModelPlan plan;  // named after the file
+  plan.Prefix = BaseName(m.Relative.substr(m.Relative.rfind('/') + 1));
+  plan.Seed = m.Seed;
+  TRandom rnd(m.Seed);
   switch (m.Kind) {
-    case ETreeKind::Mesh: return MeshModelBytes(tree, m, stem);
-    case ETreeKind::LibraryOnly: return LibraryOnlyBytes(tree, m, stem);
-    case ETreeKind::PartsOnly: return PartsOnlyBytes(m, stem);
+    case ETreeKind::Mesh: return MeshModelBytes(tree, m, std::move(plan), rnd);
+    case ETreeKind::LibraryOnly: return LibraryOnlyBytes(tree, m, std::move(plan));
+    case ETreeKind::PartsOnly: return PartsOnlyBytes(m, std::move(plan), rnd);
   }
   return {};
 }

@@ -30,10 +30,11 @@ enum class ETreeKind : uint8_t {
 struct TTreeModel {
   std::string Relative;  // below the modification's folder, '/' between components
   ETreeKind Kind = ETreeKind::Mesh;
-  uint32_t TargetBytes = 0;  // what it is built to, within a few per cent
+  // What TreeModelBytes builds it from.
+  uint32_t TargetBytes = 0;  // its size, within a few per cent
   bool OwnLibraries = false;
   bool Lone = false;  // one piece without a part table, saved as .3db
-  size_t Folder = 0;  // index into TModTree::Folders
+  size_t Folder = 0;  // index into TModTree::Palettes
   uint64_t Seed = 0;
 };
 
@@ -43,7 +44,6 @@ struct TTreeMatFile {
 };
 
 struct TModTree {
-  std::vector<std::string> Folders;             // each ending in '/'
   std::vector<std::vector<uint32_t>> Palettes;  // per folder: indices into Mod().Materials
   std::vector<TTreeModel> Models;               // in the order the program walks them
   std::vector<TTreeMatFile> MatFiles;
