@@ -198,13 +198,21 @@ std::vector<TScenario> Scenarios() {
                 FolderRun("jobs0", images + "\nJobs=0\nFolderMat=ON"),
                 FolderRun("jobs1-nomat", images + "\nJobs=1\nFolderMat=OFF")},
                {{"jobs1", "each"}, {"jobs0", "jobs1"}, {"jobs1-nomat", "each"}, {"jobs1", "jobs1-nomat"}}));
-  all.push_back(Scenario(
-      "mod-floor", kInstalled, 3, Modification,
-      "the modification's folder run (Jobs=1) against its floor: pictures off, SVG and PNG",
-      {FolderRun("off", "Textures=ON\nJobs=1\nPreview=.svg, OFF"), FloorOf("off"),
-       FolderRun("svg", "Textures=ON\nJobs=1\nPreview=.svg, ON"), FloorOf("svg"),
-       FolderRun("png", "Textures=ON\nJobs=1\nPreview=.png, ON"), FloorOf("png")},
-      {{"off", "floor off"}, {"svg", "floor svg"}, {"png", "floor png"}, {"svg", "off"}, {"png", "off"}}));
+  all.push_back(
+      Scenario("mod-floor", kInstalled, 3, Modification,
+               "the modification's folder run (Jobs=1) against its floor: pictures off, SVG and PNG; "
+               "with every worker, pictures off and PNG (their memory)",
+               {FolderRun("off", "Textures=ON\nJobs=1\nPreview=.svg, OFF"), FloorOf("off"),
+                FolderRun("svg", "Textures=ON\nJobs=1\nPreview=.svg, ON"), FloorOf("svg"),
+                FolderRun("png", "Textures=ON\nJobs=1\nPreview=.png, ON"), FloorOf("png"),
+                FolderRun("off jobs0", "Textures=ON\nJobs=0\nPreview=.svg, OFF"),
+                FolderRun("png jobs0", "Textures=ON\nJobs=0\nPreview=.png, ON")},
+               {{"off", "floor off"},
+                {"svg", "floor svg"},
+                {"png", "floor png"},
+                {"svg", "off"},
+                {"png", "off"},
+                {"png jobs0", "off jobs0"}}));
   return all;
 }
 
