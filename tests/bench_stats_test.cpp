@@ -2,6 +2,9 @@
 // scenarios run end to end on the bundled sample.
 
 #include "bench_stats.h"
+#ifdef BODWRIGHT_BENCH_EXE
+#include "bench_runner.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -80,6 +83,51 @@ TEST(BenchStats, RecordsSurviveTheFileAndCompareSideBySide) {
 std::string Slurp(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(BenchRunner, SettingsFilePutsEachLineInPlaceOfItsKey) {
+  struct TCase {
+    const char* Base;
+    const char* Lines;
+    const char* Want;
+  };
+  const TCase cases[] = {
+      {"[system]\r\nJobs=0\r\nPreview=.svg, ON\r\n", "Jobs=1", "[system]\r\nJobs=1\r\nPreview=.svg, ON\r\n"},
+      // A key the base lacks is added; the file is written with CR LF.
+      {"[system]\nJobs=0\n", "Preview=.png, ON\nJobs=2", "[system]\r\nJobs=2\r\nPreview=.png, ON\r\n"},
+      // Neither a comment nor a longer key is the key's line.
+      {"[system]\r\n;Jobs=0\r\nJobsMax=3\r\n", "Jobs=1", "[system]\r\n;Jobs=0\r\nJobsMax=3\r\nJobs=1\r\n"},
+      {"[system]\r\nGenBod=.bod, ON\r\n", "", "[system]\r\nGenBod=.bod, ON\r\n"},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(SettingsText(c.Base, c.Lines), c.Want) << c.Lines;
+}
+
+TEST(BenchRunner, TheFloorWritesWhatTheRunWroteAndClearingKeepsTheInputs) {
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("bench-floor-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const fs::path in = dir / "in";
+  fs::create_directories(in / "sub");
+  WriteFile(in / "model.cmp", std::string(100, 'm'));
+  WriteFile(in / "sub" / "a.bod", std::string(3000, 'b'));
+  WriteFile(in / "b.png", std::string(20000, 'p'));
+  const std::string model = (in / "model.cmp").string();
+
+  const TOutputs out = ClearOutputs(in, {model}, dir / "floor.list", {model});
+  EXPECT_EQ(out.Files, 2u);
+  EXPECT_EQ(out.Bytes, 23000u);
+  EXPECT_TRUE(fs::exists(model));
+  EXPECT_FALSE(fs::exists(in / "sub" / "a.bod"));
+
+  ASSERT_EQ(WriteFloor(dir / "floor.list"), 0);
+  EXPECT_EQ(fs::file_size(in / "sub" / "a.bod"), 3000u);
+  EXPECT_EQ(fs::file_size(in / "b.png"), 20000u);
+  EXPECT_EQ(ClearOutputs(in, {model}).Files, 2u);  // and no temporary file beside them
+
+  // An input that cannot be read fails the floor.
+  WriteFile(dir / "bad.list", "r " + (in / "gone.cmp").string() + "\n");
+  EXPECT_NE(WriteFloor(dir / "bad.list"), 0);
+  fs::remove_all(dir);
 }
 
 TEST(BenchProgram, TheSampleScenarioEndToEnd) {
