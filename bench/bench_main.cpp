@@ -101,6 +101,22 @@ TInput BuildInput(const TScenario& s, const fs::path& in, const fs::path& list) 
   return ReadInput(list);
 }
 
+// `work` timed in this process: elapsed and processor time, the memory it
+// adds to the high-water mark, and the processors everything else kept busy.
+template <class TWork>
+TSample TimedHere(TWork&& work) {
+  const double busy = MachineBusySeconds(), cpu = OwnCpuSeconds();
+  const long before = HighWaterKB();
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  TSample s;
+  s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  s.Cpu = OwnCpuSeconds() - cpu;
+  s.PeakMB = static_cast<double>(HighWaterKB() - before) / 1024;
+  s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu) / s.Wall);
+  return s;
+}
+
 // In a child of the runner: the conversion run once (its peak memory), its
 // outputs cleared, then once more timed with the heap warm.
 TSample ConvertInProcess(const std::string& ownPath, const std::vector<std::string>& args, const fs::path& in,
@@ -116,17 +132,10 @@ TSample ConvertInProcess(const std::string& ownPath, const std::vector<std::stri
       ctx.Console.Capture = &console;
       if (bw::RunProgram(ctx, ownPath, args) != 0) throw std::runtime_error("conversion failed:\n" + console);
     };
-    const long before = HighWaterKB();
-    convert();
-    TSample s;
-    s.PeakMB = static_cast<double>(HighWaterKB() - before) / 1024;
+    const double peak = TimedHere(convert).PeakMB;
     ClearOutputs(in, inputs);
-    const double busy = MachineBusySeconds(), cpu = OwnCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    convert();
-    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.Cpu = OwnCpuSeconds() - cpu;
-    s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu) / s.Wall);
+    TSample s = TimedHere(convert);
+    s.PeakMB = peak;
     return s;
   });
 }
@@ -135,16 +144,9 @@ TSample ConvertInProcess(const std::string& ownPath, const std::vector<std::stri
 // the start of a process.
 TSample FloorInProcess(const fs::path& list) {
   return InChild<TSample>("write the floor of " + list.string(), [&] {
-    const double busy = MachineBusySeconds(), cpu = OwnCpuSeconds();
-    const long before = HighWaterKB();
-    const auto start = std::chrono::steady_clock::now();
-    if (WriteFloor(list) != 0) throw std::runtime_error("the floor failed");
-    TSample s;
-    s.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.Cpu = OwnCpuSeconds() - cpu;
-    s.PeakMB = static_cast<double>(HighWaterKB() - before) / 1024;
-    s.Others = std::max(0.0, (MachineBusySeconds() - busy - s.Cpu) / s.Wall);
-    return s;
+    return TimedHere([&] {
+      if (WriteFloor(list) != 0) throw std::runtime_error("the floor failed");
+    });
   });
 }
 

@@ -140,7 +140,7 @@ std::string SettingsText(const std::string& base, const std::string& overrides) 
   return text;
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
+void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());

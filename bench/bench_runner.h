@@ -15,6 +15,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -101,7 +102,7 @@ TOutputs ClearOutputs(const fs::path& dir, const std::set<std::string>& inputs, 
 // line of its key, or added when base has none.
 std::string SettingsText(const std::string& base, const std::string& overrides);
 
-void WriteFile(const fs::path& path, const std::string& bytes);
+void WriteFile(const fs::path& path, std::string_view bytes);
 std::string ReadFile(const fs::path& path);
 
 // The floor of a run: what any program that reads the same inputs and

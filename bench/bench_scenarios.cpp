@@ -1,10 +1,8 @@
 #include "bench_scenarios.h"
 
-#include <fstream>
-#include <stdexcept>
-
 #include "bench_mod.h"
 #include "bench_models.h"
+#include "bench_runner.h"
 #include "bench_tree.h"
 
 #ifndef BODWRIGHT_EXAMPLES
@@ -21,13 +19,9 @@ const char* const kPlainSettings =
 
 namespace {
 
-namespace fs = std::filesystem;
-
 void Write(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // Models of bench_models.h, each alone in its folder with its material file

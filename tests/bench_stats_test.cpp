@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
@@ -80,10 +78,6 @@ TEST(BenchStats, RecordsSurviveTheFileAndCompareSideBySide) {
 }
 
 #ifdef BODWRIGHT_BENCH_EXE
-std::string Slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(BenchRunner, SettingsFilePutsEachLineInPlaceOfItsKey) {
   struct TCase {
@@ -142,8 +136,8 @@ TEST(BenchProgram, TheSampleScenarioEndToEnd) {
                          json + " > " + (dir / "table.txt").string())
                             .c_str()),
             0)
-      << Slurp(dir / "table.txt");
-  const std::vector<TRecord> records = ReadRecords(Slurp(json));
+      << ReadFile(dir / "table.txt");
+  const std::vector<TRecord> records = ReadRecords(ReadFile(json));
   auto figure = [&](const std::string& variant, const std::string& name) {
     for (const TRecord& r : records)
       if (r.Variant == variant && r.Figure == name) return r.Value;
@@ -158,12 +152,12 @@ TEST(BenchProgram, TheSampleScenarioEndToEnd) {
   EXPECT_EQ(figure("floor installed", "out_files").Median, figure("installed", "out_files").Median);
   EXPECT_EQ(figure("floor installed", "out_mb").Median, figure("installed", "out_mb").Median);
   EXPECT_GT(figure("png / installed", "wall_ratio").Median, 0);
-  EXPECT_NE(Slurp(dir / "table.txt").find("installed / floor installed"), std::string::npos);
+  EXPECT_NE(ReadFile(dir / "table.txt").find("installed / floor installed"), std::string::npos);
   // The scenario's folder is gone; a comparison of the run with itself says 1.00 throughout.
   EXPECT_FALSE(std::filesystem::exists(dir / "work" / "sample"));
   const std::string compared = (dir / "compare.txt").string();
   ASSERT_EQ(std::system((bench + " --compare " + json + " " + json + " > " + compared).c_str()), 0);
-  EXPECT_EQ(Slurp(compared).find("only in"), std::string::npos);
+  EXPECT_EQ(ReadFile(compared).find("only in"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 #endif
