@@ -18,8 +18,8 @@
 #include "support/errors.h"
 #include "support/number_text.h"
 #include "support/progress_line.h"
-#include "support/text_helpers.h"
 #include "support/path_names.h"
+#include "support/text_helpers.h"
 
 namespace bw {
 namespace {
@@ -59,9 +59,8 @@ std::vector<std::vector<size_t>> GroupsOf(const TRunPlan& plan) {
 
 // A console block as the run's console says it, line by line.
 void PrintBlock(const TConsole& console, const std::string& block) {
-  size_t pos = 0;
-  while (pos < block.size()) {
-    const size_t end = block.find('\n', pos);
+  for (size_t pos = 0; pos < block.size();) {
+    const size_t end = std::min(block.find('\n', pos), block.size());
     console.Line(std::string_view(block).substr(pos, end - pos));
     pos = end + 1;
   }
@@ -178,7 +177,7 @@ std::vector<std::string> SummaryLines(const TRunInputs& run, const TRunPlan& pla
   std::vector<std::string> lines;
   auto line = [&](std::string text) { lines.push_back(std::move(text)); };
   auto number = [](auto v) { return IntText(static_cast<int64_t>(v)); };
-  size_t count[6] = {};
+  size_t count[kOutcomeKinds] = {};
   int64_t files = 0, images = 0, named = 0, unnamed = 0;
   std::array<int64_t, kTextureWarningKinds> warnings{};
   for (const TJobResult& r : results) {

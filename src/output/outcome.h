@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 namespace bw {
 
 // What became of one model of a run.
@@ -11,5 +13,6 @@ enum class EOutcome {
   Stopped,  // the run stopped while it was converted
   Skipped,  // the folder walk could not take it
 };
+inline constexpr size_t kOutcomeKinds = static_cast<size_t>(EOutcome::Skipped) + 1;
 
 }  // namespace bw
